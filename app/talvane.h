@@ -1,0 +1,32 @@
+#pragma once
+
+#include "certificatesettings.h"
+
+#include <QObject>
+#include <QString>
+
+class TalvaneWidget;
+
+// The application controller: owns the certificate parameters and the main form, refuses
+// to run without the cryptographic board, and turns each accepted press of "Create" into
+// one certificate with its files.
+class Talvane : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Seeds the random generator from the board (or shows the warning and ends the process
+    // with status 0), prepares the next serial number and shows the form.
+    Talvane();
+    ~Talvane() override;
+
+public slots:
+    // Creates one certificate of the given form type (0 root, 1 intermediate, 2 leaf) from
+    // the settings record, writes its files and reports the outcome. True when the
+    // certificate was created and both files were written.
+    bool CreateCertificate(int certComboIndex);
+
+private:
+    CertificateSettings mSettings;
+    TalvaneWidget* mpWidget = nullptr; // owned
+};

@@ -1,0 +1,107 @@
+#include "prngseed.h"
+
+#include "dazavo.h"
+
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace
+{
+
+// Every board is opened with the same mode word; only the index in the setup string differs.
+constexpr int kOpenMode = 1;
+constexpr int kOpenFlags = 0x40000;
+
+struct SetupString
+{
+    char text[128];
+    explicit SetupString(int index) { std::snprintf(text, sizeof text, "PCI,card:%d", index); }
+};
+
+// The program's own rule: the cryptographic boards are the ones whose serial number starts
+// with the digits 21 or 28.
+bool isKavraSerial(int serial)
+{
+    while (serial > 99)
+        serial /= 10;
+    return serial == 21 || serial == 28;
+}
+
+} // namespace
+
+int seed_prng_kavra(int bytes)
+{
+    if (bytes > MAX_BYTES)
+    {
+        std::printf("seed_prng_kavra(): bytes > MAX_BYTES, only retrieving MAX_BYTES!\n");
+        bytes = MAX_BYTES;
+    }
+
+    int identified = -1;
+    bool ok = true;
+    int count = 0;
+    for (;; ++count)
+    {
+        sv_handle* handle = nullptr;
+        if (sv_openex(&handle, SetupString(count).text, kOpenMode, kOpenFlags, 0, 0) != 0)
+            break;
+
+        int serial = 0;
+        if (sv_query(handle, SV_QUERY_SERIALNUMBER, 0, &serial) != 0)
+        {
+            std::printf("Couldn't get the Serial Number from card %d\n", count);
+            ok = false;
+        }
+        else if (serial < 0)
+        {
+            std::printf("Serial Number from card %d is negative\n", count);
+            ok = false;
+        }
+        else if (isKavraSerial(serial))
+        {
+            identified = count; // with several boards the last one wins
+        }
+
+        if (handle != nullptr && sv_close(handle) != 0)
+        {
+            std::printf("Couldn't close card %d\n", count);
+            ok = false;
+        }
+        if (!ok)
+            break;
+    }
+
+    std::printf("Detected %d Zel %s in your system\n", count, count == 1 ? "card" : "cards");
+    if (identified == -1)
+    {
+        std::printf("No Zel card was identified as Zel Kavra\n");
+        return 0;
+    }
+    std::printf("Identified card %d as Zel Kavra card\n", identified);
+
+    sv_handle* handle = sv_open(SetupString(identified).text);
+    if (handle == nullptr)
+    {
+        std::printf("Couldn't open the Zel Kavra card for programming\n");
+        return 0;
+    }
+
+    unsigned char buffer[MAX_BYTES] = {};
+    const int wanted = std::max(bytes, 0);
+    int result = 0;
+    if (sv_random(handle, buffer, wanted) != 0)
+    {
+        std::printf("Couldn't get random bytes\n");
+    }
+    else if (ok)
+    {
+        RAND_seed(buffer, wanted);
+        result = RAND_status() != 0 ? wanted : 0;
+    }
+    OPENSSL_cleanse(buffer, sizeof buffer);
+    sv_close(handle);
+    return result;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ui_talvanewidget.h"
+
+#include <QStringList>
+#include <QWidget>
+
+struct CertificateSettings;
+
+// The main window: the certificate form. It checks its input against itself and against the
+// issuing certificate, writes it into the controller's settings record and then asks the
+// controller to create the certificate.
+class TalvaneWidget : public QWidget, public Ui::TalvaneWidget
+{
+    Q_OBJECT
+
+public:
+    // `settings` is borrowed: the controller owns the record and outlives the form.
+    TalvaneWidget(QWidget* parent, CertificateSettings* settings);
+    ~TalvaneWidget() override;
+
+    // Shows `serialNumber` in the serial-number field.
+    void setSerialNumber(qint64 serialNumber);
+
+signals:
+    // Emitted once the record holds the accepted input; carries the certificate type index
+    // (0 root, 1 intermediate, 2 leaf).
+    void CreateCertificatePressed(int certComboIndex);
+
+private slots:
+    void certificateTypeChanged(int index);
+    void certificateNameButtonClicked();
+    void rootCertificateButtonClicked();
+    bool checkConsistency();
+    bool checkDestinationPassword(QString* pErrorMsg = nullptr);
+    bool checkPathlen(QString* pErrorMsg = nullptr);
+    bool checkValidity(QString* pErrorMsg = nullptr);
+    bool readIssuerRoot(QString* pErrorMsg = nullptr);
+    void save();
+
+private:
+    bool init(CertificateSettings* settings);
+    void loadSettings();
+
+    CertificateSettings* mpSettings = nullptr; // borrowed
+    QStringList mCertificateTypeList;
+    QStringList mAlgorithmList;
+};

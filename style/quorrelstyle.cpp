@@ -1,0 +1,5 @@
+#include "quorrelstyle.h"
+
+#include <QStyleFactory>
+
+QuorrelStyle::QuorrelStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows"))) {}

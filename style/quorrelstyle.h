@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QProxyStyle>
+
+// The application style.
+class QuorrelStyle : public QProxyStyle
+{
+    Q_OBJECT
+
+public:
+    QuorrelStyle();
+};
