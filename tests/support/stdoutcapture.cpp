@@ -54,8 +54,12 @@ void StdoutCapture::restore()
 {
     if (mSavedFd < 0)
         return;
-    std::fflush(stdout);
+    // Whatever the test did not take (a failure message of the test framework, say) still
+    // belongs on the real standard output.
+    const QByteArray untaken = take();
     dup2(mSavedFd, 1);
+    std::fwrite(untaken.constData(), 1, static_cast<size_t>(untaken.size()), stdout);
+    std::fflush(stdout);
     close(mSavedFd);
     close(mFileFd);
     mSavedFd = -1;

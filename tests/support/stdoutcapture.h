@@ -3,7 +3,8 @@
 #include <QByteArray>
 
 // Captures what the code under test prints on standard output (printf diagnostics) by
-// pointing file descriptor 1 at a temporary file until take() or destruction.
+// pointing file descriptor 1 at a temporary file until destruction. What was not taken is
+// passed on to the real standard output then.
 class StdoutCapture
 {
 public:
