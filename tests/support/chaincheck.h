@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <openssl/evp.h>
+#include <openssl/pkcs12.h>
+#include <openssl/x509.h>
+
+#include <memory>
+#include <vector>
+
+// Owners for the OpenSSL objects the checker hands out.
+template <auto FreeFunction> struct ChainCheckDeleter
+{
+    template <typename T> void operator()(T* object) const { FreeFunction(object); }
+};
+using X509Ptr = std::unique_ptr<X509, ChainCheckDeleter<&X509_free>>;
+using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, ChainCheckDeleter<&EVP_PKEY_free>>;
+using Pkcs12Ptr = std::unique_ptr<PKCS12, ChainCheckDeleter<&PKCS12_free>>;
+
+// What a chain is checked against. Kept outside ChainCheck so that it can serve as a
+// default argument of ChainCheck's own functions.
+struct ChainCheckOptions
+{
+    enum class Digest
+    {
+        Sha256, // sha256WithRSAEncryption, the default
+        Sha1    // sha1WithRSAEncryption, when the operator chose SHA-1
+    };
+    Digest digest = Digest::Sha256;
+
+    // false: every certificate of the chain is an authority (a root alone, or root and
+    // intermediates checked before a leaf exists).
+    bool lastIsLeaf = true;
+
+    // When valid, every certificate must be valid at this time and OpenSSL's path validation
+    // runs at it. When invalid (the default), no certificate is held to the present and path
+    // validation runs one second after the last certificate's notBefore, so that chains dated
+    // in the future still validate.
+    QDateTime at;
+};
+
+// An independent judge of the digital-cinema certificate profile: it reads certificates with
+// OpenSSL alone and never asks the code under test what is right.
+//
+// check() returns findings, one line each, empty when the chain conforms. Every finding reads
+//   "<rule>: <certificate>: <what is wrong>"
+// where <certificate> is `CN "<common name>" serial <decimal serial>` (or "chain" for findings
+// about the whole chain), so a test can look for a rule by the prefix "<rule>:". The rules:
+//   version                 X.509 v3
+//   public key              RSA, 2048 bits, exponent 65537
+//   signature algorithm     the chosen digest with RSA on every certificate (so one algorithm for
+//                           the chain), inner and outer algorithm identifiers equal
+//   name string type        every issuer and subject attribute a valid PrintableString
+//   subject attributes      exactly one O, OU, CN and dnQualifier in the subject
+//   dnQualifier             Base64(SHA-1(DER RSAPublicKey)) of the certificate's own key
+//   organization            the same O in issuer and subject
+//   common name role        an authority's CN starts with "." (no role), a leaf's with "CS."
+//   basicConstraints        present, critical; authority CA:TRUE with a path length, leaf
+//                           CA:FALSE without one; each path length below the one above it
+//   keyUsage                exactly keyCertSign (authority), exactly digitalSignature and
+//                           keyEncipherment (leaf)
+//   serial number           greater than 0
+//   subjectKeyIdentifier    present
+//   authorityKeyIdentifier  present; key identifier = issuer's SKI; issuer name and serial =
+//                           the issuer certificate's own issuer name and serial
+//   issuer name             the root's equals its subject, a child's its parent's subject
+//   signature               verifies with the issuer's key (the root's with its own)
+//   validity                inside the parent's; at options.at when that is set
+//   path validation         X509_verify_cert with X509_V_FLAG_X509_STRICT, root trusted
+//
+// All functions are thread-compatible and leave the OpenSSL error queue empty.
+class ChainCheck
+{
+public:
+    using Options = ChainCheckOptions;
+
+    // chain: root first, then each certificate issued by the one before it; borrowed.
+    static QStringList check(const std::vector<X509*>& chain, const Options& options = Options());
+    static QStringList check(const std::vector<X509Ptr>& chain, const Options& options = Options());
+    // The first certificate of each PEM file, root file first. A file that cannot be read
+    // gives a "load" finding.
+    static QStringList checkPemFiles(const QStringList& rootFirstPaths, const Options& options = Options());
+
+    // The layout of a password-protected PKCS#12 container as the issuing tool writes it:
+    //   - a MAC with SHA-1, 1 iteration and an 8-byte salt, that verifies with the password;
+    //   - first an encrypted safe (pbeWithSHA1And40BitRC2-CBC, 2048 iterations) holding only
+    //     certificate bags: the key's own certificate first, then the chain certificates (in
+    //     the order of expectedChain when that is given, borrowed);
+    //   - then a plain safe holding one key bag shrouded with pbeWithSHA1And3-KeyTripleDES-CBC
+    //     (2048 iterations) whose key belongs to the first certificate;
+    //   - on every certificate bag and the key bag: friendlyName "friendlyname"; localKeyID =
+    //     SHA-1 of the certificate's DER (for the key bag: of its own certificate).
+    // Findings read "pkcs12: <what is wrong>"; empty when the container conforms.
+    static QStringList checkPkcs12Layout(const QByteArray& der, const QByteArray& password,
+                                         const std::vector<X509*>& expectedChain = {});
+    static QStringList checkPkcs12File(const QString& path, const QByteArray& password,
+                                       const std::vector<X509*>& expectedChain = {});
+
+    // Every "CERTIFICATE" block of a PEM file in file order; empty when none can be read.
+    static std::vector<X509Ptr> loadPemCertificates(const QString& path);
+
+    struct Pkcs12Contents
+    {
+        EvpPkeyPtr key;
+        X509Ptr certificate;
+        std::vector<X509Ptr> chain; // in container order
+        QString error;              // empty on success
+        bool ok() const { return error.isEmpty(); }
+    };
+    // Opens a PKCS#12 file with OpenSSL's PKCS12_parse (legacy algorithms enabled).
+    static Pkcs12Contents loadPkcs12(const QString& path, const QByteArray& password);
+
+    // Borrowed views of owned certificates, for check() and checkPkcs12Layout().
+    static std::vector<X509*> borrow(const std::vector<X509Ptr>& certificates);
+
+    // `CN "<common name>" serial <serial>`, the way findings name a certificate.
+    static QString describe(const X509* certificate);
+
+    // Loads OpenSSL's "default" and "legacy" providers once (RC2-40 needs the latter).
+    // Every function above calls it; tests that build legacy containers themselves call it
+    // first.
+    static void initOpenSsl();
+};

@@ -1,0 +1,174 @@
+#include "chaincheckutil.h"
+
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/x509v3.h>
+
+namespace chaincheckutil
+{
+
+namespace
+{
+using BioPtr = std::unique_ptr<BIO, ChainCheckDeleter<&BIO_free>>;
+using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, ChainCheckDeleter<&BASIC_CONSTRAINTS_free>>;
+
+void freeOpenSslString(char* text)
+{
+    OPENSSL_free(text);
+}
+using OpenSslStringPtr = std::unique_ptr<char, ChainCheckDeleter<&freeOpenSslString>>;
+} // namespace
+
+QString objectName(int nid)
+{
+    const char* name = OBJ_nid2ln(nid);
+    return name ? QString::fromLatin1(name) : QStringLiteral("NID %1").arg(nid);
+}
+
+int entryCount(const X509_NAME* name, int nid)
+{
+    int count = 0;
+    for (int i = X509_NAME_get_index_by_NID(name, nid, -1); i >= 0;
+         i = X509_NAME_get_index_by_NID(name, nid, i))
+        ++count;
+    return count;
+}
+
+QString nameText(const X509_NAME* name, int nid)
+{
+    const int index = name ? X509_NAME_get_index_by_NID(name, nid, -1) : -1;
+    if (index < 0)
+        return QString();
+    unsigned char* utf8 = nullptr;
+    const int length = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
+    if (length < 0)
+    {
+        ERR_clear_error();
+        return QString();
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(utf8), length);
+    OPENSSL_free(utf8);
+    return text;
+}
+
+QString nameLine(const X509_NAME* name)
+{
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!bio || X509_NAME_print_ex(bio.get(), name, 0, XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB) < 0)
+        return QString();
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &data);
+    return QString::fromUtf8(data, int(length));
+}
+
+bool sameName(const X509_NAME* a, const X509_NAME* b)
+{
+    if (!a || !b)
+        return false;
+    unsigned char* derA = nullptr;
+    unsigned char* derB = nullptr;
+    const int lengthA = i2d_X509_NAME(a, &derA);
+    const int lengthB = i2d_X509_NAME(b, &derB);
+    const bool same = lengthA > 0 && lengthA == lengthB && memcmp(derA, derB, size_t(lengthA)) == 0;
+    OPENSSL_free(derA);
+    OPENSSL_free(derB);
+    return same;
+}
+
+QString integerText(const ASN1_INTEGER* value)
+{
+    BIGNUM* number = value ? ASN1_INTEGER_to_BN(value, nullptr) : nullptr;
+    const QString text = number ? bignumText(number) : QStringLiteral("(unreadable)");
+    BN_free(number);
+    return text;
+}
+
+QString bignumText(const BIGNUM* value)
+{
+    OpenSslStringPtr text(BN_bn2dec(value));
+    return text ? QString::fromLatin1(text.get()) : QString();
+}
+
+QString hex(const ASN1_OCTET_STRING* value)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(ASN1_STRING_get0_data(value)),
+                           ASN1_STRING_length(value));
+    return QString::fromLatin1(bytes.toHex(':'));
+}
+
+QString timeText(const ASN1_TIME* time)
+{
+    const QDateTime dateTime = toDateTime(time);
+    return dateTime.isValid() ? dateTime.toString(Qt::ISODate) : QStringLiteral("(unreadable time)");
+}
+
+QDateTime toDateTime(const ASN1_TIME* time)
+{
+    struct tm parts = {};
+    if (!time || !ASN1_TIME_to_tm(time, &parts))
+    {
+        ERR_clear_error();
+        return QDateTime();
+    }
+    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
+                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
+}
+
+long pathLengthOf(const X509* certificate)
+{
+    BasicConstraintsPtr constraints(static_cast<BASIC_CONSTRAINTS*>(
+        X509_get_ext_d2i(certificate, NID_basic_constraints, nullptr, nullptr)));
+    if (!constraints || !constraints->pathlen)
+        return -1;
+    return ASN1_INTEGER_get(constraints->pathlen);
+}
+
+QByteArray sha1(const QByteArray& data)
+{
+    QByteArray digest(20, '\0');
+    unsigned int length = 0;
+    if (!EVP_Digest(data.constData(), size_t(data.size()), reinterpret_cast<unsigned char*>(digest.data()),
+                    &length, EVP_sha1(), nullptr))
+        return QByteArray();
+    return digest;
+}
+
+QByteArray derOf(const X509* certificate)
+{
+    unsigned char* der = nullptr;
+    const int length = i2d_X509(certificate, &der);
+    if (length <= 0)
+        return QByteArray();
+    const QByteArray bytes(reinterpret_cast<const char*>(der), length);
+    OPENSSL_free(der);
+    return bytes;
+}
+
+QByteArray publicKeyThumbprint(const EVP_PKEY* key)
+{
+    // For an RSA key, i2d_PublicKey writes the PKCS#1 RSAPublicKey.
+    unsigned char* der = nullptr;
+    const int length = key ? i2d_PublicKey(key, &der) : -1;
+    if (length <= 0)
+    {
+        ERR_clear_error();
+        return QByteArray();
+    }
+    const QByteArray digest = sha1(QByteArray(reinterpret_cast<const char*>(der), length));
+    OPENSSL_free(der);
+    return digest.toBase64();
+}
+
+QString takeOpenSslErrors()
+{
+    QStringList errors;
+    char text[256];
+    for (unsigned long code = ERR_get_error(); code != 0; code = ERR_get_error())
+    {
+        ERR_error_string_n(code, text, sizeof text);
+        errors << QString::fromLatin1(text);
+    }
+    return errors.isEmpty() ? QStringLiteral("no OpenSSL error") : errors.join(QStringLiteral("; "));
+}
+
+} // namespace chaincheckutil

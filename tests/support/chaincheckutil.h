@@ -1,0 +1,53 @@
+#pragma once
+
+// Small readers shared by the rule and the container halves of ChainCheck; not for tests.
+
+#include "chaincheck.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <openssl/asn1.h>
+#include <openssl/bn.h>
+#include <openssl/x509.h>
+
+#include <memory>
+
+namespace chaincheckutil
+{
+
+// A list that borrows its certificates: freeing it leaves them alone.
+inline void freeStackOnly(STACK_OF(X509) * stack)
+{
+    sk_X509_free(stack);
+}
+using X509StackPtr = std::unique_ptr<STACK_OF(X509), ChainCheckDeleter<&freeStackOnly>>;
+
+// The attribute's name as OpenSSL spells it in long form ("organizationName", "dnQualifier").
+QString objectName(int nid);
+int entryCount(const X509_NAME* name, int nid);
+// The first entry of that attribute as UTF-8 text; empty when there is none.
+QString nameText(const X509_NAME* name, int nid);
+// One-line form "CN=..., O=..." for messages.
+QString nameLine(const X509_NAME* name);
+// Names are compared by their DER encoding: the profile wants the very same bytes, and
+// X509_NAME_cmp would let a UTF8String equal a PrintableString.
+bool sameName(const X509_NAME* a, const X509_NAME* b);
+
+QString integerText(const ASN1_INTEGER* value);
+QString bignumText(const BIGNUM* value);
+QString hex(const ASN1_OCTET_STRING* value);
+QString timeText(const ASN1_TIME* time);
+QDateTime toDateTime(const ASN1_TIME* time);
+long pathLengthOf(const X509* certificate); // -1 when absent or undecodable
+
+QByteArray sha1(const QByteArray& data);
+QByteArray derOf(const X509* certificate);
+// Base64 of the SHA-1 of the DER RSAPublicKey, the form a dnQualifier takes.
+QByteArray publicKeyThumbprint(const EVP_PKEY* key);
+
+// The OpenSSL error queue as one line, emptied.
+QString takeOpenSslErrors();
+
+} // namespace chaincheckutil
