@@ -1,0 +1,159 @@
+// The console password prompt, reached only when an operation is given no password.
+
+#include "enginediagnostics.h"
+#include "opensslutil.h"
+#include "passwordbuffer.h"
+
+#include <openssl/crypto.h>
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <conio.h>
+#include <io.h>
+#else
+#include <cerrno>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace
+{
+
+constexpr int kEndOfInput = -1;
+constexpr int kBackspace = 8;
+
+// Single keystrokes from the console without echo, for as long as the object lives. Without a
+// console (a program started from a desktop, standard input redirected) there is nothing to read.
+class ConsoleKeys
+{
+public:
+#ifdef _WIN32
+    ConsoleKeys() : mAvailable(_isatty(_fileno(stdin)) != 0) {}
+    ~ConsoleKeys() = default;
+
+    int next()
+    {
+        int key = _getch();
+        // Function and arrow keys arrive as a prefix and a second code: drop both.
+        while (key == 0 || key == 0xE0)
+        {
+            _getch();
+            key = _getch();
+        }
+        return key;
+    }
+#else
+    ConsoleKeys()
+    {
+        if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &mSaved) != 0)
+            return;
+        termios quiet = mSaved;
+        // Keystrokes one by one, unechoed, Enter as carriage return as on other consoles.
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        quiet.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+        quiet.c_cc[VMIN] = 1;
+        quiet.c_cc[VTIME] = 0;
+        mAvailable = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+    }
+
+    ~ConsoleKeys()
+    {
+        if (mAvailable)
+            tcsetattr(STDIN_FILENO, TCSANOW, &mSaved);
+    }
+
+    int next()
+    {
+        unsigned char key = 0;
+        for (;;)
+        {
+            const ssize_t got = ::read(STDIN_FILENO, &key, 1);
+            if (got == 1)
+                break;
+            if (got < 0 && errno == EINTR)
+                continue;
+            return kEndOfInput;
+        }
+        // Terminals send their erase character (usually DEL) for the Backspace key.
+        if (key == mSaved.c_cc[VERASE] && key != 0)
+            return kBackspace;
+        return key;
+    }
+
+private:
+    termios mSaved{};
+#endif
+
+public:
+    ConsoleKeys(const ConsoleKeys&) = delete;
+    ConsoleKeys& operator=(const ConsoleKeys&) = delete;
+
+    bool available() const
+    {
+        return mAvailable;
+    }
+
+private:
+    bool mAvailable = false;
+};
+
+void Print(const char* text)
+{
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int OpenSSLUtil::getpwd(char* buffer, int size)
+{
+    if (buffer == nullptr)
+    {
+        Diagnose("OpenSSLUtil::getpwd(): Invalid input buffer!\n");
+        return 0;
+    }
+    if (size <= 0)
+        return 0;
+    Print("Enter password:\n");
+
+    ConsoleKeys console;
+    int taken = 0;
+    bool ended = !console.available();
+    while (!ended && taken < size - 1)
+    {
+        const int key = console.next();
+        if (key == kEndOfInput)
+        {
+            // Input that was never confirmed is not a password.
+            OPENSSL_cleanse(buffer, static_cast<std::size_t>(taken));
+            taken = 0;
+            ended = true;
+        }
+        else if (key == 13 || key == 10 || key == 12)
+            ended = true;
+        else if (key == kBackspace)
+        {
+            if (taken > 0)
+            {
+                buffer[--taken] = '\0';
+                Print("\b \b");
+            }
+        }
+        else if (key >= 32 && key <= 127)
+        {
+            buffer[taken++] = static_cast<char>(key);
+            Print("*");
+        }
+    }
+    buffer[taken] = '\0';
+    Print("\n");
+    return taken;
+}
+
+const char* PasswordBuffer::resolve(const char* given)
+{
+    if (given != nullptr)
+        return given;
+    return OpenSSLUtil::getpwd(mData, kSize) > 0 ? mData : nullptr;
+}
