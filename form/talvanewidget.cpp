@@ -1,31 +1,204 @@
 #include "talvanewidget.h"
 
 #include "certificatesettings.h"
+#include "wholenumbervalidator.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeEdit>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <initializer_list>
+#include <new>
+
+namespace
+{
+
+const char kDateTimeFormat[] = "yyyy.MM.dd HH:mm:ss";
+
+enum CertificateType
+{
+    RootType = 0,
+    IntermediateType = 1,
+    LeafType = 2,
+};
+
+// What the type choice does to the issuer, path-length and root-name rows.
+struct TypeState
+{
+    bool issuerEnabled;
+    bool pathLengthEnabled;
+    bool rootNameEnabled;
+};
+
+constexpr TypeState kTypeStates[] = {
+    /* RootType         */ {false, true, true},
+    /* IntermediateType */ {true, true, false},
+    /* LeafType         */ {true, false, false},
+};
+
+// A validator for a field that takes a whole number from 1 up to the largest int. It is a child
+// of the field; null when it could not be allocated.
+QIntValidator* attachPositiveValidator(QLineEdit* edit)
+{
+    auto* validator = new (std::nothrow) WholeNumberValidator(edit);
+    if (validator == nullptr)
+        return nullptr;
+    validator->setBottom(1);
+    edit->setValidator(validator);
+    return validator;
+}
+
+} // namespace
 
 TalvaneWidget::TalvaneWidget(QWidget* parent, CertificateSettings* settings) : QWidget(parent)
 {
     setupUi(this);
-    init(settings);
+    setBackgroundRole(QPalette::Base);
+
+    for (QFrame* frame :
+         {mpTypeFrame, mpDestinationFrame, mpCaFrame, mpSubjectFrame, mpValidityFrame, mpButtonFrame})
+        frame->setContentsMargins(5, 0, 5, 0);
+
+    mpCertificateTypeComboBox->setToolTip(QStringLiteral("choose certificate type to create"));
+    mpDestinationNameLineEdit->setToolTip(QStringLiteral("destination certificate file (.pem)"));
+    mpCertificateNameToolButton->setToolTip(QStringLiteral("choose destination certificate file path"));
+    mpDestinationPasswordLineEdit->setToolTip(QStringLiteral("destination password"));
+    mpDestinationPasswordRepLineEdit->setToolTip(QStringLiteral("destination password repeat"));
+    mpRootCertificateToolButton->setToolTip(QStringLiteral("choose issuing certificate file path"));
+    mpRootLineEdit->setToolTip(QStringLiteral("root or intermediate certificate (.pfx)"));
+    mpRootPasswordLineEdit->setToolTip(QStringLiteral("issuing certificate password"));
+    mpPathLengthLineEdit->setToolTip(QStringLiteral("path length of destination certificate"));
+    mpRootNameLineEdit->setToolTip(QStringLiteral("root name of destination certificate"));
+    mpOrganizationLineEdit->setToolTip(QStringLiteral("organisation name of destination certificate"));
+    mpEntityLineEdit->setToolTip(QStringLiteral("entity name of destination certificate"));
+    mpSerialLineEdit->setToolTip(QStringLiteral("serial number of destination certificate"));
+    mpAlgorithmComboBox->setToolTip(QStringLiteral("signing algorithm of destination certificate"));
+    mpStartValidityDateTimeEdit->setToolTip(
+        QStringLiteral("validity start date/time of destination certificate"));
+    mpEndValidityDateTimeEdit->setToolTip(
+        QStringLiteral("validity end date/time of destination certificate"));
+    mpCreateButton->setToolTip(QStringLiteral("create destination certificates"));
+
+    if (!init(settings))
+        qFatal("Initialization of TalvaneWidget failed!");
     loadSettings();
+    // The fixed size bounds win over whatever the style asks for.
+    resize(sizeHint());
 }
 
+// The lists go with the members and the widgets with the QWidget base; the settings record is
+// the controller's.
 TalvaneWidget::~TalvaneWidget() = default;
-
-void TalvaneWidget::setSerialNumber(qint64) {}
-void TalvaneWidget::certificateTypeChanged(int) {}
-void TalvaneWidget::certificateNameButtonClicked() {}
-void TalvaneWidget::rootCertificateButtonClicked() {}
-bool TalvaneWidget::checkConsistency() { return false; }
-bool TalvaneWidget::checkDestinationPassword(QString*) { return false; }
-bool TalvaneWidget::checkPathlen(QString*) { return false; }
-bool TalvaneWidget::checkValidity(QString*) { return false; }
-bool TalvaneWidget::readIssuerRoot(QString*) { return false; }
-void TalvaneWidget::save() {}
 
 bool TalvaneWidget::init(CertificateSettings* settings)
 {
+    if (settings == nullptr)
+        return false;
     mpSettings = settings;
-    return settings != nullptr;
+
+    mCertificateTypeList << tr("Self Signed Root Certificate") << tr("Intermediate Certificate")
+                         << tr("Leaf Signing Certificate");
+    mpCertificateTypeComboBox->addItems(mCertificateTypeList);
+    // By signature: the slots are private and the meta-object is the form's contract.
+    connect(mpCertificateTypeComboBox, SIGNAL(currentIndexChanged(int)), this,
+            SLOT(certificateTypeChanged(int)));
+    // Adding the items selected index 0 before the connection existed.
+    certificateTypeChanged(mpCertificateTypeComboBox->currentIndex());
+
+    mAlgorithmList << QStringLiteral("SHA1") << QStringLiteral("SHA256");
+    mpAlgorithmComboBox->addItems(mAlgorithmList);
+
+    bool validatorsAttached = attachPositiveValidator(mpPathLengthLineEdit) != nullptr;
+    validatorsAttached = attachPositiveValidator(mpSerialLineEdit) != nullptr && validatorsAttached;
+
+    mpRootNameLineEdit->setMaxLength(64);
+    mpOrganizationLineEdit->setMaxLength(32);
+    mpEntityLineEdit->setMaxLength(64);
+
+    // The validity shown at start-up comes from the clock, not from the record: the record's
+    // times were taken when the controller started and the form shows them only once saved.
+    const QDateTime now = QDateTime::currentDateTime();
+    mpStartValidityDateTimeEdit->setDisplayFormat(QString::fromLatin1(kDateTimeFormat));
+    mpStartValidityDateTimeEdit->setDateTime(now);
+    mpEndValidityDateTimeEdit->setDisplayFormat(QString::fromLatin1(kDateTimeFormat));
+    mpEndValidityDateTimeEdit->setDateTime(now.addYears(1));
+
+    connect(mpCreateButton, SIGNAL(clicked()), this, SLOT(save()));
+    connect(mpCertificateNameToolButton, SIGNAL(clicked()), this, SLOT(certificateNameButtonClicked()));
+    connect(mpRootCertificateToolButton, SIGNAL(clicked()), this, SLOT(rootCertificateButtonClicked()));
+    // Return in the repeated password compares the two passwords at once.
+    connect(mpDestinationPasswordRepLineEdit, SIGNAL(returnPressed()), this,
+            SLOT(checkDestinationPassword()));
+
+    return validatorsAttached;
 }
 
-void TalvaneWidget::loadSettings() {}
+void TalvaneWidget::loadSettings()
+{
+    if (mpSettings == nullptr)
+        return;
+    mpPathLengthLineEdit->setText(QString::number(mpSettings->pathLength));
+    mpRootNameLineEdit->setText(mpSettings->rootName);
+    mpOrganizationLineEdit->setText(mpSettings->organizationName);
+    mpEntityLineEdit->setText(mpSettings->entityName);
+    mpAlgorithmComboBox->setCurrentIndex(mpSettings->signingAlgorithm);
+    mpSerialLineEdit->setText(QString::number(mpSettings->serialNumber));
+}
+
+void TalvaneWidget::setSerialNumber(qint64 serialNumber)
+{
+    mpSerialLineEdit->setText(QString::number(serialNumber));
+}
+
+// The issuer rows are kept as typed when they are disabled, so switching back to a derived type
+// finds them again; the path length and root name go back to the record's values.
+void TalvaneWidget::certificateTypeChanged(int index)
+{
+    if (index < RootType || index > LeafType)
+        return;
+    const TypeState& state = kTypeStates[index];
+
+    const std::initializer_list<QWidget*> issuerRows = {mpRootLabel, mpRootCertificateToolButton,
+                                                        mpRootLineEdit, mpRootPasswordLabel,
+                                                        mpRootPasswordLineEdit};
+    for (QWidget* widget : issuerRows)
+        widget->setEnabled(state.issuerEnabled);
+
+    mpPathLengthLabel->setEnabled(state.pathLengthEnabled);
+    mpPathLengthLineEdit->setEnabled(state.pathLengthEnabled);
+    mpPathLengthLineEdit->setText(state.pathLengthEnabled ? QString::number(mpSettings->pathLength)
+                                                          : tr("[end of certificate chain]"));
+
+    mpRootNameLabel->setEnabled(state.rootNameEnabled);
+    mpRootNameLineEdit->setEnabled(state.rootNameEnabled);
+    mpRootNameLineEdit->setText(state.rootNameEnabled ? mpSettings->rootName
+                                                      : tr("[taken from issuing certificate]"));
+}
+
+void TalvaneWidget::certificateNameButtonClicked() {}
+void TalvaneWidget::rootCertificateButtonClicked() {}
+bool TalvaneWidget::checkConsistency()
+{
+    return false;
+}
+bool TalvaneWidget::checkDestinationPassword(QString*)
+{
+    return false;
+}
+bool TalvaneWidget::checkPathlen(QString*)
+{
+    return false;
+}
+bool TalvaneWidget::checkValidity(QString*)
+{
+    return false;
+}
+bool TalvaneWidget::readIssuerRoot(QString*)
+{
+    return false;
+}
+void TalvaneWidget::save() {}
