@@ -6,6 +6,7 @@
 #include <QString>
 
 class TalvaneWidget;
+class ZIDCertificate;
 
 // The application controller: owns the certificate parameters and the main form, refuses
 // to run without the cryptographic board, and turns each accepted press of "Create" into
@@ -27,6 +28,23 @@ public slots:
     bool CreateCertificate(int certComboIndex);
 
 private:
+    // What one creation has done so far; its flags decide the closing boxes.
+    struct CreationRun
+    {
+        QString errorText; // the one failure message for the user
+        bool success = false;
+        bool pemWritten = false;
+        bool pfxWritten = false;
+        QString pemFileName;
+        QString pfxFileName;
+        qint64 serialNumber = 0; // of the certificate being made
+    };
+
+    bool IssueFromSettings(ZIDCertificate& certificate, int certComboIndex);
+    void NormalizePemFileName(const QString& name);
+    void WriteOutputFiles(ZIDCertificate& certificate, CreationRun& run);
+    void ShowSuccessReport(const CreationRun& run);
+
     CertificateSettings mSettings;
     TalvaneWidget* mpWidget = nullptr; // owned
 };
