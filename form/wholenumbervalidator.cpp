@@ -1,5 +1,12 @@
 #include "wholenumbervalidator.h"
 
+WholeNumberValidator::WholeNumberValidator(QObject* parent) : QIntValidator(parent)
+{
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    setLocale(plain);
+}
+
 QValidator::State WholeNumberValidator::validate(QString& input, int& pos) const
 {
     const State state = QIntValidator::validate(input, pos);

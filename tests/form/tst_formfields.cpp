@@ -21,6 +21,8 @@ private slots:
     void validatorBounds();
     void typingIntoNumberFields_data();
     void typingIntoNumberFields();
+    void numberFieldsIgnoreTheUsersLocale_data();
+    void numberFieldsIgnoreTheUsersLocale();
     void maximumLengths_data();
     void maximumLengths();
     void echoModes();
@@ -95,6 +97,9 @@ void TestFormFields::typingIntoNumberFields_data()
         row("zero stays as intermediate", "0", "0", false);
         row("nothing stays as intermediate", "", "", false);
         row("zero then digits", "07", "07", true);
+        row("group separator refused", "1,000", "1000", true);
+        row("decimal point refused", "2.5", "25", true);
+        row("space refused", "1 2", "12", true);
     }
 }
 
@@ -115,6 +120,38 @@ void TestFormFields::typingIntoNumberFields()
     // Intermediate input survives leaving the field; only the save step judges it.
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(edit->text(), shown);
+}
+
+void TestFormFields::numberFieldsIgnoreTheUsersLocale_data()
+{
+    QTest::addColumn<QString>("inserted");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("German group separator") << "1.000"
+                                            << "";
+    QTest::newRow("Arabic-Indic digits") << QString::fromUtf8("\u0663") << "";
+    QTest::newRow("plain digits") << "1000"
+                                  << "1000";
+}
+
+// The text is read back with QString::toInt and toLong later, which know only plain digits.
+void TestFormFields::numberFieldsIgnoreTheUsersLocale()
+{
+    QFETCH(QString, inserted);
+    QFETCH(QString, shown);
+
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    CertificateSettings settings;
+    TalvaneWidget form(nullptr, &settings);
+    QLocale::setDefault(previous);
+
+    for (QLineEdit* edit : {form.mpPathLengthLineEdit, form.mpSerialLineEdit})
+    {
+        edit->clear();
+        edit->insert(inserted);
+        QCOMPARE(edit->text(), shown);
+    }
 }
 
 void TestFormFields::maximumLengths_data()
