@@ -112,7 +112,9 @@ void addAuthorityKeyId(X509* certificate, X509* issuer, const CertificateSpec& s
         return;
     X509* authority = issuer ? issuer : certificate;
     AuthorityKeyIdPtr aki(AUTHORITY_KEYID_new());
-    const ASN1_OCTET_STRING* authorityKeyId = X509_get0_subject_key_id(authority);
+    // An unsigned certificate is not asked for its extensions: OpenSSL would cache them with
+    // the certificate still incomplete.
+    const ASN1_OCTET_STRING* authorityKeyId = issuer ? X509_get0_subject_key_id(issuer) : nullptr;
     aki->keyid = authorityKeyId ? ASN1_OCTET_STRING_dup(authorityKeyId) : keyIdentifier(authority).release();
     if (spec.fault == Fault::AuthorityKeyIdMismatch)
     {
@@ -130,6 +132,22 @@ void addAuthorityKeyId(X509* certificate, X509* issuer, const CertificateSpec& s
     if (spec.fault == Fault::AuthoritySerialWrong)
         ASN1_INTEGER_set(aki->serial, ASN1_INTEGER_get(aki->serial) + 1);
     X509_add1_ext_i2d(certificate, NID_authority_key_identifier, aki.get(), 0, X509V3_ADD_DEFAULT);
+}
+
+// The algorithm identifier appears twice in the encoding, inside the signed part and
+// beside the signature; this turns the outer sha256WithRSAEncryption into sha1WithRSAEncryption.
+X509Ptr withOuterAlgorithmChanged(const X509* certificate)
+{
+    unsigned char* der = nullptr;
+    const int length = i2d_X509(certificate, &der);
+    QByteArray bytes(reinterpret_cast<const char*>(der), length);
+    OPENSSL_free(der);
+    const QByteArray sha256WithRsa = QByteArray::fromHex("06092a864886f70d01010b");
+    const int outer = int(bytes.lastIndexOf(sha256WithRsa));
+    if (outer > 0 && bytes.indexOf(sha256WithRsa) != outer)
+        bytes[outer + sha256WithRsa.size() - 1] = 0x05;
+    const auto* cursor = reinterpret_cast<const unsigned char*>(bytes.constData());
+    return X509Ptr(d2i_X509(nullptr, &cursor, long(bytes.size())));
 }
 
 } // namespace
@@ -171,6 +189,8 @@ X509Ptr CertificateBuilder::make(const CertificateSpec& spec, X509* issuer, EVP_
         // The signature is encoded from this buffer, so flipping one bit spoils it.
         const_cast<unsigned char*>(ASN1_STRING_get0_data(signature))[10] ^= 0x01;
     }
+    if (spec.fault == Fault::OuterAlgorithmDiffers)
+        return withOuterAlgorithmChanged(certificate.get());
     return certificate;
 }
 

@@ -37,6 +37,7 @@ enum class Fault
     ValidityOutsideParent,
     IssuerNotParentSubject,
     BadSignature,
+    OuterAlgorithmDiffers,
     SerialZero,
 };
 Q_DECLARE_METATYPE(Fault)

@@ -15,6 +15,7 @@ namespace
 {
 
 const QDateTime kRootStart(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+const char kPassword[] = "secret";
 
 struct ChainPlan
 {
@@ -96,6 +97,7 @@ private slots:
     void validityAtGivenTime();
     void authoritiesWithoutLeaf();
     void degenerateChains();
+    void callersErrorsSurvive();
     void pemFiles();
 
     void pkcs12Layout_data();
@@ -176,7 +178,7 @@ void TestChainCheck::goodChainPasses()
     ChainCheck::Options options;
     options.digest = sha1 ? ChainCheck::Options::Digest::Sha1 : ChainCheck::Options::Digest::Sha256;
 
-    const QStringList findings = ChainCheck::check(makeChain(plan), options);
+    const QStringList findings = ChainCheck::check(ChainCheck::borrow(makeChain(plan)), options);
     QVERIFY2(findings.isEmpty(), qPrintable(joined(findings)));
     QCOMPARE(ERR_peek_error(), 0UL);
 }
@@ -217,6 +219,8 @@ void TestChainCheck::brokenCertificateIsCaught_data()
     QTest::newRow("root AKI serial not its own")
         << Fault::AuthoritySerialWrong << root << "authorityKeyIdentifier";
     QTest::newRow("mixed signature algorithms") << Fault::Sha1Signature << leaf << "signature algorithm";
+    QTest::newRow("signed and outer algorithms differ")
+        << Fault::OuterAlgorithmDiffers << intermediate << "signature algorithm";
     QTest::newRow("1024-bit key") << Fault::SmallKey << leaf << "public key";
     QTest::newRow("exponent 3") << Fault::Exponent3 << intermediate << "public key";
     QTest::newRow("end one second after the parent's") << Fault::ValidityOutsideParent << leaf << "validity";
@@ -239,7 +243,7 @@ void TestChainCheck::brokenCertificateIsCaught()
     plan.faulty = faulty;
     const std::vector<X509Ptr> chain = makeChain(plan);
 
-    const QStringList findings = ChainCheck::check(chain);
+    const QStringList findings = ChainCheck::check(ChainCheck::borrow(chain));
     QVERIFY2(hasFinding(findings, rule, ChainCheck::describe(chain[faulty].get())),
              qPrintable(joined(findings)));
     QCOMPARE(ERR_peek_error(), 0UL);
@@ -249,7 +253,7 @@ void TestChainCheck::digestOtherThanChosenIsCaught()
 {
     ChainCheck::Options sha1;
     sha1.digest = ChainCheck::Options::Digest::Sha1;
-    const QStringList findings = ChainCheck::check(mGoodChain, sha1);
+    const QStringList findings = ChainCheck::check(ChainCheck::borrow(mGoodChain), sha1);
     for (const X509Ptr& certificate : mGoodChain)
         QVERIFY2(hasFinding(findings, "signature algorithm", ChainCheck::describe(certificate.get())),
                  qPrintable(joined(findings)));
@@ -272,7 +276,7 @@ void TestChainCheck::validityAtGivenTime()
     ChainCheck::Options options;
     options.at = at;
 
-    const QStringList findings = ChainCheck::check(mGoodChain, options);
+    const QStringList findings = ChainCheck::check(ChainCheck::borrow(mGoodChain), options);
     QCOMPARE(findings.filter(QStringLiteral("not valid at")).size(), invalidCount);
     QCOMPARE(findings.filter(QRegularExpression(QStringLiteral("^path validation: "))).isEmpty(),
              invalidCount == 0);
@@ -289,7 +293,7 @@ void TestChainCheck::authoritiesWithoutLeaf()
     QVERIFY(ChainCheck::check({mGoodChain[0].get()}, authoritiesOnly).isEmpty());
 
     // The leaf judged as an authority breaks the authority rules.
-    const QStringList findings = ChainCheck::check(mGoodChain, authoritiesOnly);
+    const QStringList findings = ChainCheck::check(ChainCheck::borrow(mGoodChain), authoritiesOnly);
     const QString leaf = ChainCheck::describe(mGoodChain[2].get());
     QVERIFY(hasFinding(findings, "common name role", leaf));
     QVERIFY(hasFinding(findings, "basicConstraints", leaf));
@@ -306,6 +310,20 @@ void TestChainCheck::degenerateChains()
     QVERIFY(hasFinding(reversed, "issuer name", ChainCheck::describe(mGoodChain[2].get())));
     QVERIFY(hasFinding(reversed, "signature", ChainCheck::describe(mGoodChain[1].get())));
     QVERIFY(!reversed.filter(QRegularExpression("^path validation: ")).isEmpty());
+}
+
+void TestChainCheck::callersErrorsSurvive()
+{
+    ERR_raise(ERR_LIB_USER, 42);
+    // Each of these runs into OpenSSL errors of its own.
+    QVERIFY(!ChainCheck::check({mGoodChain[2].get(), mGoodChain[0].get()}).isEmpty());
+    QVERIFY(!ChainCheck::checkPkcs12Layout("0123456789", kPassword).isEmpty());
+    QVERIFY(ChainCheck::loadPemCertificates("absent.pem").empty());
+    QVERIFY(!ChainCheck::loadPkcs12("absent.p12", kPassword).ok());
+
+    QCOMPARE(ERR_GET_REASON(ERR_peek_error()), 42);
+    QCOMPARE(ERR_GET_REASON(ERR_peek_last_error()), 42);
+    ERR_clear_error();
 }
 
 void TestChainCheck::pemFiles()
@@ -346,10 +364,9 @@ enum class Container
     ChainWithoutAttributes,
     MacWith2048Iterations,
     PlainCertificateSafe,
+    OtherFriendlyName,
     NotAContainer,
 };
-
-const char kPassword[] = "secret";
 
 // leaf with its key, then the chain; PKCS12_create copies what it needs.
 QByteArray makeContainer(Container kind, X509* leaf, EVP_PKEY* key, const std::vector<X509*>& chain)
@@ -371,8 +388,9 @@ QByteArray makeContainer(Container kind, X509* leaf, EVP_PKEY* key, const std::v
         keyNid = certificateNid = macIterations = 0;
     if (kind == Container::PlainCertificateSafe)
         certificateNid = -1;
-    PKCS12* container = PKCS12_create(kPassword, "friendlyname", key, leaf, list, keyNid, certificateNid, 0,
-                                      macIterations, 0);
+    const char* name = kind == Container::OtherFriendlyName ? "Signer" : "friendlyname";
+    PKCS12* container =
+        PKCS12_create(kPassword, name, key, leaf, list, keyNid, certificateNid, 0, macIterations, 0);
     sk_X509_free(list);
     if (!container)
         return QByteArray();
@@ -412,6 +430,10 @@ void TestChainCheck::pkcs12Layout_data()
                                               << QStringList{"MAC with 2048 iterations, not 1"};
     QTest::newRow("certificates in a plain safe") << Container::PlainCertificateSafe << password << false
                                                   << QStringList{"the first safe is pkcs7-data"};
+    QTest::newRow("own friendlyName other than friendlyname")
+        << Container::OtherFriendlyName << password << false
+        << QStringList{"certificate bag 0 (CN \"CS.Test Signer\" serial 3) has friendlyName \"Signer\"",
+                       "the key bag has friendlyName \"Signer\""};
     QTest::newRow("wrong password") << Container::Classic << QByteArray("Secret") << false
                                     << QStringList{"the MAC does not verify", "cannot be decrypted"};
     QTest::newRow("not a container") << Container::NotAContainer << password << false

@@ -14,16 +14,13 @@
 #include <openssl/x509v3.h>
 
 #include <array>
+#include <optional>
 
 using namespace chaincheckutil;
 
 namespace
 {
 
-using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, ChainCheckDeleter<&BASIC_CONSTRAINTS_free>>;
-using AuthorityKeyIdPtr = std::unique_ptr<AUTHORITY_KEYID, ChainCheckDeleter<&AUTHORITY_KEYID_free>>;
-using BitStringPtr = std::unique_ptr<ASN1_BIT_STRING, ChainCheckDeleter<&ASN1_BIT_STRING_free>>;
-using OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, ChainCheckDeleter<&ASN1_OCTET_STRING_free>>;
 using X509StorePtr = std::unique_ptr<X509_STORE, ChainCheckDeleter<&X509_STORE_free>>;
 using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, ChainCheckDeleter<&X509_STORE_CTX_free>>;
 using BioPtr = std::unique_ptr<BIO, ChainCheckDeleter<&BIO_free>>;
@@ -101,10 +98,10 @@ void rulePublicKey(const Link& link, Findings& findings)
         findings.add("public key", link.who, QStringLiteral("exponent unreadable"));
         return;
     }
-    if (BN_get_word(exponent) != kRsaExponent || BN_num_bytes(exponent) > 8)
+    const BignumPtr owner(exponent);
+    if (BN_get_word(exponent) != kRsaExponent) // all bits set when it does not fit a word
         findings.add("public key", link.who,
                      QStringLiteral("exponent %1, not 65537").arg(bignumText(exponent)));
-    BN_free(exponent);
 }
 
 void ruleSignatureAlgorithm(const Link& link, int expectedNid, Findings& findings)
@@ -267,10 +264,11 @@ void ruleKeyUsage(const Link& link, Findings& findings)
 
 void ruleSerialNumber(const Link& link, Findings& findings)
 {
-    BIGNUM* serial = ASN1_INTEGER_to_BN(X509_get0_serialNumber(link.certificate), nullptr);
-    if (!serial || BN_is_zero(serial) || BN_is_negative(serial))
-        findings.add("serial number", link.who, QStringLiteral("not greater than 0"));
-    BN_free(serial);
+    const BignumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(link.certificate), nullptr));
+    if (!serial || BN_is_zero(serial.get()) || BN_is_negative(serial.get()))
+        findings.add("serial number", link.who,
+                     QStringLiteral("%1 is not greater than 0")
+                         .arg(integerText(X509_get0_serialNumber(link.certificate))));
 }
 
 void ruleSubjectKeyIdentifier(const Link& link, Findings& findings)
@@ -372,8 +370,7 @@ void ruleValidity(const Link& link, const QDateTime& at, Findings& findings)
 
 void rulePathLengths(const std::vector<Link>& links, Findings& findings)
 {
-    long above = -1;
-    QString aboveWho;
+    std::optional<long> above;
     for (const Link& link : links)
     {
         if (!link.authority)
@@ -381,12 +378,12 @@ void rulePathLengths(const std::vector<Link>& links, Findings& findings)
         const long pathLength = pathLengthOf(link.certificate);
         if (pathLength < 0)
             continue; // "basicConstraints" reports it
-        if (!aboveWho.isEmpty() && pathLength >= above)
-            findings.add(
-                "basicConstraints", link.who,
-                QStringLiteral("path length %1 is not below the parent's %2").arg(pathLength).arg(above));
+        if (above && pathLength >= *above)
+            findings.add("basicConstraints", link.who,
+                         QStringLiteral("path length %1 is not below the %2 of the authority above")
+                             .arg(pathLength)
+                             .arg(*above));
         above = pathLength;
-        aboveWho = link.who;
     }
 }
 
@@ -464,18 +461,28 @@ void checkLink(const Link& link, const ChainCheck::Options& options, Findings& f
 void ChainCheck::initOpenSsl()
 {
     // Loading one provider by hand stops "default" from loading by itself, so both are named.
-    // They stay loaded until OpenSSL's own cleanup at exit.
-    static const bool loaded = []
+    // The handles are given back at exit, before OpenSSL's own clean-up (registered earlier,
+    // so run later) tears the library down; a provider still held then is never freed.
+    struct Providers
     {
-        const bool ok = OSSL_PROVIDER_load(nullptr, "default") && OSSL_PROVIDER_load(nullptr, "legacy");
-        ERR_clear_error();
-        return ok;
-    }();
-    Q_UNUSED(loaded);
+        OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");
+        OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+        ~Providers()
+        {
+            if (legacy)
+                OSSL_PROVIDER_unload(legacy);
+            if (standard)
+                OSSL_PROVIDER_unload(standard);
+        }
+    };
+    const ErrorScope errors;
+    static const Providers providers;
+    Q_UNUSED(providers);
 }
 
 QStringList ChainCheck::check(const std::vector<X509*>& chain, const Options& options)
 {
+    const ErrorScope errors;
     initOpenSsl();
     QStringList out;
     Findings findings(out);
@@ -506,7 +513,6 @@ QStringList ChainCheck::check(const std::vector<X509*>& chain, const Options& op
         {
             findings.add("chain", describe(certificate),
                          QStringLiteral("cannot be encoded and decoded again"));
-            ERR_clear_error();
             return out;
         }
     }
@@ -526,13 +532,7 @@ QStringList ChainCheck::check(const std::vector<X509*>& chain, const Options& op
     rulePathLengths(links, findings);
     ruleOneAlgorithm(links, findings);
     rulePathValidation(links, options.at, findings);
-    ERR_clear_error();
     return out;
-}
-
-QStringList ChainCheck::check(const std::vector<X509Ptr>& chain, const Options& options)
-{
-    return check(borrow(chain), options);
 }
 
 QStringList ChainCheck::checkPemFiles(const QStringList& rootFirstPaths, const Options& options)
@@ -549,11 +549,12 @@ QStringList ChainCheck::checkPemFiles(const QStringList& rootFirstPaths, const O
     }
     if (!out.isEmpty())
         return out;
-    return check(chain, options);
+    return check(borrow(chain), options);
 }
 
 std::vector<X509Ptr> ChainCheck::loadPemCertificates(const QString& path)
 {
+    const ErrorScope errors; // the end of the file reads as "no start line"
     initOpenSsl();
     std::vector<X509Ptr> certificates;
     QFile file(path);
@@ -568,7 +569,6 @@ std::vector<X509Ptr> ChainCheck::loadPemCertificates(const QString& path)
             break;
         certificates.push_back(std::move(certificate));
     }
-    ERR_clear_error(); // the end of the file reads as "no start line"
     return certificates;
 }
 
@@ -585,6 +585,7 @@ QString ChainCheck::describe(const X509* certificate)
 {
     if (!certificate)
         return QStringLiteral("(no certificate)");
+    const ErrorScope errors;
     return QStringLiteral("CN \"%1\" serial %2")
         .arg(nameText(X509_get_subject_name(certificate), NID_commonName),
              integerText(X509_get0_serialNumber(certificate)));

@@ -28,7 +28,7 @@ struct ChainCheckOptions
     enum class Digest
     {
         Sha256, // sha256WithRSAEncryption, the default
-        Sha1    // sha1WithRSAEncryption, when the operator chose SHA-1
+        Sha1    // sha1WithRSAEncryption: signing algorithm index 0, "SHA1"
     };
     Digest digest = Digest::Sha256;
 
@@ -72,15 +72,19 @@ struct ChainCheckOptions
 //   validity                inside the parent's; at options.at when that is set
 //   path validation         X509_verify_cert with X509_V_FLAG_X509_STRICT, root trusted
 //
-// All functions are thread-compatible and leave the OpenSSL error queue empty.
+// No function throws; each leaves the OpenSSL error queue as it found it. Typical use:
+//   const QStringList findings = ChainCheck::check({root, intermediate, leaf});
+//   QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
 class ChainCheck
 {
 public:
     using Options = ChainCheckOptions;
 
-    // chain: root first, then each certificate issued by the one before it; borrowed.
+    // chain: root first, then each certificate issued by the one before it; borrowed (owned
+    // certificates go through borrow()). Each certificate is judged from its DER encoding, as a
+    // file would hold it: OpenSSL caches what it reads of a certificate's extensions and does
+    // not refresh that cache when the certificate is changed (signed, say) afterwards.
     static QStringList check(const std::vector<X509*>& chain, const Options& options = Options());
-    static QStringList check(const std::vector<X509Ptr>& chain, const Options& options = Options());
     // The first certificate of each PEM file, root file first. A file that cannot be read
     // gives a "load" finding.
     static QStringList checkPemFiles(const QStringList& rootFirstPaths, const Options& options = Options());

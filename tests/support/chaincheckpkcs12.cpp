@@ -122,7 +122,7 @@ BagsPtr Layout::certificateSafe(PKCS7* safe)
                  QStringLiteral("the certificate safe"));
     BagsPtr bags(PKCS12_unpack_p7encdata(safe, pass(), passLength()));
     if (!bags)
-        problem(QStringLiteral("the certificate safe cannot be decrypted: %1").arg(takeOpenSslErrors()));
+        problem(QStringLiteral("the certificate safe cannot be decrypted: %1").arg(lastOpenSslError()));
     return bags;
 }
 
@@ -200,7 +200,7 @@ void Layout::keyBag(PKCS12_SAFEBAG* bag, const X509* ownCertificate)
     Pkcs8Ptr info(PKCS12_decrypt_skey(bag, pass(), passLength()));
     EvpPkeyPtr key(info ? EVP_PKCS82PKEY(info.get()) : nullptr);
     if (!key)
-        problem(QStringLiteral("the key bag cannot be decrypted: %1").arg(takeOpenSslErrors()));
+        problem(QStringLiteral("the key bag cannot be decrypted: %1").arg(lastOpenSslError()));
     else if (X509_check_private_key(ownCertificate, key.get()) != 1)
         problem(QStringLiteral("the key does not belong to the first certificate"));
 }
@@ -210,6 +210,7 @@ void Layout::keyBag(PKCS12_SAFEBAG* bag, const X509* ownCertificate)
 QStringList ChainCheck::checkPkcs12Layout(const QByteArray& der, const QByteArray& password,
                                           const std::vector<X509*>& expectedChain)
 {
+    const ErrorScope errors;
     initOpenSsl();
     QStringList out;
     Layout layout(password, out);
@@ -218,7 +219,6 @@ QStringList ChainCheck::checkPkcs12Layout(const QByteArray& der, const QByteArra
     if (!container)
     {
         layout.problem(QStringLiteral("not a PKCS#12 container"));
-        ERR_clear_error();
         return out;
     }
     layout.checkMac(container.get());
@@ -257,7 +257,6 @@ QStringList ChainCheck::checkPkcs12Layout(const QByteArray& der, const QByteArra
                                    .arg(i + 1)
                                    .arg(describe(certificates[i + 1].get()), describe(expectedChain[i])));
     }
-    ERR_clear_error();
     return out;
 }
 
@@ -272,6 +271,7 @@ QStringList ChainCheck::checkPkcs12File(const QString& path, const QByteArray& p
 
 ChainCheck::Pkcs12Contents ChainCheck::loadPkcs12(const QString& path, const QByteArray& password)
 {
+    const ErrorScope errors;
     initOpenSsl();
     Pkcs12Contents contents;
     QFile file(path);
@@ -286,7 +286,6 @@ ChainCheck::Pkcs12Contents ChainCheck::loadPkcs12(const QString& path, const QBy
     if (!container)
     {
         contents.error = QStringLiteral("%1 is not a PKCS#12 container").arg(path);
-        ERR_clear_error();
         return contents;
     }
     EVP_PKEY* key = nullptr;
@@ -294,7 +293,7 @@ ChainCheck::Pkcs12Contents ChainCheck::loadPkcs12(const QString& path, const QBy
     STACK_OF(X509)* chain = nullptr;
     if (!PKCS12_parse(container.get(), password.constData(), &key, &certificate, &chain))
     {
-        contents.error = QStringLiteral("PKCS12_parse refuses %1: %2").arg(path, takeOpenSslErrors());
+        contents.error = QStringLiteral("PKCS12_parse refuses %1: %2").arg(path, lastOpenSslError());
         return contents;
     }
     contents.key.reset(key);
@@ -304,6 +303,5 @@ ChainCheck::Pkcs12Contents ChainCheck::loadPkcs12(const QString& path, const QBy
     sk_X509_free(chain);
     if (!contents.certificate)
         contents.error = QStringLiteral("%1 holds no certificate matching a key").arg(path);
-    ERR_clear_error();
     return contents;
 }

@@ -42,10 +42,7 @@ QString nameText(const X509_NAME* name, int nid)
     unsigned char* utf8 = nullptr;
     const int length = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
     if (length < 0)
-    {
-        ERR_clear_error();
         return QString();
-    }
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(utf8), length);
     OPENSSL_free(utf8);
     return text;
@@ -77,10 +74,8 @@ bool sameName(const X509_NAME* a, const X509_NAME* b)
 
 QString integerText(const ASN1_INTEGER* value)
 {
-    BIGNUM* number = value ? ASN1_INTEGER_to_BN(value, nullptr) : nullptr;
-    const QString text = number ? bignumText(number) : QStringLiteral("(unreadable)");
-    BN_free(number);
-    return text;
+    const BignumPtr number(value ? ASN1_INTEGER_to_BN(value, nullptr) : nullptr);
+    return number ? bignumText(number.get()) : QStringLiteral("(unreadable)");
 }
 
 QString bignumText(const BIGNUM* value)
@@ -106,10 +101,7 @@ QDateTime toDateTime(const ASN1_TIME* time)
 {
     struct tm parts = {};
     if (!time || !ASN1_TIME_to_tm(time, &parts))
-    {
-        ERR_clear_error();
         return QDateTime();
-    }
     return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
                      QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
 }
@@ -150,25 +142,20 @@ QByteArray publicKeyThumbprint(const EVP_PKEY* key)
     unsigned char* der = nullptr;
     const int length = key ? i2d_PublicKey(key, &der) : -1;
     if (length <= 0)
-    {
-        ERR_clear_error();
         return QByteArray();
-    }
     const QByteArray digest = sha1(QByteArray(reinterpret_cast<const char*>(der), length));
     OPENSSL_free(der);
     return digest.toBase64();
 }
 
-QString takeOpenSslErrors()
+QString lastOpenSslError()
 {
-    QStringList errors;
+    const unsigned long code = ERR_peek_last_error();
+    if (code == 0)
+        return QStringLiteral("no OpenSSL error");
     char text[256];
-    for (unsigned long code = ERR_get_error(); code != 0; code = ERR_get_error())
-    {
-        ERR_error_string_n(code, text, sizeof text);
-        errors << QString::fromLatin1(text);
-    }
-    return errors.isEmpty() ? QStringLiteral("no OpenSSL error") : errors.join(QStringLiteral("; "));
+    ERR_error_string_n(code, text, sizeof text);
+    return QString::fromLatin1(text);
 }
 
 } // namespace chaincheckutil

@@ -10,6 +10,7 @@
 
 #include <openssl/asn1.h>
 #include <openssl/bn.h>
+#include <openssl/err.h>
 #include <openssl/x509.h>
 
 #include <memory>
@@ -23,6 +24,7 @@ inline void freeStackOnly(STACK_OF(X509) * stack)
     sk_X509_free(stack);
 }
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), ChainCheckDeleter<&freeStackOnly>>;
+using BignumPtr = std::unique_ptr<BIGNUM, ChainCheckDeleter<&BN_free>>;
 
 // The attribute's name as OpenSSL spells it in long form ("organizationName", "dnQualifier").
 QString objectName(int nid);
@@ -47,7 +49,18 @@ QByteArray derOf(const X509* certificate);
 // Base64 of the SHA-1 of the DER RSAPublicKey, the form a dnQualifier takes.
 QByteArray publicKeyThumbprint(const EVP_PKEY* key);
 
-// The OpenSSL error queue as one line, emptied.
-QString takeOpenSslErrors();
+// The newest OpenSSL error as text, for messages.
+QString lastOpenSslError();
+
+// Drops the OpenSSL errors raised while it lives and keeps those the caller had queued, so the
+// checker neither leaves errors behind nor eats the ones a test is about to look at.
+class ErrorScope
+{
+public:
+    ErrorScope() { ERR_set_mark(); }
+    ~ErrorScope() { ERR_pop_to_mark(); }
+    ErrorScope(const ErrorScope&) = delete;
+    ErrorScope& operator=(const ErrorScope&) = delete;
+};
 
 } // namespace chaincheckutil
