@@ -21,6 +21,9 @@ public:
     Talvane();
     ~Talvane() override;
 
+    // The record the form fills before each creation (also filled directly by tests).
+    CertificateSettings& settings() { return mSettings; }
+
 public slots:
     // Creates one certificate of the given form type (0 root, 1 intermediate, 2 leaf) from
     // the settings record, writes its files and reports the outcome. True when the
