@@ -1,6 +1,7 @@
 #include "certificatebuilder.h"
 
 #include <openssl/bn.h>
+#include <openssl/err.h>
 #include <openssl/rsa.h>
 #include <openssl/x509v3.h>
 
@@ -171,7 +172,10 @@ X509Ptr CertificateBuilder::make(const CertificateSpec& spec, X509* issuer, EVP_
     else
         X509_set_issuer_name(x, issuer ? X509_get_subject_name(issuer) : X509_get_subject_name(x));
 
-    setTime(X509_getm_notBefore(x), spec.notBefore);
+    if (spec.fault == Fault::GeneralizedTimeBefore2050)
+        ASN1_GENERALIZEDTIME_set(X509_getm_notBefore(x), time_t(spec.notBefore.toSecsSinceEpoch()));
+    else
+        setTime(X509_getm_notBefore(x), spec.notBefore);
     setTime(X509_getm_notAfter(x), spec.notAfter);
 
     addBasicConstraints(x, spec);
@@ -180,6 +184,12 @@ X509Ptr CertificateBuilder::make(const CertificateSpec& spec, X509* issuer, EVP_
         X509_add1_ext_i2d(x, NID_subject_key_identifier, keyIdentifier(x).get(), 0, X509V3_ADD_DEFAULT);
     addAuthorityKeyId(x, issuer, spec);
 
+    if (spec.readBeforeSigning)
+    {
+        ERR_set_mark(); // the unsigned certificate cannot be hashed yet
+        X509_get_extension_flags(x);
+        ERR_pop_to_mark();
+    }
     const EVP_MD* digest = spec.fault == Fault::Sha1Signature ? EVP_sha1() : spec.digest;
     X509_sign(x, issuerKey ? issuerKey : spec.key, digest);
     if (spec.fault == Fault::BadSignature)

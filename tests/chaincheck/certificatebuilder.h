@@ -35,6 +35,7 @@ enum class Fault
     SmallKey,
     Exponent3,
     ValidityOutsideParent,
+    GeneralizedTimeBefore2050,
     IssuerNotParentSubject,
     BadSignature,
     OuterAlgorithmDiffers,
@@ -52,6 +53,8 @@ struct CertificateSpec
     EVP_PKEY* key = nullptr; // borrowed
     const EVP_MD* digest = nullptr;
     Fault fault = Fault::None;
+    // Read the extensions (as OpenSSL caches them) before signing, as issuing code may.
+    bool readBeforeSigning = false;
 };
 
 class CertificateBuilder

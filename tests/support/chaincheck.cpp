@@ -340,10 +340,31 @@ void ruleSignature(const Link& link, Findings& findings)
                                : QStringLiteral("does not verify with the parent's key"));
 }
 
+// RFC 5280: UTCTime for the years 1950 to 2049, GeneralizedTime otherwise.
+void checkTimeEncoding(const ASN1_TIME* time, const char* which, const Link& link, Findings& findings)
+{
+    const QDateTime when = toDateTime(time);
+    if (!when.isValid() || ASN1_TIME_check(time) != 1)
+    {
+        findings.add("validity", link.who, QStringLiteral("%1 is malformed").arg(QLatin1String(which)));
+        return;
+    }
+    const int year = when.date().year();
+    const bool utcTime = ASN1_STRING_type(time) == V_ASN1_UTCTIME;
+    if (utcTime != (year >= 1950 && year <= 2049))
+        findings.add("validity", link.who,
+                     QStringLiteral("%1 in %2 encoded as %3")
+                         .arg(QLatin1String(which))
+                         .arg(year)
+                         .arg(utcTime ? QStringLiteral("UTCTime") : QStringLiteral("GeneralizedTime")));
+}
+
 void ruleValidity(const Link& link, const QDateTime& at, Findings& findings)
 {
     const ASN1_TIME* notBefore = X509_get0_notBefore(link.certificate);
     const ASN1_TIME* notAfter = X509_get0_notAfter(link.certificate);
+    checkTimeEncoding(notBefore, "notBefore", link, findings);
+    checkTimeEncoding(notAfter, "notAfter", link, findings);
     if (ASN1_TIME_compare(notBefore, notAfter) > 0)
         findings.add("validity", link.who, QStringLiteral("ends before it starts"));
     if (!link.root)

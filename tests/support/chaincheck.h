@@ -69,7 +69,8 @@ struct ChainCheckOptions
 //                           the issuer certificate's own issuer name and serial
 //   issuer name             the root's equals its subject, a child's its parent's subject
 //   signature               verifies with the issuer's key (the root's with its own)
-//   validity                inside the parent's; at options.at when that is set
+//   validity                inside the parent's; UTCTime for 1950-2049, GeneralizedTime
+//                           otherwise; at options.at when that is set
 //   path validation         X509_verify_cert with X509_V_FLAG_X509_STRICT, root trusted
 //
 // No function throws; each leaves the OpenSSL error queue as it found it. Typical use:
