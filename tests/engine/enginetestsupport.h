@@ -1,0 +1,139 @@
+#pragma once
+
+// Fixtures for the engine's tests. Certificates, keys and containers are made here with OpenSSL
+// directly, never with the code under test, so that a fault in the engine cannot hide itself.
+
+#include <QByteArray>
+#include <QString>
+#include <QTest>
+
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+// After a successful engine call nothing may be left in OpenSSL's error queue.
+#define QVERIFY_OPENSSL_QUEUE_EMPTY()                                                                        \
+    QVERIFY2(ERR_peek_error() == 0, qPrintable(EngineTest::takeOpenSslErrors()))
+
+namespace EngineTest
+{
+
+// Owners of the fixtures. Named apart from the engine's and the chain checker's own owners, so
+// that a test can include those headers too.
+template <auto FreeFunction> struct Free
+{
+    template <typename T> void operator()(T* object) const { FreeFunction(object); }
+};
+using CertPtr = std::unique_ptr<X509, Free<X509_free>>;
+using KeyPtr = std::unique_ptr<EVP_PKEY, Free<EVP_PKEY_free>>;
+using OctetsPtr = std::unique_ptr<ASN1_OCTET_STRING, Free<ASN1_OCTET_STRING_free>>;
+
+struct NameEntry
+{
+    int nid;
+    QByteArray text;
+    // MBSTRING_ASC lets OpenSSL choose the string type; a V_ASN1_* type forces that type as is.
+    int type = MBSTRING_ASC;
+};
+
+struct CertificateRecipe
+{
+    std::vector<NameEntry> subject;
+    std::vector<NameEntry> issuer; // empty: the subject
+    // nid and value in OpenSSL's configuration syntax, made with issuerCertificate as issuer.
+    std::vector<std::pair<int, QByteArray>> extensions;
+    std::int64_t serial = 1;
+    QByteArray serialHex;                // when set, the serial as hex digits (for serials beyond 64 bits)
+    EVP_PKEY* key = nullptr;             // the subject's key, borrowed
+    EVP_PKEY* signingKey = nullptr;      // null: key
+    X509* issuerCertificate = nullptr;   // for the extension context; null: the certificate itself
+    const EVP_MD* digest = EVP_sha256(); // null: left unsigned
+    std::time_t notBefore = 0;           // 0: now
+    std::time_t notAfter = 0;            // 0: a day from now
+};
+
+CertPtr makeCertificate(const CertificateRecipe& recipe);
+KeyPtr makeRsaKey(int bits = 2048);
+
+// A subject of CN, O, OU for quick certificates.
+std::vector<NameEntry> names(const QByteArray& cn, const QByteArray& o = "Org",
+                             const QByteArray& ou = "Unit");
+
+// The OpenSSL error queue as text, emptied.
+QString takeOpenSslErrors();
+
+QByteArray readAll(const QString& path);
+bool writeAll(const QString& path, const QByteArray& data);
+// Mode bits of a file (0 when it cannot be read).
+unsigned fileMode(const QString& path);
+// Names in a folder, for checking that no temporary file was left behind.
+QStringList folderEntries(const QString& folder);
+
+QByteArray der(const X509* certificate);
+QByteArray sha1(const QByteArray& data);
+// Base64 of the SHA-1 of the DER RSAPublicKey: the profile's dnQualifier and key identifier.
+QByteArray keyThumbprintBase64(EVP_PKEY* key);
+QByteArray keyThumbprint(EVP_PKEY* key);
+bool sameKey(EVP_PKEY* a, EVP_PKEY* b);
+
+// "CN=x/O=y/OU=z" in entry order; with types, "CN:P=x" (P printable, T t61, U utf8, I ia5, B bmp).
+QString nameText(const X509_NAME* name, bool withTypes = false);
+// Short names of the extensions in order, e.g. "basicConstraints,keyUsage".
+QString extensionOrder(X509* certificate);
+// Seconds since 1970 of an ASN1_TIME, -1 when it cannot be read.
+std::int64_t seconds(const ASN1_TIME* time);
+
+// Stand-in for standard input for as long as it lives (a pty slave, /dev/null, ...).
+class StdinReplacement
+{
+public:
+    explicit StdinReplacement(int fd);
+    ~StdinReplacement();
+    StdinReplacement(const StdinReplacement&) = delete;
+    StdinReplacement& operator=(const StdinReplacement&) = delete;
+
+private:
+    int mSaved = -1;
+};
+
+// Standard input from /dev/null: no console, so prompts give up at once.
+class NoConsole
+{
+public:
+    NoConsole();
+    ~NoConsole();
+    NoConsole(const NoConsole&) = delete;
+    NoConsole& operator=(const NoConsole&) = delete;
+
+private:
+    int mNull = -1;
+    StdinReplacement* mReplacement = nullptr;
+};
+
+// A 64 KiB tmpfs mounted on a folder (needs root); unmounted on destruction.
+class SmallFileSystem
+{
+public:
+    explicit SmallFileSystem(const QString& folder);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+    bool mounted() const { return mMounted; }
+    QString whyNot() const { return mWhyNot; }
+    bool remountReadOnly();
+    // Fills the file system with a file of its own until no byte more fits.
+    bool fill();
+
+private:
+    QString mFolder;
+    bool mMounted = false;
+    QString mWhyNot;
+};
+
+} // namespace EngineTest

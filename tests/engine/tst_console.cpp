@@ -1,0 +1,264 @@
+// The console password prompt, driven through a pseudo-terminal as a user at a console would,
+// and the operations that fall back to it when they are given no password.
+
+#include "enginetestsupport.h"
+#include "opensslutil.h"
+#include "stdoutcapture.h"
+#include "zidcertificate.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace EngineTest;
+
+namespace
+{
+
+// A pseudo-terminal standing in for the console: what is typed goes in at the master side and
+// the code under test reads it as its standard input.
+class Console
+{
+public:
+    Console()
+    {
+        if (::openpty(&mMaster, &mSlave, nullptr, nullptr, nullptr) != 0)
+            return;
+        // Keystrokes reach the reader unchanged, whatever the prompt does to the settings.
+        termios raw;
+        ::tcgetattr(mSlave, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(mSlave, TCSANOW, &raw);
+        ::tcgetattr(mSlave, &mBefore);
+        mStdin = new StdinReplacement(mSlave);
+    }
+    ~Console()
+    {
+        delete mStdin;
+        if (mMaster >= 0)
+            ::close(mMaster);
+        if (mSlave >= 0)
+            ::close(mSlave);
+    }
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    bool ready() const { return mStdin != nullptr; }
+    void type(const QByteArray& keys)
+    {
+        QVERIFY(::write(mMaster, keys.constData(), keys.size()) == keys.size());
+    }
+    // The user walks away: the terminal is hung up.
+    void hangUp()
+    {
+        ::close(mMaster);
+        mMaster = -1;
+    }
+    // Keystrokes that are still waiting to be read.
+    QByteArray unread()
+    {
+        QByteArray waiting;
+        const int flags = ::fcntl(mSlave, F_GETFL);
+        ::fcntl(mSlave, F_SETFL, flags | O_NONBLOCK);
+        char buffer[64];
+        ssize_t got;
+        while ((got = ::read(mSlave, buffer, sizeof buffer)) > 0)
+            waiting.append(buffer, int(got));
+        ::fcntl(mSlave, F_SETFL, flags);
+        return waiting;
+    }
+    bool settingsRestored() const
+    {
+        termios now;
+        ::tcgetattr(mSlave, &now);
+        return now.c_lflag == mBefore.c_lflag && now.c_iflag == mBefore.c_iflag &&
+               now.c_cc[VMIN] == mBefore.c_cc[VMIN] && now.c_cc[VTIME] == mBefore.c_cc[VTIME];
+    }
+
+private:
+    int mMaster = -1;
+    int mSlave = -1;
+    termios mBefore{};
+    StdinReplacement* mStdin = nullptr;
+};
+
+} // namespace
+
+class TestConsole : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void keystrokes_data();
+    void keystrokes();
+    void fullBufferEndsWithoutEnter();
+    void hangUpDiscardsUnconfirmedInput();
+    void noConsoleGivesUpAtOnce();
+    void containerPasswordsFromTheConsole();
+    void certificateWritesAskForAnEmptyPassword();
+
+private:
+    QTemporaryDir mDir;
+    KeyPtr mKey;
+    CertPtr mCertificate;
+};
+
+void TestConsole::initTestCase()
+{
+    QVERIFY(mDir.isValid());
+    mKey = makeRsaKey();
+    CertificateRecipe recipe;
+    recipe.subject = names(".console");
+    recipe.key = mKey.get();
+    recipe.extensions = {{NID_basic_constraints, "critical,CA:TRUE,pathlen:1"},
+                         {NID_subject_key_identifier, "hash"}};
+    mCertificate = makeCertificate(recipe);
+    QVERIFY(mCertificate);
+}
+
+void TestConsole::keystrokes_data()
+{
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("echo");
+
+    QTest::newRow("Enter (13) ends") << QByteArray("pw\r") << QByteArray("pw") << QByteArray("**");
+    QTest::newRow("line feed (10) ends") << QByteArray("pw\n") << QByteArray("pw") << QByteArray("**");
+    QTest::newRow("form feed (12) ends") << QByteArray("pw\f") << QByteArray("pw") << QByteArray("**");
+    QTest::newRow("Enter at once: nothing") << QByteArray("\r") << QByteArray() << QByteArray();
+    QTest::newRow("backspace at the start prints nothing")
+        << QByteArray("\bab\r") << QByteArray("ab") << QByteArray("**");
+    QTest::newRow("backspace removes the last character")
+        << QByteArray("ab\bc\r") << QByteArray("ac") << QByteArray("**\b \b*");
+    QTest::newRow("the terminal's erase key is backspace")
+        << QByteArray("ab\x7f\r") << QByteArray("a") << QByteArray("**\b \b");
+    QTest::newRow("control keys are ignored")
+        << QByteArray("a\x01\x1b\tb\r") << QByteArray("ab") << QByteArray("**");
+    QTest::newRow("bytes above 127 are ignored") << QByteArray("a\xe9\xff"
+                                                               "b\r")
+                                                 << QByteArray("ab") << QByteArray("**");
+    QTest::newRow("space and tilde are taken") << QByteArray(" ~\r") << QByteArray(" ~") << QByteArray("**");
+}
+
+void TestConsole::keystrokes()
+{
+    QFETCH(QByteArray, keys);
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, echo);
+
+    Console console;
+    QVERIFY(console.ready());
+    console.type(keys + "after");
+    char buffer[256];
+    std::memset(buffer, 'x', sizeof buffer);
+    StdoutCapture capture;
+    QCOMPARE(OpenSSLUtil::getpwd(buffer, sizeof buffer), int(password.size()));
+    QCOMPARE(capture.take(), "Enter password:\n" + echo + "\n");
+    QCOMPARE(QByteArray(buffer), password);
+    // Nothing after the end of input is consumed, and the terminal is as it was.
+    QCOMPARE(console.unread(), QByteArray("after"));
+    QVERIFY(console.settingsRestored());
+}
+
+void TestConsole::fullBufferEndsWithoutEnter()
+{
+    Console console;
+    QVERIFY(console.ready());
+    console.type("abcdef");
+    char buffer[4];
+    StdoutCapture capture;
+    QCOMPARE(OpenSSLUtil::getpwd(buffer, sizeof buffer), 3);
+    QCOMPARE(capture.take(), QByteArray("Enter password:\n***\n"));
+    QCOMPARE(QByteArray(buffer), QByteArray("abc"));
+    QCOMPARE(console.unread(), QByteArray("def"));
+}
+
+void TestConsole::hangUpDiscardsUnconfirmedInput()
+{
+    Console console;
+    QVERIFY(console.ready());
+    console.type("ab");
+    // Hung up once the prompt has taken both characters and waits for more.
+    std::thread user(
+        [&console]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            console.hangUp();
+        });
+    char buffer[256];
+    StdoutCapture capture;
+    const int taken = OpenSSLUtil::getpwd(buffer, sizeof buffer);
+    user.join();
+    QCOMPARE(taken, 0);
+    QCOMPARE(capture.take(), QByteArray("Enter password:\n**\n"));
+    QCOMPARE(buffer[0], '\0');
+    QCOMPARE(buffer[1], '\0'); // what was typed is wiped
+}
+
+void TestConsole::noConsoleGivesUpAtOnce()
+{
+    const NoConsole noConsole;
+    char buffer[256];
+    StdoutCapture capture;
+    QCOMPARE(OpenSSLUtil::getpwd(buffer, sizeof buffer), 0);
+    QCOMPARE(capture.take(), QByteArray("Enter password:\n\n"));
+    QCOMPARE(buffer[0], '\0');
+}
+
+void TestConsole::containerPasswordsFromTheConsole()
+{
+    const QByteArray file = QFile::encodeName(mDir.filePath("console.p12"));
+    {
+        Console console;
+        QVERIFY(console.ready());
+        console.type("typed secret\r");
+        StdoutCapture capture;
+        QCOMPARE(OpenSSLUtil::PKCS12Write(file, mCertificate.get(), mKey.get(), nullptr, nullptr), 1);
+        QCOMPARE(capture.take(), QByteArray("Enter password:\n************\n"));
+    }
+    EVP_PKEY* key = nullptr;
+    X509* certificate = nullptr;
+    QCOMPARE(OpenSSLUtil::PKCS12Extract(file, &key, &certificate, nullptr, "typed secret"), 1);
+    X509_free(certificate);
+    {
+        Console console;
+        QVERIFY(console.ready());
+        console.type("typed secret\r");
+        StdoutCapture capture;
+        QCOMPARE(OpenSSLUtil::PCKS12ExtractPrivateKey(file, &key, nullptr), 1);
+        capture.take();
+        QVERIFY(sameKey(key, mKey.get()));
+        EVP_PKEY_free(key);
+    }
+}
+
+void TestConsole::certificateWritesAskForAnEmptyPassword()
+{
+    // An object read from a container holds a certificate and its key.
+    const QByteArray source = QFile::encodeName(mDir.filePath("source.p12"));
+    QCOMPARE(OpenSSLUtil::PKCS12Write(source, mCertificate.get(), mKey.get(), nullptr, "pw"), 1);
+    ZIDCertificate certificate;
+    QVERIFY(certificate.ReadPKCS12(source, "pw") != 0);
+
+    const QByteArray file = QFile::encodeName(mDir.filePath("asked.p12"));
+    Console console;
+    QVERIFY(console.ready());
+    console.type("asked\r");
+    StdoutCapture capture;
+    QCOMPARE(certificate.WritePKCS12(file, ""), 1);
+    QCOMPARE(capture.take(), QByteArray("Enter password:\n*****\n"));
+    ZIDCertificate reread;
+    QVERIFY(reread.ReadPKCS12(file, "asked") != 0);
+    QCOMPARE(X509_cmp(reread.mpX509, mCertificate.get()), 0);
+}
+
+QTEST_GUILESS_MAIN(TestConsole)
+#include "tst_console.moc"
