@@ -1,6 +1,7 @@
 #include "quorrelstyle.h"
 
 #include "colortable.h"
+#include "painting.h"
 
 #include <QApplication>
 #include <QCommonStyle>
@@ -209,4 +210,22 @@ void QuorrelStyle::loadArrows(const QPalette& palette)
         mDisabledArrows[source.arrow] =
             loadTintedImage(file, disabled, source.mirrorHorizontally, source.mirrorVertically);
     }
+}
+const QImage& QuorrelStyle::arrowImage(Arrow arrow, bool enabled) const
+{
+    return enabled ? mArrows[arrow] : mDisabledArrows[arrow];
+}
+
+const QPixmap& QuorrelStyle::checkCentre(bool on, bool enabled) const
+{
+    if (!on)
+        return mCheckNormal;
+    return enabled ? mCheckActive : mCheckDisabled;
+}
+
+void QuorrelStyle::paintButtonPanel(QPainter* painter, const QRect& rect, State state) const
+{
+    const auto look = static_cast<std::size_t>(Painting::buttonImageState(state));
+    const GradientPair& gradient = buttonLooks[look].gradient;
+    Painting::drawFramedGradient(painter, rect, 1, mButtonSets[look], gradient.top, gradient.bottom);
 }

@@ -10,6 +10,8 @@
 #include <array>
 #include <optional>
 
+class QStyleOptionButton;
+class QStyleOptionMenuItem;
 class QStyleOptionSlider;
 
 // The application style: a dark palette, a small fixed font, compact metrics, and controls
@@ -17,7 +19,8 @@ class QStyleOptionSlider;
 // itself comes from the toolkit's "Windows" style underneath.
 //
 // Files: quorrelstyle.cpp (construction, polish, palette, font, tinting), metrics.cpp
-// (metrics, sizes, rectangles, hints).
+// (metrics, sizes, rectangles, hints), primitives.cpp, controls.cpp, menuitem.cpp,
+// complexcontrols.cpp (painting; helpers of painter, rectangle and images in painting.h).
 class QuorrelStyle : public QProxyStyle
 {
     Q_OBJECT
@@ -30,8 +33,14 @@ public:
     void polish(QWidget* widget) override;
     QPalette standardPalette() const override;
 
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
     QRect subElementRect(SubElement element, const QStyleOption* option,
                          const QWidget* widget) const override;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget = nullptr) const override;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
                          const QWidget* widget) const override;
     int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
@@ -73,6 +82,66 @@ private:
     void loadImages();
     void loadArrows(const QPalette& palette);
     QCommonStyle* commonBase() const;
+
+    // Shared by several elements.
+    const QImage& arrowImage(Arrow arrow, bool enabled) const;
+    const QPixmap& checkCentre(bool on, bool enabled) const;
+    void paintButtonPanel(QPainter* painter, const QRect& rect, State state) const;
+
+    // primitives.cpp
+    void drawSunkenFramePrimitive(const QStyleOption* option, QPainter* painter) const;
+    void drawFocusRect(const QStyleOption* option, QPainter* painter) const;
+    void drawMenuFrame(const QStyleOption* option, QPainter* painter) const;
+    void drawTabWidgetFrame(const QStyleOption* option, QPainter* painter) const;
+    void drawCommandPanel(const QStyleOption* option, QPainter* painter) const;
+    void drawToolPanel(const QStyleOption* option, QPainter* painter) const;
+    void drawMenuBarPanel(const QStyleOption* option, QPainter* painter) const;
+    void drawLineEditPanel(const QStyleOption* option, QPainter* painter) const;
+    void drawTipPanel(const QStyleOption* option, QPainter* painter) const;
+    void drawArrowIndicator(PrimitiveElement element, const QStyleOption* option, QPainter* painter) const;
+    void drawHeaderArrow(const QStyleOption* option, QPainter* painter) const;
+    void drawCheckBoxIndicator(const QStyleOption* option, QPainter* painter) const;
+    void drawMenuCheckMark(const QStyleOption* option, QPainter* painter) const;
+    void drawItemViewCheck(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawBranch(const QStyleOption* option, QPainter* painter) const;
+
+    // controls.cpp
+    void drawPushButton(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawPushButtonIcon(const QStyleOptionButton& button, QPainter* painter) const;
+    void drawCheckOrRadio(const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                          bool radio) const;
+    void drawCheckLabel(const QStyleOption* option, QPainter* painter) const;
+    void drawTab(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawProgressBar(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawProgressContents(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawProgressLabel(const QStyleOption* option, QPainter* painter) const;
+    void drawMenuBarItem(const QStyleOption* option, QPainter* painter) const;
+    void drawMenuBarEmptyArea(QPainter* painter, const QWidget* widget) const;
+    void drawToolButtonLabel(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawHeaderLabel(const QStyleOption* option, QPainter* painter) const;
+    void drawSplitter(QPainter* painter, const QWidget* widget) const;
+    void drawScrollBarLine(const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                           bool addLine) const;
+    void drawScrollBarPage(const QStyleOption* option, QPainter* painter) const;
+    void drawScrollBarSlider(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawComboBoxLabel(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawShapedFrame(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+
+    // menuitem.cpp
+    void drawMenuItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawMenuItemCheck(const QStyleOptionMenuItem& item, const QRect& checkArea, QPainter* painter) const;
+    void drawMenuItemIcon(const QStyleOptionMenuItem& item, const QRect& checkArea, QPainter* painter,
+                          const QWidget* widget) const;
+    void drawMenuItemText(const QStyleOptionMenuItem& item, QPainter* painter) const;
+    void drawSubMenuArrow(const QStyleOptionMenuItem& item, QPainter* painter, const QWidget* widget) const;
+
+    // complexcontrols.cpp
+    void drawToolButton(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    void drawComboBox(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    void drawSpinBox(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    void drawScrollBar(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    void drawSlider(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    void drawGroupBox(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
 
     // metrics.cpp; an empty result leaves the rectangle to the common geometry.
     struct ScrollBarLayout

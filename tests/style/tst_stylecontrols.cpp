@@ -1,0 +1,636 @@
+// Control elements and complex controls, painted into QImages; and every element painted with
+// default and with mismatched options, as a crash test.
+#include "colortable.h"
+#include "painting.h"
+#include "quorrelstyle.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSplitter>
+#include <QStyleOption>
+#include <QTest>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+Q_DECLARE_METATYPE(QStyle::State)
+
+namespace
+{
+
+const QColor transparent(0, 0, 0, 0);
+const QColor buttonText(167, 175, 190);
+const QColor accent(0, 147, 221);
+
+QImage blank(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+template <typename Paint> QImage painted(int width, int height, Paint paint)
+{
+    QImage image = blank(width, height);
+    QPainter painter(&image);
+    paint(painter);
+    painter.end();
+    return image;
+}
+
+int countColour(const QImage& image, const QColor& colour, const QRect& area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+QColor gradientRow(const QColor& top, const QColor& bottom, int rows, int k)
+{
+    int hue = 0;
+    int saturation = 0;
+    int value = 0;
+    top.getHsv(&hue, &saturation, &value);
+    // As it lands in an 8-bit image.
+    return QColor(QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
+}
+
+QImage grab(QWidget& widget)
+{
+    return widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+using OptionFactory = std::function<std::unique_ptr<QStyleOption>()>;
+
+template <typename T> OptionFactory optionOf()
+{
+    return [] {
+        auto option = std::make_unique<T>();
+        option->rect = QRect(0, 0, 40, 20);
+        option->state = QStyle::State_Enabled;
+        option->palette = QApplication::palette();
+        return std::unique_ptr<QStyleOption>(std::move(option));
+    };
+}
+
+// Every option kind the elements below take, and a few they never take.
+const std::vector<std::pair<const char*, OptionFactory>>& optionKinds()
+{
+    static const std::vector<std::pair<const char*, OptionFactory>> kinds = {
+        {"QStyleOption", optionOf<QStyleOption>()},
+        {"Button", optionOf<QStyleOptionButton>()},
+        {"ToolButton", optionOf<QStyleOptionToolButton>()},
+        {"Frame", optionOf<QStyleOptionFrame>()},
+        {"FocusRect", optionOf<QStyleOptionFocusRect>()},
+        {"TabWidgetFrame", optionOf<QStyleOptionTabWidgetFrame>()},
+        {"Tab", optionOf<QStyleOptionTab>()},
+        {"ProgressBar", optionOf<QStyleOptionProgressBar>()},
+        {"MenuItem", optionOf<QStyleOptionMenuItem>()},
+        {"Header", optionOf<QStyleOptionHeader>()},
+        {"Slider", optionOf<QStyleOptionSlider>()},
+        {"SpinBox", optionOf<QStyleOptionSpinBox>()},
+        {"ComboBox", optionOf<QStyleOptionComboBox>()},
+        {"GroupBox", optionOf<QStyleOptionGroupBox>()},
+        {"ViewItem", optionOf<QStyleOptionViewItem>()},
+        {"TitleBar", optionOf<QStyleOptionTitleBar>()},
+        {"SizeGrip", optionOf<QStyleOptionSizeGrip>()},
+        {"Complex", optionOf<QStyleOptionComplex>()},
+        {"ToolBox", optionOf<QStyleOptionToolBox>()},
+        {"RubberBand", optionOf<QStyleOptionRubberBand>()},
+        {"DockWidget", optionOf<QStyleOptionDockWidget>()},
+        {"ToolBar", optionOf<QStyleOptionToolBar>()},
+        {"TabBarBase", optionOf<QStyleOptionTabBarBase>()},
+    };
+    return kinds;
+}
+
+bool isComplex(const QStyleOption* option)
+{
+    return option->type >= QStyleOption::SO_Complex;
+}
+
+} // namespace
+
+class TstStyleControls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void checkedTextOnlyToolButtonIsAccent_data();
+    void checkedTextOnlyToolButtonIsAccent();
+    void menuSeparatorRows();
+    void menuItemFillFollowsSelection();
+    void progressBarGradients_data();
+    void progressBarGradients();
+    void sliderHandleColoursPerState_data();
+    void sliderHandleColoursPerState();
+    void sliderHandleLines();
+    void scrollBarSliderAndPages();
+    void scrollBarWithEmptyRangeLooksEnabled();
+    void scrollBarPageBand_data();
+    void scrollBarPageBand();
+    void editFieldFillWhenFocused_data();
+    void editFieldFillWhenFocused();
+    void splitterLines();
+    void menuBarEmptyAreaNeedsMenuBar();
+    void groupBoxFill();
+
+    void everyElementPaintsWithoutCrash();
+    void ownElementsDrawNothingForWrongOption();
+
+private:
+    QuorrelStyle* mStyle = nullptr;
+};
+
+void TstStyleControls::initTestCase()
+{
+    mStyle = new QuorrelStyle;
+    QApplication::setStyle(mStyle);
+}
+
+void TstStyleControls::checkedTextOnlyToolButtonIsAccent_data()
+{
+    QTest::addColumn<bool>("checked");
+    QTest::newRow("checked: accent text") << true;
+    QTest::newRow("not checked: button text") << false;
+}
+
+void TstStyleControls::checkedTextOnlyToolButtonIsAccent()
+{
+    QFETCH(bool, checked);
+    QToolButton button;
+    button.setText(QStringLiteral("Sign"));
+    button.setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button.setCheckable(true);
+    button.setChecked(checked);
+    button.resize(60, 15);
+    const QImage image = grab(button);
+    const int accentPixels = countColour(image, accent, image.rect());
+    const int textPixels = countColour(image, buttonText, image.rect());
+    QVERIFY(checked ? accentPixels > 10 : textPixels > 10);
+    QCOMPARE(checked ? textPixels : accentPixels, 0);
+}
+
+void TstStyleControls::menuSeparatorRows()
+{
+    QStyleOptionMenuItem option;
+    option.rect = QRect(0, 0, 30, 7);
+    option.menuItemType = QStyleOptionMenuItem::Separator;
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Enabled;
+    const QImage image = painted(32, 8, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuItem, &option, &p); });
+    const QColor base(41, 41, 41);
+    const QColor highlight(71, 79, 95);
+    const QColor rows[7] = {base, base, highlight, base, highlight, base, base};
+    for (int y = 0; y < 7; ++y)
+    {
+        QCOMPARE(countColour(image, rows[y], QRect(0, y, 30, 1)), 30);
+        QCOMPARE(image.pixelColor(30, y), transparent);
+    }
+    QCOMPARE(countColour(image, transparent, QRect(0, 7, 32, 1)), 32);
+}
+
+void TstStyleControls::menuItemFillFollowsSelection()
+{
+    QStyleOptionMenuItem option;
+    option.rect = QRect(0, 0, 80, 17);
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Enabled;
+    const QImage plain = painted(80, 17, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuItem, &option, &p); });
+    QCOMPARE(plain.pixelColor(60, 8), QColor(41, 41, 41));
+    option.state |= QStyle::State_Selected;
+    const QImage selected =
+        painted(80, 17, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuItem, &option, &p); });
+    QCOMPARE(selected.pixelColor(60, 8), QColor(71, 79, 95));
+}
+
+void TstStyleControls::progressBarGradients_data()
+{
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("chunkRight"); // last column of the filled part, -1 for none
+
+    // 100 wide: the chunk runs to left + value share * width - 3.
+    QTest::newRow("half way") << 0 << 100 << 50 << 47;
+    QTest::newRow("full") << 0 << 100 << 100 << 97;
+    QTest::newRow("a quarter of 200") << 0 << 200 << 50 << 22;
+    QTest::newRow("nothing done: no chunk") << 0 << 100 << 0 << -1;
+    QTest::newRow("too little to show: no chunk") << 0 << 100 << 2 << -1;
+    QTest::newRow("busy bar (no range): no chunk") << 0 << 0 << 0 << -1;
+}
+
+void TstStyleControls::progressBarGradients()
+{
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(int, value);
+    QFETCH(int, chunkRight);
+
+    QProgressBar bar;
+    bar.setRange(minimum, maximum);
+    bar.setValue(value);
+    bar.setTextVisible(false);
+    bar.resize(100, 15);
+    QStyleOptionProgressBar option;
+    option.initFrom(&bar);
+    option.minimum = minimum;
+    option.maximum = maximum;
+    option.progress = value;
+    const QImage image = painted(100, 15, [&](QPainter& p) {
+        mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p, &bar);
+    });
+
+    QCOMPARE(image.pixelColor(0, 0), QColor(68, 76, 91));
+    // Groove rows 1 to 13 (n = 12) from grey 42 to grey 76, columns 1 to 97.
+    const QColor grooveTop(42, 42, 42);
+    const QColor grooveBottom(76, 76, 76);
+    if (chunkRight < 97)
+    {
+        QCOMPARE(image.pixelColor(97, 1), gradientRow(grooveTop, grooveBottom, 12, 12));
+        QCOMPARE(image.pixelColor(97, 13), grooveBottom);
+    }
+    QCOMPARE(image.pixelColor(98, 7), transparent);
+
+    const QColor chunkTop(0, 147, 221);
+    const QColor chunkBottom(0, 53, 80);
+    if (chunkRight < 0)
+    {
+        QCOMPARE(image.pixelColor(1, 1), gradientRow(grooveTop, grooveBottom, 12, 12));
+        return;
+    }
+    QCOMPARE(image.pixelColor(1, 1), gradientRow(chunkTop, chunkBottom, 12, 12));
+    QCOMPARE(image.pixelColor(chunkRight, 13), gradientRow(chunkTop, chunkBottom, 12, 0));
+    QCOMPARE(image.pixelColor(chunkRight, 13).value(), 80);
+    if (chunkRight < 97)
+        QCOMPARE(image.pixelColor(chunkRight + 1, 13), grooveBottom);
+
+    // Without a progress-bar widget nothing is drawn.
+    const QImage noWidget =
+        painted(100, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p); });
+    QCOMPARE(countColour(noWidget, transparent, noWidget.rect()), 1500);
+}
+
+void TstStyleControls::sliderHandleColoursPerState_data()
+{
+    QTest::addColumn<QStyle::State>("state");
+    QTest::addColumn<int>("look");
+
+    using S = QStyle;
+    const QStyle::State enabled = S::State_Enabled;
+    QTest::newRow("0 normal") << enabled << 0;
+    QTest::newRow("1 hovered") << (enabled | S::State_MouseOver) << 1;
+    QTest::newRow("2 disabled") << QStyle::State(S::State_None) << 2;
+    QTest::newRow("3 pressed") << (enabled | S::State_Sunken) << 3;
+    QTest::newRow("4 hovered and pressed") << (enabled | S::State_Sunken | S::State_MouseOver) << 4;
+    QTest::newRow("5 disabled and pressed") << QStyle::State(S::State_Sunken) << 5;
+}
+
+void TstStyleControls::sliderHandleColoursPerState()
+{
+    QFETCH(QStyle::State, state);
+    QFETCH(int, look);
+
+    QSlider slider(Qt::Horizontal);
+    slider.setRange(0, 100);
+    slider.setValue(0);
+    slider.resize(100, 15);
+    QStyleOptionSlider option;
+    option.initFrom(&slider);
+    option.orientation = Qt::Horizontal;
+    option.minimum = 0;
+    option.maximum = 100;
+    option.sliderPosition = 0;
+    option.state = state;
+    const QImage image =
+        painted(100, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_Slider, &option, &p, &slider); });
+
+    // Handle (2, 2) to (22, 12); grip through x = 2 + 21 / 2.
+    const HandleColors& colours = sliderHandleColors[look];
+    QCOMPARE(image.pixelColor(6, 2), colours.topLine);
+    QCOMPARE(image.pixelColor(6, 12), colours.bottomLine);
+    QCOMPARE(image.pixelColor(12, 7), colours.grip);
+    QCOMPARE(image.pixelColor(22, 7), gradientRow(colours.rightColumnTop, colours.rightColumnBottom, 10, 5));
+    QCOMPARE(image.pixelColor(2, 7), gradientRow(colours.leftColumnTop, colours.leftColumnBottom, 10, 5));
+    // The handle's inside shows the band's base colour, the band is framed.
+    QCOMPARE(image.pixelColor(6, 7), QColor(41, 41, 41));
+    QCOMPARE(image.pixelColor(50, 0), QColor(68, 76, 91));
+    QCOMPARE(image.pixelColor(50, 1), QColor(23, 23, 23));
+}
+
+void TstStyleControls::sliderHandleLines()
+{
+    const HandleColors& colours = sliderHandleColors[0];
+    const QRect handle(QPoint(2, 2), QPoint(12, 22));
+    const QImage image =
+        painted(15, 25, [&](QPainter& p) { Painting::drawSliderHandle(&p, handle, colours, false); });
+    // Vertical slider: the grip runs across the handle through its middle row.
+    QCOMPARE(image.pixelColor(7, 2 + 21 / 2), colours.grip);
+    QCOMPARE(image.pixelColor(7, 2), colours.topLine);
+    QCOMPARE(image.pixelColor(7, 22), colours.bottomLine);
+    // The columns are drawn last over their full height, so they own the corners.
+    QCOMPARE(image.pixelColor(12, 2), gradientRow(colours.rightColumnTop, colours.rightColumnBottom, 20, 20));
+    QCOMPARE(image.pixelColor(2, 22), gradientRow(colours.leftColumnTop, colours.leftColumnBottom, 20, 0));
+    QCOMPARE(image.pixelColor(7, 5), transparent);
+    QCOMPARE(image.pixelColor(13, 7), transparent);
+}
+
+void TstStyleControls::scrollBarSliderAndPages()
+{
+    QScrollBar bar(Qt::Horizontal);
+    bar.setRange(0, 100);
+    bar.setPageStep(10);
+    bar.setValue(0);
+    bar.resize(200, 15);
+    const QImage image = grab(bar);
+
+    // Groove: the whole bar filled and outlined; pages are not painted over it.
+    QCOMPARE(image.pixelColor(100, 0), QColor(68, 76, 91));
+    QCOMPARE(image.pixelColor(100, 7), QColor(33, 33, 33));
+    QCOMPARE(image.pixelColor(40, 7), QColor(33, 33, 33));
+    // Slider (23, 2) to (37, 12): a normal button with the grip icon at its centre - 2.
+    const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
+    QCOMPARE(image.pixelColor(30, 2), normalTop);
+    QCOMPARE(image.pixelColor(28, 5), buttonText);
+    QCOMPARE(image.pixelColor(29, 5), gradientRow({67, 75, 90}, {41, 46, 55}, 8, 11 - 5));
+    // Arrow buttons at both ends.
+    QCOMPARE(image.pixelColor(10, 2), normalTop);
+    QCOMPARE(image.pixelColor(185, 2), normalTop);
+}
+
+void TstStyleControls::scrollBarWithEmptyRangeLooksEnabled()
+{
+    QScrollBar bar(Qt::Horizontal);
+    bar.resize(200, 15);
+    QStyleOptionSlider option;
+    option.initFrom(&bar);
+    option.orientation = Qt::Horizontal;
+    option.minimum = 5;
+    option.maximum = 5;
+    option.sliderPosition = 5;
+    option.pageStep = 10;
+    option.subControls = QStyle::SC_All;
+    option.state &= ~QStyle::State_Enabled;
+    const QImage image =
+        painted(200, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_ScrollBar, &option, &p, &bar); });
+    const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
+    // The slider fills the whole space between the arrow buttons: (23, 2) to (176, 12).
+    QCOMPARE(image.pixelColor(24, 2), normalTop);
+    QCOMPARE(image.pixelColor(170, 2), normalTop);
+    QCOMPARE(image.pixelColor(100, 13), QColor(33, 33, 33));
+}
+
+void TstStyleControls::scrollBarPageBand_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QRect>("band");
+
+    QTest::newRow("horizontal: 12 rows from the top") << int(Qt::Horizontal) << QRect(QPoint(1, 0), QPoint(29, 11));
+    QTest::newRow("vertical: 12 columns from the left") << int(Qt::Vertical) << QRect(QPoint(0, 1), QPoint(11, 29));
+}
+
+void TstStyleControls::scrollBarPageBand()
+{
+    QFETCH(int, orientation);
+    QFETCH(QRect, band);
+    for (const auto element : {QStyle::CE_ScrollBarAddPage, QStyle::CE_ScrollBarSubPage})
+    {
+        QStyleOptionSlider option;
+        option.rect = QRect(0, 0, 30, 30);
+        option.orientation = Qt::Orientation(orientation);
+        QImage image = painted(30, 30, [&](QPainter& p) {
+            p.setBackgroundMode(Qt::TransparentMode);
+            mStyle->drawControl(element, &option, &p);
+            // The painter's background mode is left as it was.
+            QCOMPARE(p.backgroundMode(), Qt::TransparentMode);
+        });
+        QCOMPARE(countColour(image, QColor(41, 41, 41), image.rect()), band.width() * band.height());
+        QCOMPARE(countColour(image, QColor(41, 41, 41), band), band.width() * band.height());
+    }
+}
+
+void TstStyleControls::editFieldFillWhenFocused_data()
+{
+    QTest::addColumn<bool>("spin");
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<QColor>("fill");
+
+    QTest::newRow("combo box, focused: highlight") << false << true << QColor(71, 79, 95);
+    QTest::newRow("combo box: base") << false << false << QColor(41, 41, 41);
+    QTest::newRow("spin box, focused: highlight") << true << true << QColor(71, 79, 95);
+    QTest::newRow("spin box: base") << true << false << QColor(41, 41, 41);
+}
+
+void TstStyleControls::editFieldFillWhenFocused()
+{
+    QFETCH(bool, spin);
+    QFETCH(bool, focused);
+    QFETCH(QColor, fill);
+
+    const QStyle::State state = QStyle::State_Enabled | (focused ? QStyle::State_HasFocus : QStyle::State_None);
+    QImage image;
+    if (spin)
+    {
+        QStyleOptionSpinBox option;
+        option.rect = QRect(0, 0, 80, 15);
+        option.state = state;
+        option.palette = QApplication::palette();
+        option.subControls = QStyle::SC_All;
+        option.frame = true;
+        option.stepEnabled = QAbstractSpinBox::StepUpEnabled;
+        image = painted(80, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_SpinBox, &option, &p); });
+        // Up button enabled, down button disabled: their panels differ.
+        const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
+        const QColor disabledTop = QImage(QStringLiteral(":/data/style/pushbutton_disabled_2.png")).pixelColor(0, 0);
+        QCOMPARE(image.pixelColor(68, 2), normalTop);
+        QCOMPARE(image.pixelColor(68, 8), disabledTop);
+        QCOMPARE(image.pixelColor(0, 0), QColor(68, 76, 91));
+    }
+    else
+    {
+        QStyleOptionComboBox option;
+        option.rect = QRect(0, 0, 80, 15);
+        option.state = state;
+        option.palette = QApplication::palette();
+        option.subControls = QStyle::SC_All;
+        image = painted(80, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_ComboBox, &option, &p); });
+        // The arrow button (69, 0) to (79, 10) with the down arrow.
+        const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
+        QCOMPARE(image.pixelColor(74, 0), normalTop);
+        QVERIFY(countColour(image, buttonText, QRect(69, 0, 11, 11)) > 0);
+    }
+    QCOMPARE(image.pixelColor(30, 7), fill);
+}
+
+void TstStyleControls::splitterLines()
+{
+    QSplitter splitter(Qt::Horizontal);
+    splitter.addWidget(new QWidget);
+    splitter.addWidget(new QWidget);
+    splitter.resize(100, 40);
+    QSplitterHandle* handle = splitter.handle(1);
+    handle->resize(9, 40);
+    QStyleOption option;
+    option.initFrom(handle);
+    const QImage image = painted(9, 40, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_Splitter, &option, &p, handle); });
+    QCOMPARE(image.pixelColor(4, 20), QColor(71, 79, 95));
+    QCOMPARE(image.pixelColor(5, 20), QColor(33, 33, 34));
+    QCOMPARE(image.pixelColor(6, 39), QColor(46, 52, 62));
+    QCOMPARE(image.pixelColor(3, 20), transparent);
+    QCOMPARE(image.pixelColor(7, 20), transparent);
+}
+
+void TstStyleControls::menuBarEmptyAreaNeedsMenuBar()
+{
+    QMenuBar bar;
+    bar.resize(50, 23);
+    QStyleOption option;
+    option.initFrom(&bar);
+    const QImage image =
+        painted(50, 23, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarEmptyArea, &option, &p, &bar); });
+    QCOMPARE(image.pixelColor(10, 1), gradientRow({58, 65, 78}, {40, 44, 53}, 20, 20));
+    QCOMPARE(image.pixelColor(10, 21).value(), 53);
+    QCOMPARE(image.pixelColor(10, 0), transparent);
+
+    QWidget other;
+    const QImage nothing =
+        painted(50, 23, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarEmptyArea, &option, &p, &other); });
+    QCOMPARE(countColour(nothing, transparent, nothing.rect()), 50 * 23);
+}
+
+void TstStyleControls::groupBoxFill()
+{
+    QStyleOptionGroupBox option;
+    option.rect = QRect(0, 0, 60, 30);
+    option.state = QStyle::State_Enabled;
+    option.palette = QApplication::palette();
+    option.subControls = QStyle::SC_GroupBoxFrame;
+    const QImage image =
+        painted(60, 30, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_GroupBox, &option, &p); });
+    // Filled with the base colour, no frame line.
+    QCOMPARE(countColour(image, QColor(41, 41, 41), image.rect()), 60 * 30);
+}
+
+void TstStyleControls::everyElementPaintsWithoutCrash()
+{
+    QImage image = blank(60, 40);
+    QPainter painter(&image);
+    for (const auto& [name, make] : optionKinds())
+    {
+        const auto option = make();
+        for (int element = QStyle::PE_Frame; element <= QStyle::PE_IndicatorTabTearRight; ++element)
+            mStyle->drawPrimitive(QStyle::PrimitiveElement(element), option.get(), &painter);
+        for (int element = QStyle::CE_PushButton; element <= int(QStyle::CE_ShapedFrame); ++element)
+            mStyle->drawControl(QStyle::ControlElement(element), option.get(), &painter);
+        if (isComplex(option.get()))
+        {
+            const auto* complex = static_cast<const QStyleOptionComplex*>(option.get());
+            for (int control = QStyle::CC_SpinBox; control <= int(QStyle::CC_MdiControls); ++control)
+                mStyle->drawComplexControl(QStyle::ComplexControl(control), complex, &painter);
+        }
+    }
+    // No option at all draws nothing.
+    QImage untouched = blank(60, 40);
+    QPainter quiet(&untouched);
+    for (int element = QStyle::PE_Frame; element <= QStyle::PE_IndicatorTabTearRight; ++element)
+        mStyle->drawPrimitive(QStyle::PrimitiveElement(element), nullptr, &quiet);
+    for (int element = QStyle::CE_PushButton; element <= int(QStyle::CE_ShapedFrame); ++element)
+        mStyle->drawControl(QStyle::ControlElement(element), nullptr, &quiet);
+    for (int control = QStyle::CC_SpinBox; control <= int(QStyle::CC_MdiControls); ++control)
+        mStyle->drawComplexControl(QStyle::ComplexControl(control), nullptr, &quiet);
+    quiet.end();
+    QCOMPARE(countColour(untouched, transparent, untouched.rect()), 60 * 40);
+}
+
+void TstStyleControls::ownElementsDrawNothingForWrongOption()
+{
+    using S = QStyle;
+    // The elements this style paints itself, with the option kind each one needs.
+    const struct
+    {
+        int element;
+        char kind; // 'P'rimitive, 'C'ontrol, 'X' complex
+        int type;  // QStyleOption::OptionType it needs
+    } owned[] = {
+        {S::PE_Frame, 'P', QStyleOption::SO_Frame},
+        {S::PE_FrameGroupBox, 'P', QStyleOption::SO_Frame},
+        {S::PE_FrameLineEdit, 'P', QStyleOption::SO_Frame},
+        {S::PE_FrameFocusRect, 'P', QStyleOption::SO_FocusRect},
+        {S::PE_FrameMenu, 'P', QStyleOption::SO_Frame},
+        {S::PE_FrameTabWidget, 'P', QStyleOption::SO_TabWidgetFrame},
+        {S::PE_PanelButtonCommand, 'P', QStyleOption::SO_Button},
+        {S::PE_PanelButtonTool, 'P', QStyleOption::SO_ToolButton},
+        {S::PE_PanelMenuBar, 'P', QStyleOption::SO_Frame},
+        {S::PE_PanelLineEdit, 'P', QStyleOption::SO_Frame},
+        {S::PE_IndicatorHeaderArrow, 'P', QStyleOption::SO_Header},
+        {S::PE_IndicatorCheckBox, 'P', QStyleOption::SO_Button},
+        {S::PE_IndicatorMenuCheckMark, 'P', QStyleOption::SO_MenuItem},
+        {S::PE_IndicatorItemViewItemCheck, 'P', QStyleOption::SO_ViewItem},
+        {S::CE_PushButton, 'C', QStyleOption::SO_Button},
+        {S::CE_CheckBox, 'C', QStyleOption::SO_Button},
+        {S::CE_RadioButton, 'C', QStyleOption::SO_Button},
+        {S::CE_CheckBoxLabel, 'C', QStyleOption::SO_Button},
+        {S::CE_RadioButtonLabel, 'C', QStyleOption::SO_Button},
+        {S::CE_TabBarTab, 'C', QStyleOption::SO_Tab},
+        {S::CE_ProgressBar, 'C', QStyleOption::SO_ProgressBar},
+        {S::CE_ProgressBarContents, 'C', QStyleOption::SO_ProgressBar},
+        {S::CE_ProgressBarLabel, 'C', QStyleOption::SO_ProgressBar},
+        {S::CE_MenuItem, 'C', QStyleOption::SO_MenuItem},
+        {S::CE_MenuBarItem, 'C', QStyleOption::SO_MenuItem},
+        {S::CE_ToolButtonLabel, 'C', QStyleOption::SO_ToolButton},
+        {S::CE_HeaderLabel, 'C', QStyleOption::SO_Header},
+        {S::CE_ScrollBarAddLine, 'C', QStyleOption::SO_Slider},
+        {S::CE_ScrollBarSubLine, 'C', QStyleOption::SO_Slider},
+        {S::CE_ScrollBarAddPage, 'C', QStyleOption::SO_Slider},
+        {S::CE_ScrollBarSubPage, 'C', QStyleOption::SO_Slider},
+        {S::CE_ScrollBarSlider, 'C', QStyleOption::SO_Slider},
+        {S::CE_ComboBoxLabel, 'C', QStyleOption::SO_ComboBox},
+        {S::CC_ToolButton, 'X', QStyleOption::SO_ToolButton},
+        {S::CC_ComboBox, 'X', QStyleOption::SO_ComboBox},
+        {S::CC_SpinBox, 'X', QStyleOption::SO_SpinBox},
+        {S::CC_ScrollBar, 'X', QStyleOption::SO_Slider},
+        {S::CC_Slider, 'X', QStyleOption::SO_Slider},
+        {S::CC_GroupBox, 'X', QStyleOption::SO_GroupBox},
+    };
+    for (const auto& entry : owned)
+    {
+        for (const auto& [name, make] : optionKinds())
+        {
+            const auto option = make();
+            if (option->type == entry.type)
+                continue;
+            if (entry.kind == 'X' && !isComplex(option.get()))
+                continue;
+            QImage image = blank(60, 40);
+            {
+                QPainter painter(&image);
+                if (entry.kind == 'P')
+                    mStyle->drawPrimitive(QStyle::PrimitiveElement(entry.element), option.get(), &painter);
+                else if (entry.kind == 'C')
+                    mStyle->drawControl(QStyle::ControlElement(entry.element), option.get(), &painter);
+                else
+                    mStyle->drawComplexControl(QStyle::ComplexControl(entry.element),
+                                               static_cast<const QStyleOptionComplex*>(option.get()), &painter);
+            }
+            QVERIFY2(countColour(image, transparent, image.rect()) == 60 * 40,
+                     qPrintable(QStringLiteral("element %1 (%2) drew with a %3 option")
+                                    .arg(entry.element)
+                                    .arg(QLatin1Char(entry.kind))
+                                    .arg(QLatin1String(name))));
+        }
+    }
+}
+
+QTEST_MAIN(TstStyleControls)
+#include "tst_stylecontrols.moc"
