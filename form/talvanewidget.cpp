@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +52,29 @@ QIntValidator* attachPositiveValidator(QLineEdit* edit)
     validator->setBottom(1);
     edit->setValidator(validator);
     return validator;
+}
+
+// Lets the user pick a file for `edit`, starting at the file it names now. Only an accepted
+// choice changes the field; the file is neither read nor checked here.
+void chooseFile(QWidget* form, QLineEdit* edit, const QString& caption, QFileDialog::FileMode mode,
+                const QStringList& nameFilters)
+{
+    form->setCursor(Qt::WaitCursor);
+    QFileDialog dialog(form, caption, QString(), QString());
+    dialog.setFileMode(mode);
+    if (!nameFilters.isEmpty())
+        dialog.setNameFilters(nameFilters); // the first one is selected
+    const QFileInfo current(edit->text());
+    dialog.setDirectory(current.absolutePath());
+    dialog.selectFile(current.absoluteFilePath());
+    form->setCursor(Qt::ArrowCursor);
+
+    if (dialog.exec() == QDialog::Accepted)
+    {
+        const QStringList chosen = dialog.selectedFiles();
+        if (!chosen.isEmpty())
+            edit->setText(chosen.first());
+    }
 }
 
 } // namespace
@@ -179,26 +204,13 @@ void TalvaneWidget::certificateTypeChanged(int index)
                                                       : tr("[taken from issuing certificate]"));
 }
 
-void TalvaneWidget::certificateNameButtonClicked() {}
-void TalvaneWidget::rootCertificateButtonClicked() {}
-bool TalvaneWidget::checkConsistency()
+void TalvaneWidget::certificateNameButtonClicked()
 {
-    return false;
+    chooseFile(this, mpDestinationNameLineEdit, QStringLiteral("Certificate Name"), QFileDialog::AnyFile, {});
 }
-bool TalvaneWidget::checkDestinationPassword(QString*)
+
+void TalvaneWidget::rootCertificateButtonClicked()
 {
-    return false;
+    chooseFile(this, mpRootLineEdit, QStringLiteral("Root Certificate Name"), QFileDialog::ExistingFile,
+               {tr("PKCS12 files (*.pfx *.p12)"), tr("all files (*.*)")});
 }
-bool TalvaneWidget::checkPathlen(QString*)
-{
-    return false;
-}
-bool TalvaneWidget::checkValidity(QString*)
-{
-    return false;
-}
-bool TalvaneWidget::readIssuerRoot(QString*)
-{
-    return false;
-}
-void TalvaneWidget::save() {}

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 struct CertificateSettings;
+class ZIDCertificate;
 
 // The main window: the certificate form. It checks its input against itself and against the
 // issuing certificate, writes it into the controller's settings record and then asks the
@@ -41,6 +42,19 @@ private slots:
 private:
     bool init(CertificateSettings* settings);
     void loadSettings();
+
+    // The form's warning box: title "Warning", one "OK" button, the form as parent.
+    void showWarning(const QString& text);
+    // How every check ends: with an error text the message is appended to it, without one a
+    // failed check shows its message. Returns `passed`.
+    bool report(bool passed, const QString& message, QString* pErrorMsg);
+    // Reads the issuing PKCS#12 file afresh into `issuer` (borrowed). On failure `message` holds
+    // the reason and the offending field (path or password) is focused and selected.
+    bool loadIssuer(ZIDCertificate& issuer, QString& message);
+    // The steps of checkConsistency after the password comparison; each appends to `errors`.
+    bool checkTypeFields(QString& errors);
+    bool checkIssuerFields(QString& errors);
+    bool checkDestinationFields(QString& errors);
 
     CertificateSettings* mpSettings = nullptr; // borrowed
     QStringList mCertificateTypeList;
