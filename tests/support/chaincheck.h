@@ -9,44 +9,27 @@
 #include <openssl/pkcs12.h>
 #include <openssl/x509.h>
 
+#include "chainverifier.h"
+
 #include <memory>
 #include <vector>
 
-// Owners for the OpenSSL objects the checker hands out.
-template <auto FreeFunction> struct ChainCheckDeleter
-{
-    template <typename T> void operator()(T* object) const { FreeFunction(object); }
-};
-using X509Ptr = std::unique_ptr<X509, ChainCheckDeleter<&X509_free>>;
-using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, ChainCheckDeleter<&EVP_PKEY_free>>;
+// Owners for the OpenSSL objects the checker hands out: the engine verifier's own.
+template <auto FreeFunction> using ChainCheckDeleter = VerifyDeleter<FreeFunction>;
+using X509Ptr = ChainVerifier::CertificatePtr;
+using EvpPkeyPtr = ChainVerifier::KeyPtr;
 using Pkcs12Ptr = std::unique_ptr<PKCS12, ChainCheckDeleter<&PKCS12_free>>;
 
-// What a chain is checked against. Kept outside ChainCheck so that it can serve as a
-// default argument of ChainCheck's own functions.
-struct ChainCheckOptions
-{
-    enum class Digest
-    {
-        Sha256, // sha256WithRSAEncryption, the default
-        Sha1    // sha1WithRSAEncryption: signing algorithm index 0, "SHA1"
-    };
-    Digest digest = Digest::Sha256;
-
-    // false: every certificate of the chain is an authority (a root alone, or root and
-    // intermediates checked before a leaf exists).
-    bool lastIsLeaf = true;
-
-    // When valid, every certificate must be valid at this time and OpenSSL's path validation
-    // runs at it. When invalid (the default), no certificate is held to the present and path
-    // validation runs one second after the last certificate's notBefore, so that chains dated
-    // in the future still validate.
-    QDateTime at;
-};
+// What a chain is checked against (see ChainVerifyOptions). The tests' default sets no time:
+// certificates are not held to the present, and no warning is ever raised.
+using ChainCheckOptions = ChainVerifyOptions;
 
 // An independent judge of the digital-cinema certificate profile: it reads certificates with
-// OpenSSL alone and never asks the code under test what is right.
+// OpenSSL alone and never asks the code under test what is right. The rules live in the
+// engine's verifier (ChainVerifier, which `talvane-chain verify` runs); this is the tests' view
+// of it, plus the container layout check, which only tests need.
 //
-// check() returns findings, one line each, empty when the chain conforms. Every finding reads
+// check() returns the errors, one line each, empty when the chain conforms. Every finding reads
 //   "<rule>: <certificate>: <what is wrong>"
 // where <certificate> is `CN "<common name>" serial <decimal serial>` (or "chain" for findings
 // about the whole chain), so a test can look for a rule by the prefix "<rule>:". The rules:
@@ -108,14 +91,8 @@ public:
     // Every "CERTIFICATE" block of a PEM file in file order; empty when none can be read.
     static std::vector<X509Ptr> loadPemCertificates(const QString& path);
 
-    struct Pkcs12Contents
-    {
-        EvpPkeyPtr key;
-        X509Ptr certificate;
-        std::vector<X509Ptr> chain; // in container order
-        QString error;              // empty on success
-        bool ok() const { return error.isEmpty(); }
-    };
+    // key, certificate, chain (in container order), error (empty on success), ok().
+    using Pkcs12Contents = ChainVerifier::Pkcs12Contents;
     // Opens a PKCS#12 file with OpenSSL's PKCS12_parse (legacy algorithms enabled).
     static Pkcs12Contents loadPkcs12(const QString& path, const QByteArray& password);
 

@@ -3,14 +3,14 @@
 // cinema equipment of this field imports, so the layout is checked bag by bag.
 
 #include "chaincheck.h"
-#include "chaincheckutil.h"
+#include "verifyutil.h"
 
 #include <QFile>
 
 #include <openssl/err.h>
 #include <openssl/pkcs7.h>
 
-using namespace chaincheckutil;
+using namespace chainverify;
 
 namespace
 {
@@ -267,41 +267,4 @@ QStringList ChainCheck::checkPkcs12File(const QString& path, const QByteArray& p
     if (!file.open(QIODevice::ReadOnly))
         return {QStringLiteral("pkcs12: cannot open %1").arg(path)};
     return checkPkcs12Layout(file.readAll(), password, expectedChain);
-}
-
-ChainCheck::Pkcs12Contents ChainCheck::loadPkcs12(const QString& path, const QByteArray& password)
-{
-    const ErrorScope errors;
-    initOpenSsl();
-    Pkcs12Contents contents;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-    {
-        contents.error = QStringLiteral("cannot open %1").arg(path);
-        return contents;
-    }
-    const QByteArray der = file.readAll();
-    const auto* cursor = reinterpret_cast<const unsigned char*>(der.constData());
-    Pkcs12Ptr container(d2i_PKCS12(nullptr, &cursor, long(der.size())));
-    if (!container)
-    {
-        contents.error = QStringLiteral("%1 is not a PKCS#12 container").arg(path);
-        return contents;
-    }
-    EVP_PKEY* key = nullptr;
-    X509* certificate = nullptr;
-    STACK_OF(X509)* chain = nullptr;
-    if (!PKCS12_parse(container.get(), password.constData(), &key, &certificate, &chain))
-    {
-        contents.error = QStringLiteral("PKCS12_parse refuses %1: %2").arg(path, lastOpenSslError());
-        return contents;
-    }
-    contents.key.reset(key);
-    contents.certificate.reset(certificate);
-    for (int i = 0; i < sk_X509_num(chain); ++i)
-        contents.chain.emplace_back(sk_X509_value(chain, i));
-    sk_X509_free(chain);
-    if (!contents.certificate)
-        contents.error = QStringLiteral("%1 holds no certificate matching a key").arg(path);
-    return contents;
 }

@@ -1,22 +1,24 @@
-#include "chaincheckutil.h"
+#include "verifyutil.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/x509v3.h>
 
-namespace chaincheckutil
+#include <cstring>
+
+namespace chainverify
 {
 
 namespace
 {
-using BioPtr = std::unique_ptr<BIO, ChainCheckDeleter<&BIO_free>>;
-using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, ChainCheckDeleter<&BASIC_CONSTRAINTS_free>>;
+using BioPtr = std::unique_ptr<BIO, VerifyDeleter<&BIO_free>>;
+using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, VerifyDeleter<&BASIC_CONSTRAINTS_free>>;
 
 void freeOpenSslString(char* text)
 {
     OPENSSL_free(text);
 }
-using OpenSslStringPtr = std::unique_ptr<char, ChainCheckDeleter<&freeOpenSslString>>;
+using OpenSslStringPtr = std::unique_ptr<char, VerifyDeleter<&freeOpenSslString>>;
 } // namespace
 
 QString objectName(int nid)
@@ -158,4 +160,4 @@ QString lastOpenSslError()
     return QString::fromLatin1(text);
 }
 
-} // namespace chaincheckutil
+} // namespace chainverify

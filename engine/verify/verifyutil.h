@@ -1,8 +1,8 @@
 #pragma once
 
-// Small readers shared by the rule and the container halves of ChainCheck; not for tests.
+// Small readers shared by the verifier's rules and sources (and by the tests' container checks).
 
-#include "chaincheck.h"
+#include "chainverifier.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,7 +15,7 @@
 
 #include <memory>
 
-namespace chaincheckutil
+namespace chainverify
 {
 
 // A list that borrows its certificates: freeing it leaves them alone.
@@ -23,8 +23,8 @@ inline void freeStackOnly(STACK_OF(X509) * stack)
 {
     sk_X509_free(stack);
 }
-using X509StackPtr = std::unique_ptr<STACK_OF(X509), ChainCheckDeleter<&freeStackOnly>>;
-using BignumPtr = std::unique_ptr<BIGNUM, ChainCheckDeleter<&BN_free>>;
+using X509StackPtr = std::unique_ptr<STACK_OF(X509), VerifyDeleter<&freeStackOnly>>;
+using BignumPtr = std::unique_ptr<BIGNUM, VerifyDeleter<&BN_free>>;
 
 // The attribute's name as OpenSSL spells it in long form ("organizationName", "dnQualifier").
 QString objectName(int nid);
@@ -53,7 +53,7 @@ QByteArray publicKeyThumbprint(const EVP_PKEY* key);
 QString lastOpenSslError();
 
 // Drops the OpenSSL errors raised while it lives and keeps those the caller had queued, so the
-// checker neither leaves errors behind nor eats the ones a test is about to look at.
+// verifier neither leaves errors behind nor eats the ones a test is about to look at.
 class ErrorScope
 {
 public:
@@ -63,4 +63,4 @@ public:
     ErrorScope& operator=(const ErrorScope&) = delete;
 };
 
-} // namespace chaincheckutil
+} // namespace chainverify

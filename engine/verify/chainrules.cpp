@@ -1,0 +1,607 @@
+// The profile rules, each a small function over one certificate (and its issuer) or over the
+// whole chain. They read certificates with OpenSSL only.
+
+#include "chainverifier.h"
+#include "verifyutil.h"
+
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/provider.h>
+#include <openssl/x509v3.h>
+
+#include <array>
+#include <optional>
+
+using namespace chainverify;
+
+namespace
+{
+
+using X509StorePtr = std::unique_ptr<X509_STORE, VerifyDeleter<&X509_STORE_free>>;
+using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, VerifyDeleter<&X509_STORE_CTX_free>>;
+
+constexpr int kRsaBits = 2048;
+constexpr unsigned long kRsaExponent = 65537;
+
+// One certificate of the chain in the role it plays there.
+struct Link
+{
+    X509* certificate = nullptr;
+    X509* issuer = nullptr; // the certificate above; the root's is itself
+    bool authority = true;
+    bool root = false;
+    QString who;
+};
+
+class Findings
+{
+public:
+    explicit Findings(std::vector<ChainFinding>& out) : mOut(out) {}
+    void add(const char* rule, const QString& who, const QString& what)
+    {
+        mOut.push_back({ChainFinding::Severity::Error, QLatin1String(rule), who, what});
+    }
+    void warn(const char* rule, const QString& who, const QString& what)
+    {
+        mOut.push_back({ChainFinding::Severity::Warning, QLatin1String(rule), who, what});
+    }
+
+private:
+    std::vector<ChainFinding>& mOut;
+};
+
+// Decodes a single extension; tells apart absent, repeated and undecodable.
+template <typename T, auto FreeFunction>
+std::unique_ptr<T, VerifyDeleter<FreeFunction>> extension(const X509* certificate, int nid,
+                                                              const char* rule, const Link& link,
+                                                              Findings& findings, int* critical = nullptr)
+{
+    int crit = -1;
+    auto* decoded = static_cast<T*>(X509_get_ext_d2i(certificate, nid, &crit, nullptr));
+    if (critical)
+        *critical = crit;
+    if (!decoded)
+    {
+        if (crit == -1)
+            findings.add(rule, link.who, QStringLiteral("missing"));
+        else if (crit == -2)
+            findings.add(rule, link.who, QStringLiteral("present more than once"));
+        else
+            findings.add(rule, link.who, QStringLiteral("cannot be decoded"));
+    }
+    return std::unique_ptr<T, VerifyDeleter<FreeFunction>>(decoded);
+}
+
+// --- one certificate ---------------------------------------------------------------------
+
+void ruleVersion(const Link& link, Findings& findings)
+{
+    const long version = X509_get_version(link.certificate);
+    if (version != X509_VERSION_3)
+        findings.add("version", link.who, QStringLiteral("v%1, not v3").arg(version + 1));
+}
+
+void rulePublicKey(const Link& link, Findings& findings)
+{
+    EVP_PKEY* key = X509_get0_pubkey(link.certificate);
+    if (!key || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA)
+    {
+        findings.add("public key", link.who, QStringLiteral("not an RSA key"));
+        return;
+    }
+    if (EVP_PKEY_get_bits(key) != kRsaBits)
+        findings.add("public key", link.who, QStringLiteral("%1 bits, not 2048").arg(EVP_PKEY_get_bits(key)));
+    BIGNUM* exponent = nullptr;
+    if (!EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent))
+    {
+        findings.add("public key", link.who, QStringLiteral("exponent unreadable"));
+        return;
+    }
+    const BignumPtr owner(exponent);
+    if (BN_get_word(exponent) != kRsaExponent) // all bits set when it does not fit a word
+        findings.add("public key", link.who,
+                     QStringLiteral("exponent %1, not 65537").arg(bignumText(exponent)));
+}
+
+void ruleSignatureAlgorithm(const Link& link, ChainVerifier::Options::Digest digest, Findings& findings)
+{
+    using Digest = ChainVerifier::Options::Digest;
+    const int nid = X509_get_signature_nid(link.certificate);
+    if (digest == Digest::Either)
+    {
+        // One algorithm for the whole chain is judged by ruleOneAlgorithm.
+        if (nid != NID_sha256WithRSAEncryption && nid != NID_sha1WithRSAEncryption)
+            findings.add("signature algorithm", link.who,
+                         QStringLiteral("%1, not %2 or %3")
+                             .arg(objectName(nid), objectName(NID_sha256WithRSAEncryption),
+                                  objectName(NID_sha1WithRSAEncryption)));
+    }
+    else
+    {
+        const int expectedNid = digest == Digest::Sha1 ? NID_sha1WithRSAEncryption : NID_sha256WithRSAEncryption;
+        if (nid != expectedNid)
+            findings.add("signature algorithm", link.who,
+                         QStringLiteral("%1, not %2").arg(objectName(nid), objectName(expectedNid)));
+    }
+    const X509_ALGOR* outer = nullptr;
+    X509_get0_signature(nullptr, &outer, link.certificate);
+    if (!outer || X509_ALGOR_cmp(outer, X509_get0_tbs_sigalg(link.certificate)) != 0)
+        findings.add("signature algorithm", link.who,
+                     QStringLiteral("the signed and the outer algorithm identifiers differ"));
+}
+
+void checkNameStrings(const X509_NAME* name, const char* which, const Link& link, Findings& findings)
+{
+    for (int i = 0; i < X509_NAME_entry_count(name); ++i)
+    {
+        const X509_NAME_ENTRY* entry = X509_NAME_get_entry(name, i);
+        const ASN1_STRING* value = X509_NAME_ENTRY_get_data(entry);
+        const QString attribute = objectName(OBJ_obj2nid(X509_NAME_ENTRY_get_object(entry)));
+        const int type = ASN1_STRING_type(value);
+        if (type != V_ASN1_PRINTABLESTRING)
+            findings.add("name string type", link.who,
+                         QStringLiteral("%1 %2 is %3")
+                             .arg(QLatin1String(which), attribute, QLatin1String(ASN1_tag2str(type))));
+        else if (ASN1_PRINTABLE_type(ASN1_STRING_get0_data(value), ASN1_STRING_length(value)) !=
+                 V_ASN1_PRINTABLESTRING)
+            findings.add("name string type", link.who,
+                         QStringLiteral("%1 %2 holds characters outside PrintableString")
+                             .arg(QLatin1String(which), attribute));
+    }
+}
+
+void ruleNameStringTypes(const Link& link, Findings& findings)
+{
+    checkNameStrings(X509_get_issuer_name(link.certificate), "issuer", link, findings);
+    checkNameStrings(X509_get_subject_name(link.certificate), "subject", link, findings);
+}
+
+void ruleSubjectAttributes(const Link& link, Findings& findings)
+{
+    const X509_NAME* subject = X509_get_subject_name(link.certificate);
+    for (int nid : {NID_organizationName, NID_organizationalUnitName, NID_commonName, NID_dnQualifier})
+    {
+        const int count = entryCount(subject, nid);
+        if (count != 1)
+            findings.add("subject attributes", link.who,
+                         QStringLiteral("%1 %2 times, not once").arg(objectName(nid)).arg(count));
+        else if (nameText(subject, nid).isEmpty())
+            findings.add("subject attributes", link.who, QStringLiteral("%1 is empty").arg(objectName(nid)));
+    }
+}
+
+void ruleDnQualifier(const Link& link, Findings& findings)
+{
+    const X509_NAME* subject = X509_get_subject_name(link.certificate);
+    if (entryCount(subject, NID_dnQualifier) == 0)
+        return; // "subject attributes" reports it
+    const QString expected = QString::fromLatin1(publicKeyThumbprint(X509_get0_pubkey(link.certificate)));
+    const QString actual = nameText(subject, NID_dnQualifier);
+    if (actual != expected)
+        findings.add("dnQualifier", link.who,
+                     QStringLiteral("\"%1\", the key's thumbprint is \"%2\"").arg(actual, expected));
+}
+
+void ruleOrganization(const Link& link, Findings& findings)
+{
+    const X509_NAME* issuer = X509_get_issuer_name(link.certificate);
+    const X509_NAME* subject = X509_get_subject_name(link.certificate);
+    if (entryCount(issuer, NID_organizationName) == 0)
+    {
+        findings.add("organization", link.who, QStringLiteral("the issuer name has no O"));
+        return;
+    }
+    const QString issuerO = nameText(issuer, NID_organizationName);
+    const QString subjectO = nameText(subject, NID_organizationName);
+    if (issuerO != subjectO)
+        findings.add("organization", link.who,
+                     QStringLiteral("subject O \"%1\" differs from issuer O \"%2\"").arg(subjectO, issuerO));
+}
+
+void ruleCommonNameRole(const Link& link, Findings& findings)
+{
+    const QString cn = nameText(X509_get_subject_name(link.certificate), NID_commonName);
+    const int dot = cn.indexOf(QLatin1Char('.'));
+    const QString roles = dot < 0 ? QString() : cn.left(dot);
+    if (dot < 0)
+        findings.add("common name role", link.who, QStringLiteral("CN has no \".\" after its roles"));
+    else if (link.authority && !roles.isEmpty())
+        findings.add("common name role", link.who,
+                     QStringLiteral("an authority's CN carries the role \"%1\"").arg(roles));
+    else if (!link.authority && roles != QLatin1String("CS"))
+        findings.add("common name role", link.who,
+                     QStringLiteral("a leaf's roles are \"%1\", not \"CS\"").arg(roles));
+}
+
+void ruleBasicConstraints(const Link& link, Findings& findings)
+{
+    int critical = -1;
+    const auto constraints = extension<BASIC_CONSTRAINTS, &BASIC_CONSTRAINTS_free>(
+        link.certificate, NID_basic_constraints, "basicConstraints", link, findings, &critical);
+    if (!constraints)
+        return;
+    if (critical != 1)
+        findings.add("basicConstraints", link.who, QStringLiteral("not critical"));
+    const bool ca = constraints->ca != 0;
+    if (link.authority)
+    {
+        if (!ca)
+            findings.add("basicConstraints", link.who, QStringLiteral("an authority without CA:TRUE"));
+        if (!constraints->pathlen)
+            findings.add("basicConstraints", link.who, QStringLiteral("an authority without a path length"));
+        else if (ASN1_INTEGER_get(constraints->pathlen) < 0)
+            findings.add("basicConstraints", link.who, QStringLiteral("a negative path length"));
+    }
+    else
+    {
+        if (ca)
+            findings.add("basicConstraints", link.who, QStringLiteral("a leaf with CA:TRUE"));
+        if (constraints->pathlen)
+            findings.add("basicConstraints", link.who, QStringLiteral("a leaf with a path length"));
+    }
+}
+
+void ruleKeyUsage(const Link& link, Findings& findings)
+{
+    static constexpr std::array<const char*, 9> bitNames = {
+        "digitalSignature", "nonRepudiation", "keyEncipherment", "dataEncipherment", "keyAgreement",
+        "keyCertSign",      "cRLSign",        "encipherOnly",    "decipherOnly"};
+    const auto usage = extension<ASN1_BIT_STRING, &ASN1_BIT_STRING_free>(link.certificate, NID_key_usage,
+                                                                         "keyUsage", link, findings);
+    if (!usage)
+        return;
+    // Bit positions as RFC 5280 numbers them.
+    const std::array<bool, 9> wanted =
+        link.authority ? std::array<bool, 9>{false, false, false, false, false, true, false, false, false}
+                       : std::array<bool, 9>{true, false, true, false, false, false, false, false, false};
+    QStringList missing;
+    QStringList extra;
+    for (size_t bit = 0; bit < bitNames.size(); ++bit)
+    {
+        const bool set = ASN1_BIT_STRING_get_bit(usage.get(), int(bit)) != 0;
+        if (set && !wanted[bit])
+            extra << QLatin1String(bitNames[bit]);
+        if (!set && wanted[bit])
+            missing << QLatin1String(bitNames[bit]);
+    }
+    for (int bit = int(bitNames.size()); bit < ASN1_STRING_length(usage.get()) * 8; ++bit)
+        if (ASN1_BIT_STRING_get_bit(usage.get(), bit))
+            extra << QStringLiteral("bit %1").arg(bit);
+    if (!missing.isEmpty())
+        findings.add("keyUsage", link.who,
+                     QStringLiteral("lacks %1").arg(missing.join(QStringLiteral(", "))));
+    if (!extra.isEmpty())
+        findings.add("keyUsage", link.who,
+                     QStringLiteral("also has %1").arg(extra.join(QStringLiteral(", "))));
+}
+
+void ruleSerialNumber(const Link& link, Findings& findings)
+{
+    const BignumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(link.certificate), nullptr));
+    if (!serial || BN_is_zero(serial.get()) || BN_is_negative(serial.get()))
+        findings.add("serial number", link.who,
+                     QStringLiteral("%1 is not greater than 0")
+                         .arg(integerText(X509_get0_serialNumber(link.certificate))));
+}
+
+void ruleSubjectKeyIdentifier(const Link& link, Findings& findings)
+{
+    const auto ski = extension<ASN1_OCTET_STRING, &ASN1_OCTET_STRING_free>(
+        link.certificate, NID_subject_key_identifier, "subjectKeyIdentifier", link, findings);
+    if (ski && ASN1_STRING_length(ski.get()) == 0)
+        findings.add("subjectKeyIdentifier", link.who, QStringLiteral("empty"));
+}
+
+void ruleAuthorityKeyIdentifier(const Link& link, Findings& findings)
+{
+    const auto aki = extension<AUTHORITY_KEYID, &AUTHORITY_KEYID_free>(
+        link.certificate, NID_authority_key_identifier, "authorityKeyIdentifier", link, findings);
+    if (!aki)
+        return;
+    const ASN1_OCTET_STRING* issuerSki = X509_get0_subject_key_id(link.issuer);
+    if (!aki->keyid)
+        findings.add("authorityKeyIdentifier", link.who, QStringLiteral("no key identifier"));
+    else if (!issuerSki || ASN1_OCTET_STRING_cmp(aki->keyid, issuerSki) != 0)
+        findings.add("authorityKeyIdentifier", link.who,
+                     QStringLiteral("key identifier %1 is not the issuer's subjectKeyIdentifier %2")
+                         .arg(hex(aki->keyid), issuerSki ? hex(issuerSki) : QStringLiteral("(none)")));
+
+    const X509_NAME* akiName = nullptr;
+    if (aki->issuer && sk_GENERAL_NAME_num(aki->issuer) == 1)
+    {
+        const GENERAL_NAME* name = sk_GENERAL_NAME_value(aki->issuer, 0);
+        if (name->type == GEN_DIRNAME)
+            akiName = name->d.directoryName;
+    }
+    if (!aki->issuer)
+        findings.add("authorityKeyIdentifier", link.who, QStringLiteral("no authorityCertIssuer"));
+    else if (!akiName)
+        findings.add("authorityKeyIdentifier", link.who,
+                     QStringLiteral("authorityCertIssuer is not one directory name"));
+    else if (!sameName(akiName, X509_get_issuer_name(link.issuer)))
+        findings.add(
+            "authorityKeyIdentifier", link.who,
+            QStringLiteral("authorityCertIssuer \"%1\" is not the issuer certificate's issuer \"%2\"")
+                .arg(nameLine(akiName), nameLine(X509_get_issuer_name(link.issuer))));
+
+    if (!aki->serial)
+        findings.add("authorityKeyIdentifier", link.who, QStringLiteral("no authorityCertSerialNumber"));
+    else if (ASN1_INTEGER_cmp(aki->serial, X509_get0_serialNumber(link.issuer)) != 0)
+        findings.add("authorityKeyIdentifier", link.who,
+                     QStringLiteral("authorityCertSerialNumber %1 is not the issuer's serial %2")
+                         .arg(integerText(aki->serial), integerText(X509_get0_serialNumber(link.issuer))));
+}
+
+void ruleIssuerName(const Link& link, Findings& findings)
+{
+    const X509_NAME* expected = X509_get_subject_name(link.issuer);
+    if (!sameName(X509_get_issuer_name(link.certificate), expected))
+        findings.add(
+            "issuer name", link.who,
+            QStringLiteral("\"%1\" is not %2 \"%3\"")
+                .arg(nameLine(X509_get_issuer_name(link.certificate)),
+                     link.root ? QStringLiteral("its own subject") : QStringLiteral("the parent's subject"),
+                     nameLine(expected)));
+}
+
+void ruleSignature(const Link& link, Findings& findings)
+{
+    EVP_PKEY* issuerKey = X509_get0_pubkey(link.issuer);
+    if (!issuerKey || X509_verify(link.certificate, issuerKey) != 1)
+        findings.add("signature", link.who,
+                     link.root ? QStringLiteral("the self-signature does not verify")
+                               : QStringLiteral("does not verify with the parent's key"));
+}
+
+// RFC 5280: UTCTime for the years 1950 to 2049, GeneralizedTime otherwise.
+void checkTimeEncoding(const ASN1_TIME* time, const char* which, const Link& link, Findings& findings)
+{
+    const QDateTime when = toDateTime(time);
+    if (!when.isValid() || ASN1_TIME_check(time) != 1)
+    {
+        findings.add("validity", link.who, QStringLiteral("%1 is malformed").arg(QLatin1String(which)));
+        return;
+    }
+    const int year = when.date().year();
+    const bool utcTime = ASN1_STRING_type(time) == V_ASN1_UTCTIME;
+    if (utcTime != (year >= 1950 && year <= 2049))
+        findings.add("validity", link.who,
+                     QStringLiteral("%1 in %2 encoded as %3")
+                         .arg(QLatin1String(which))
+                         .arg(year)
+                         .arg(utcTime ? QStringLiteral("UTCTime") : QStringLiteral("GeneralizedTime")));
+}
+
+void ruleValidity(const Link& link, const QDateTime& at, Findings& findings)
+{
+    const ASN1_TIME* notBefore = X509_get0_notBefore(link.certificate);
+    const ASN1_TIME* notAfter = X509_get0_notAfter(link.certificate);
+    checkTimeEncoding(notBefore, "notBefore", link, findings);
+    checkTimeEncoding(notAfter, "notAfter", link, findings);
+    if (ASN1_TIME_compare(notBefore, notAfter) > 0)
+        findings.add("validity", link.who, QStringLiteral("ends before it starts"));
+    if (!link.root)
+    {
+        if (ASN1_TIME_compare(notBefore, X509_get0_notBefore(link.issuer)) < 0)
+            findings.add("validity", link.who,
+                         QStringLiteral("starts %1, before the parent (%2)")
+                             .arg(timeText(notBefore), timeText(X509_get0_notBefore(link.issuer))));
+        if (ASN1_TIME_compare(notAfter, X509_get0_notAfter(link.issuer)) > 0)
+            findings.add("validity", link.who,
+                         QStringLiteral("ends %1, after the parent (%2)")
+                             .arg(timeText(notAfter), timeText(X509_get0_notAfter(link.issuer))));
+    }
+    if (at.isValid())
+    {
+        time_t t = time_t(at.toSecsSinceEpoch());
+        if (X509_cmp_time(notBefore, &t) >= 0 || X509_cmp_time(notAfter, &t) <= 0)
+            findings.add("validity", link.who,
+                         QStringLiteral("not valid at %1").arg(at.toUTC().toString(Qt::ISODate)));
+    }
+}
+
+// The limit of a signed 32-bit time_t; equipment of this field still carries such clocks.
+const QDateTime kEndOf32BitTime(QDate(2038, 1, 19), QTime(3, 14, 7), Qt::UTC);
+constexpr int kLongestYearsAhead = 10;
+
+void ruleValidityNow(const Link& link, const QDateTime& now, Findings& findings)
+{
+    const QDateTime notBefore = toDateTime(X509_get0_notBefore(link.certificate));
+    const QDateTime notAfter = toDateTime(X509_get0_notAfter(link.certificate));
+    if (!notBefore.isValid() || !notAfter.isValid())
+        return; // "validity" reports it
+    const QDateTime nowSeconds = QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch(), Qt::UTC);
+    if (nowSeconds < notBefore)
+        findings.add("validity now", link.who,
+                     QStringLiteral("not valid yet, starts %1").arg(notBefore.toString(Qt::ISODate)));
+    else if (nowSeconds > notAfter)
+        findings.add("validity now", link.who,
+                     QStringLiteral("expired, ended %1").arg(notAfter.toString(Qt::ISODate)));
+    if (notAfter > kEndOf32BitTime)
+        findings.warn("validity past 2038", link.who,
+                      QStringLiteral("ends %1, after %2 (beyond 32-bit time)")
+                          .arg(notAfter.toString(Qt::ISODate), kEndOf32BitTime.toString(Qt::ISODate)));
+    if (notAfter > nowSeconds.addYears(kLongestYearsAhead))
+        findings.warn("validity over 10 years", link.who,
+                      QStringLiteral("ends %1, more than %2 years ahead")
+                          .arg(notAfter.toString(Qt::ISODate))
+                          .arg(kLongestYearsAhead));
+}
+
+// --- the whole chain ---------------------------------------------------------------------
+
+void rulePathLengths(const std::vector<Link>& links, Findings& findings)
+{
+    std::optional<long> above;
+    for (const Link& link : links)
+    {
+        if (!link.authority)
+            break;
+        const long pathLength = pathLengthOf(link.certificate);
+        if (pathLength < 0)
+            continue; // "basicConstraints" reports it
+        if (above && pathLength >= *above)
+            findings.add("basicConstraints", link.who,
+                         QStringLiteral("path length %1 is not below the %2 of the authority above")
+                             .arg(pathLength)
+                             .arg(*above));
+        above = pathLength;
+    }
+}
+
+void ruleOneAlgorithm(const std::vector<Link>& links, Findings& findings)
+{
+    QStringList seen;
+    for (const Link& link : links)
+    {
+        const QString name = objectName(X509_get_signature_nid(link.certificate));
+        if (!seen.contains(name))
+            seen << name;
+    }
+    if (seen.size() > 1)
+        findings.add("signature algorithm", QStringLiteral("chain"),
+                     QStringLiteral("mixes %1").arg(seen.join(QStringLiteral(" and "))));
+}
+
+void rulePathValidation(const std::vector<Link>& links, const QDateTime& at, Findings& findings)
+{
+    X509StorePtr store(X509_STORE_new());
+    X509StoreCtxPtr context(X509_STORE_CTX_new());
+    X509StackPtr untrusted(sk_X509_new_null());
+    if (!store || !context || !untrusted || !X509_STORE_add_cert(store.get(), links.front().certificate))
+    {
+        findings.add("path validation", QStringLiteral("chain"), QStringLiteral("cannot set up the store"));
+        return;
+    }
+    for (size_t i = 1; i + 1 < links.size(); ++i)
+        sk_X509_push(untrusted.get(), links[i].certificate);
+    X509* target = links.back().certificate;
+    if (!X509_STORE_CTX_init(context.get(), store.get(), target, untrusted.get()))
+    {
+        findings.add("path validation", QStringLiteral("chain"), QStringLiteral("cannot set up the context"));
+        return;
+    }
+    X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context.get());
+    X509_VERIFY_PARAM_set_flags(parameters, X509_V_FLAG_X509_STRICT);
+    const QDateTime when = at.isValid() ? at : toDateTime(X509_get0_notBefore(target)).addSecs(1);
+    X509_VERIFY_PARAM_set_time(parameters, time_t(when.toSecsSinceEpoch()));
+    if (X509_verify_cert(context.get()) == 1)
+        return;
+    const int error = X509_STORE_CTX_get_error(context.get());
+    X509* culprit = X509_STORE_CTX_get_current_cert(context.get());
+    findings.add("path validation", culprit ? ChainVerifier::describe(culprit) : QStringLiteral("chain"),
+                 QStringLiteral("%1 (error %2, depth %3)")
+                     .arg(QLatin1String(X509_verify_cert_error_string(error)))
+                     .arg(error)
+                     .arg(X509_STORE_CTX_get_error_depth(context.get())));
+}
+
+void checkLink(const Link& link, const ChainVerifier::Options& options, Findings& findings)
+{
+    ruleVersion(link, findings);
+    rulePublicKey(link, findings);
+    ruleSignatureAlgorithm(link, options.digest, findings);
+    ruleNameStringTypes(link, findings);
+    ruleSubjectAttributes(link, findings);
+    ruleDnQualifier(link, findings);
+    ruleOrganization(link, findings);
+    ruleCommonNameRole(link, findings);
+    ruleBasicConstraints(link, findings);
+    ruleKeyUsage(link, findings);
+    ruleSerialNumber(link, findings);
+    ruleSubjectKeyIdentifier(link, findings);
+    ruleAuthorityKeyIdentifier(link, findings);
+    ruleIssuerName(link, findings);
+    ruleSignature(link, findings);
+    ruleValidity(link, options.at, findings);
+    if (options.now.isValid())
+        ruleValidityNow(link, options.now, findings);
+}
+
+} // namespace
+
+void ChainVerifier::initOpenSsl()
+{
+    // Loading one provider by hand stops "default" from loading by itself, so both are named.
+    // The handles are given back at exit, before OpenSSL's own clean-up (registered earlier,
+    // so run later) tears the library down; a provider still held then is never freed.
+    struct Providers
+    {
+        OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");
+        OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+        ~Providers()
+        {
+            if (legacy)
+                OSSL_PROVIDER_unload(legacy);
+            if (standard)
+                OSSL_PROVIDER_unload(standard);
+        }
+    };
+    const ErrorScope errors;
+    static const Providers providers;
+    Q_UNUSED(providers);
+}
+
+std::vector<ChainFinding> ChainVerifier::verify(const std::vector<X509*>& chain, const Options& options)
+{
+    const ErrorScope errors;
+    initOpenSsl();
+    std::vector<ChainFinding> out;
+    Findings findings(out);
+    if (chain.empty())
+    {
+        findings.add("chain", QStringLiteral("chain"), QStringLiteral("no certificates"));
+        return out;
+    }
+    for (size_t i = 0; i < chain.size(); ++i)
+        if (!chain[i])
+        {
+            findings.add("chain", QStringLiteral("chain"), QStringLiteral("certificate %1 is missing").arg(i));
+            return out;
+        }
+    if (chain.size() == 1 && options.lastIsLeaf)
+        findings.add("chain", QStringLiteral("chain"), QStringLiteral("a leaf alone has no authority above it"));
+
+    // The rules judge the encoding, as a file would hold it: a certificate object that was
+    // changed after OpenSSL cached its extensions (while being built, say) can disagree with
+    // its own DER, and path validation trusts the cache.
+    std::vector<CertificatePtr> copies;
+    for (X509* certificate : chain)
+    {
+        copies.emplace_back(X509_dup(certificate));
+        if (!copies.back())
+        {
+            findings.add("chain", describe(certificate), QStringLiteral("cannot be encoded and decoded again"));
+            return out;
+        }
+    }
+    std::vector<Link> links;
+    for (size_t i = 0; i < copies.size(); ++i)
+    {
+        Link link;
+        link.certificate = copies[i].get();
+        link.root = i == 0;
+        link.issuer = link.root ? copies[0].get() : copies[i - 1].get();
+        link.authority = !(options.lastIsLeaf && i + 1 == copies.size());
+        link.who = describe(link.certificate);
+        links.push_back(link);
+    }
+    for (const Link& link : links)
+        checkLink(link, options, findings);
+    rulePathLengths(links, findings);
+    ruleOneAlgorithm(links, findings);
+    rulePathValidation(links, options.at, findings);
+    return out;
+}
+
+QString ChainVerifier::describe(const X509* certificate)
+{
+    if (!certificate)
+        return QStringLiteral("(no certificate)");
+    const ErrorScope errors;
+    return QStringLiteral("CN \"%1\" serial %2")
+        .arg(nameText(X509_get_subject_name(certificate), NID_commonName),
+             integerText(X509_get0_serialNumber(certificate)));
+}
