@@ -236,11 +236,12 @@ void QuorrelStyle::drawProgressContents(const QStyleOption* option, QPainter* pa
     const QRect groove(QPoint(w.left() + 1, w.top() + 1), QPoint(w.right() - 2, w.bottom() - 1));
     drawVerticalGradient(painter, groove, ColorTable::colorGrooveTop, ColorTable::colorGrooveBottom);
 
-    const int value = progress->value();
-    const int maximum = progress->maximum();
-    // A busy bar (maximum 0) has no share to show.
-    const double share = maximum > 0 ? double(value) / maximum : 0.0;
-    if (value > 0)
+    // The share is taken of the range, so a bar that does not start at 0 fills from empty; a
+    // busy bar (empty range) has no share to show.
+    const qint64 done = qint64(progress->value()) - progress->minimum();
+    const qint64 range = qint64(progress->maximum()) - progress->minimum();
+    const double share = range > 0 ? double(done) / double(range) : 0.0;
+    if (done > 0 && range > 0)
     {
         const int filled = int(share * 100 * w.width() / 100);
         drawVerticalGradient(painter, QRect(groove.topLeft(), QPoint(w.left() + filled - 3, groove.bottom())),

@@ -60,7 +60,8 @@ QColor gradientRow(const QColor& top, const QColor& bottom, int rows, int k)
     int value = 0;
     top.getHsv(&hue, &saturation, &value);
     // As it lands in an 8-bit image.
-    return QColor(QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
+    return QColor(
+        QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
 }
 
 QImage grab(QWidget& widget)
@@ -72,7 +73,8 @@ using OptionFactory = std::function<std::unique_ptr<QStyleOption>()>;
 
 template <typename T> OptionFactory optionOf()
 {
-    return [] {
+    return []
+    {
         auto option = std::make_unique<T>();
         option->rect = QRect(0, 0, 40, 20);
         option->state = QStyle::State_Enabled;
@@ -132,6 +134,16 @@ private slots:
     void menuItemFillFollowsSelection();
     void progressBarGradients_data();
     void progressBarGradients();
+    void progressBarLabel_data();
+    void progressBarLabel();
+    void pushButtonTextRole_data();
+    void pushButtonTextRole();
+    void checkAndRadioImages_data();
+    void checkAndRadioImages();
+    void tabLooksLikeAButton_data();
+    void tabLooksLikeAButton();
+    void menuBarItemLooks();
+    void shapedPanelFrameIsSunken();
     void sliderHandleColoursPerState_data();
     void sliderHandleColoursPerState();
     void sliderHandleLines();
@@ -188,7 +200,8 @@ void TstStyleControls::menuSeparatorRows()
     option.menuItemType = QStyleOptionMenuItem::Separator;
     option.palette = QApplication::palette();
     option.state = QStyle::State_Enabled;
-    const QImage image = painted(32, 8, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuItem, &option, &p); });
+    const QImage image =
+        painted(32, 8, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuItem, &option, &p); });
     const QColor base(41, 41, 41);
     const QColor highlight(71, 79, 95);
     const QColor rows[7] = {base, base, highlight, base, highlight, base, base};
@@ -207,7 +220,8 @@ void TstStyleControls::menuItemFillFollowsSelection()
     option.menuItemType = QStyleOptionMenuItem::Normal;
     option.palette = QApplication::palette();
     option.state = QStyle::State_Enabled;
-    const QImage plain = painted(80, 17, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuItem, &option, &p); });
+    const QImage plain =
+        painted(80, 17, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuItem, &option, &p); });
     QCOMPARE(plain.pixelColor(60, 8), QColor(41, 41, 41));
     option.state |= QStyle::State_Selected;
     const QImage selected =
@@ -229,6 +243,8 @@ void TstStyleControls::progressBarGradients_data()
     QTest::newRow("nothing done: no chunk") << 0 << 100 << 0 << -1;
     QTest::newRow("too little to show: no chunk") << 0 << 100 << 2 << -1;
     QTest::newRow("busy bar (no range): no chunk") << 0 << 0 << 0 << -1;
+    QTest::newRow("range from 50: half way at 100") << 50 << 150 << 100 << 47;
+    QTest::newRow("range from 50: nothing done at 50") << 50 << 150 << 50 << -1;
 }
 
 void TstStyleControls::progressBarGradients()
@@ -248,9 +264,9 @@ void TstStyleControls::progressBarGradients()
     option.minimum = minimum;
     option.maximum = maximum;
     option.progress = value;
-    const QImage image = painted(100, 15, [&](QPainter& p) {
-        mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p, &bar);
-    });
+    const QImage image =
+        painted(100, 15,
+                [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p, &bar); });
 
     QCOMPARE(image.pixelColor(0, 0), QColor(68, 76, 91));
     // Groove rows 1 to 13 (n = 12) from grey 42 to grey 76, columns 1 to 97.
@@ -277,9 +293,224 @@ void TstStyleControls::progressBarGradients()
         QCOMPARE(image.pixelColor(chunkRight + 1, 13), grooveBottom);
 
     // Without a progress-bar widget nothing is drawn.
-    const QImage noWidget =
-        painted(100, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p); });
+    const QImage noWidget = painted(
+        100, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p); });
     QCOMPARE(countColour(noWidget, transparent, noWidget.rect()), 1500);
+}
+
+void TstStyleControls::progressBarLabel_data()
+{
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("progress");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("label"); // empty: nothing drawn
+
+    QTest::newRow("range of 100: the option's text") << 0 << 100 << 40 << "40%"
+                                                     << "40%";
+    QTest::newRow("range of 100, no text: nothing") << 0 << 100 << 40 << ""
+                                                    << "";
+    QTest::newRow("range above 100: share with one decimal") << 0 << 1000 << 333 << "333"
+                                                             << "33.3 %";
+    QTest::newRow("range above 100 from 1000: share of the range") << 1000 << 2000 << 1500 << ""
+                                                                   << "50.0 %";
+    QTest::newRow("range above 100, done") << 0 << 101 << 101 << ""
+                                           << "100.0 %";
+}
+
+void TstStyleControls::progressBarLabel()
+{
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(int, progress);
+    QFETCH(QString, text);
+    QFETCH(QString, label);
+
+    QStyleOptionProgressBar option;
+    option.rect = QRect(0, 0, 100, 15);
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Enabled;
+    option.minimum = minimum;
+    option.maximum = maximum;
+    option.progress = progress;
+    option.text = text;
+    option.textVisible = true;
+    const QImage image =
+        painted(100, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarLabel, &option, &p); });
+    const QImage expected = painted(
+        100, 15,
+        [&](QPainter& p)
+        {
+            p.setPen(buttonText);
+            p.drawText(option.rect,
+                       Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip | Qt::TextHideMnemonic, label);
+        });
+    QCOMPARE(image, expected);
+}
+
+void TstStyleControls::pushButtonTextRole_data()
+{
+    QTest::addColumn<QStyle::State>("state");
+    QTest::addColumn<QColor>("ink");
+
+    using S = QStyle;
+    QTest::newRow("released: button text") << QStyle::State(S::State_Enabled) << buttonText;
+    QTest::newRow("pressed: button text") << (S::State_Enabled | S::State_Sunken) << buttonText;
+    QTest::newRow("on: bright text") << (S::State_Enabled | S::State_On) << accent;
+}
+
+void TstStyleControls::pushButtonTextRole()
+{
+    QFETCH(QStyle::State, state);
+    QFETCH(QColor, ink);
+
+    QStyleOptionButton option;
+    option.rect = QRect(0, 0, 75, 15);
+    option.state = state;
+    option.palette = QApplication::palette();
+    option.text = QStringLiteral("Create");
+    const QImage image =
+        painted(75, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_PushButton, &option, &p); });
+    // The text starts at left + 5 and is not centred.
+    const QColor other = ink == accent ? buttonText : accent;
+    QVERIFY(countColour(image, ink, QRect(5, 1, 40, 11)) > 10);
+    QCOMPARE(countColour(image, ink, QRect(0, 0, 5, 15)), 0);
+    QCOMPARE(countColour(image, ink, QRect(50, 0, 25, 15)), 0);
+    QCOMPARE(countColour(image, other, image.rect()), 0);
+}
+
+void TstStyleControls::checkAndRadioImages_data()
+{
+    QTest::addColumn<bool>("radio");
+    QTest::addColumn<QStyle::State>("state");
+    QTest::addColumn<QString>("ring");
+    QTest::addColumn<QString>("centre");
+
+    using S = QStyle;
+    QTest::newRow("check box, checked") << false << (S::State_Enabled | S::State_On) << "radio_active"
+                                        << "check_active_9";
+    QTest::newRow("check box, unchecked") << false << (S::State_Enabled | S::State_Off) << "radio_normal"
+                                          << "check_normal_9";
+    QTest::newRow("check box, checked, disabled") << false << QStyle::State(S::State_On) << "radio_active"
+                                                  << "check_disabled_9";
+    QTest::newRow("radio button, on") << true << (S::State_Enabled | S::State_On) << "radio_active"
+                                      << "radio_active_9";
+    QTest::newRow("radio button, off") << true << (S::State_Enabled | S::State_Off) << "radio_normal"
+                                       << "radio_normal_9";
+}
+
+void TstStyleControls::checkAndRadioImages()
+{
+    QFETCH(bool, radio);
+    QFETCH(QStyle::State, state);
+    QFETCH(QString, ring);
+    QFETCH(QString, centre);
+
+    QStyleOptionButton option;
+    option.rect = QRect(0, 0, 60, 15);
+    option.state = state;
+    option.palette = QApplication::palette();
+    const QImage image =
+        painted(60, 15,
+                [&](QPainter& p)
+                { mStyle->drawControl(radio ? QStyle::CE_RadioButton : QStyle::CE_CheckBox, &option, &p); });
+    // The 15 x 15 indicator at the left: a ring with a two-pixel border around an 11 x 11 centre.
+    const QString dir = QStringLiteral(":/data/style/");
+    const QImage corner(dir + ring + QLatin1String("_1.png"));
+    const QImage top(dir + ring + QLatin1String("_2.png"));
+    const QImage middle(dir + centre + QLatin1String(".png"));
+    QCOMPARE(image.pixelColor(1, 0), corner.pixelColor(1, 0));
+    QCOMPARE(image.pixelColor(7, 0), top.pixelColor(5, 0));
+    QCOMPARE(image.pixelColor(7, 1), top.pixelColor(5, 1));
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 11; ++x)
+            QCOMPARE(image.pixelColor(2 + x, 2 + y), middle.pixelColor(x, y));
+    // Nothing right of the indicator without a label.
+    QCOMPARE(countColour(image, transparent, QRect(15, 0, 45, 15)), 45 * 15);
+}
+
+void TstStyleControls::tabLooksLikeAButton_data()
+{
+    QTest::addColumn<QStyle::State>("state");
+    QTest::addColumn<QString>("imageSet");
+
+    using S = QStyle;
+    QTest::newRow("tab") << QStyle::State(S::State_Enabled) << "pushbutton_normal";
+    QTest::newRow("hovered tab") << (S::State_Enabled | S::State_MouseOver) << "pushbutton_highlight";
+    QTest::newRow("selected tab looks pressed")
+        << (S::State_Enabled | S::State_Selected) << "pushbutton_normal_pressed";
+    // A disabled tab carries no state at all, not even its selection.
+    QTest::newRow("disabled selected tab") << QStyle::State(S::State_Selected) << "pushbutton_disabled";
+}
+
+void TstStyleControls::tabLooksLikeAButton()
+{
+    QFETCH(QStyle::State, state);
+    QFETCH(QString, imageSet);
+
+    QStyleOptionTab option;
+    option.rect = QRect(0, 0, 48, 15);
+    option.state = state;
+    option.palette = QApplication::palette();
+    const QImage image =
+        painted(48, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_TabBarTab, &option, &p); });
+    const QColor edge =
+        QImage(QStringLiteral(":/data/style/") + imageSet + QLatin1String("_2.png")).pixelColor(0, 0);
+    QCOMPARE(image.pixelColor(20, 0), edge);
+    // The tab is drawn 3 pixels narrower than its rectangle: tabs overlap by that much.
+    QCOMPARE(countColour(image, transparent, QRect(45, 0, 3, 15)), 3 * 15);
+}
+
+void TstStyleControls::menuBarItemLooks()
+{
+    QStyleOptionMenuItem option;
+    option.rect = QRect(0, 0, 40, 22);
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Enabled;
+    const QImage released =
+        painted(40, 22, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarItem, &option, &p); });
+    // Rows 1 to 21 (n = 20) from (58, 65, 78) to (40, 44, 53); row 0 is left alone.
+    QCOMPARE(released.pixelColor(10, 1), gradientRow({58, 65, 78}, {40, 44, 53}, 20, 20));
+    QCOMPARE(released.pixelColor(39, 21), gradientRow({58, 65, 78}, {40, 44, 53}, 20, 0));
+    QCOMPARE(countColour(released, transparent, QRect(0, 0, 40, 1)), 40);
+
+    // Selected with focus: pressed in.
+    option.state |= QStyle::State_Selected | QStyle::State_HasFocus;
+    const QImage pressed =
+        painted(40, 22, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarItem, &option, &p); });
+    QCOMPARE(pressed.pixelColor(10, 1), QColor(12, 15, 20));
+    QCOMPARE(pressed.pixelColor(39, 1), QColor(28, 32, 38));
+    QCOMPARE(pressed.pixelColor(0, 21), QColor(28, 32, 38));
+    QCOMPARE(pressed.pixelColor(39, 10), QColor(71, 79, 95));
+    QCOMPARE(pressed.pixelColor(20, 21), QColor(71, 79, 95));
+    QCOMPARE(pressed.pixelColor(0, 2), QColor(13, 16, 21));
+    QCOMPARE(pressed.pixelColor(10, 2), gradientRow({32, 39, 52}, {13, 18, 27}, 18, 18));
+    QCOMPARE(pressed.pixelColor(10, 20), gradientRow({32, 39, 52}, {13, 18, 27}, 18, 0));
+
+    // Selected without focus keeps the released look.
+    option.state &= ~QStyle::State_HasFocus;
+    QCOMPARE(painted(40, 22, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarItem, &option, &p); }),
+             released);
+}
+
+void TstStyleControls::shapedPanelFrameIsSunken()
+{
+    QStyleOptionFrame option;
+    option.rect = QRect(0, 0, 30, 20);
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Enabled | QStyle::State_Sunken;
+    option.frameShape = QFrame::Panel;
+    option.lineWidth = 1;
+    const QImage panel =
+        painted(30, 20, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ShapedFrame, &option, &p); });
+    QCOMPARE(panel, painted(30, 20, [](QPainter& p) { Painting::drawSunkenFrame(&p, QRect(0, 0, 30, 20)); }));
+
+    // Other shapes are the Windows style's.
+    option.frameShape = QFrame::HLine;
+    const QImage line =
+        painted(30, 20, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ShapedFrame, &option, &p); });
+    QCOMPARE(countColour(line, QColor(68, 76, 91), line.rect()), 0);
+    QVERIFY(countColour(line, transparent, line.rect()) < 30 * 20);
 }
 
 void TstStyleControls::sliderHandleColoursPerState_data()
@@ -313,8 +544,8 @@ void TstStyleControls::sliderHandleColoursPerState()
     option.maximum = 100;
     option.sliderPosition = 0;
     option.state = state;
-    const QImage image =
-        painted(100, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_Slider, &option, &p, &slider); });
+    const QImage image = painted(
+        100, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_Slider, &option, &p, &slider); });
 
     // Handle (2, 2) to (22, 12); grip through x = 2 + 21 / 2.
     const HandleColors& colours = sliderHandleColors[look];
@@ -382,8 +613,8 @@ void TstStyleControls::scrollBarWithEmptyRangeLooksEnabled()
     option.pageStep = 10;
     option.subControls = QStyle::SC_All;
     option.state &= ~QStyle::State_Enabled;
-    const QImage image =
-        painted(200, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_ScrollBar, &option, &p, &bar); });
+    const QImage image = painted(
+        200, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_ScrollBar, &option, &p, &bar); });
     const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
     // The slider fills the whole space between the arrow buttons: (23, 2) to (176, 12).
     QCOMPARE(image.pixelColor(24, 2), normalTop);
@@ -396,8 +627,10 @@ void TstStyleControls::scrollBarPageBand_data()
     QTest::addColumn<int>("orientation");
     QTest::addColumn<QRect>("band");
 
-    QTest::newRow("horizontal: 12 rows from the top") << int(Qt::Horizontal) << QRect(QPoint(1, 0), QPoint(29, 11));
-    QTest::newRow("vertical: 12 columns from the left") << int(Qt::Vertical) << QRect(QPoint(0, 1), QPoint(11, 29));
+    QTest::newRow("horizontal: 12 rows from the top")
+        << int(Qt::Horizontal) << QRect(QPoint(1, 0), QPoint(29, 11));
+    QTest::newRow("vertical: 12 columns from the left")
+        << int(Qt::Vertical) << QRect(QPoint(0, 1), QPoint(11, 29));
 }
 
 void TstStyleControls::scrollBarPageBand()
@@ -409,12 +642,14 @@ void TstStyleControls::scrollBarPageBand()
         QStyleOptionSlider option;
         option.rect = QRect(0, 0, 30, 30);
         option.orientation = Qt::Orientation(orientation);
-        QImage image = painted(30, 30, [&](QPainter& p) {
-            p.setBackgroundMode(Qt::TransparentMode);
-            mStyle->drawControl(element, &option, &p);
-            // The painter's background mode is left as it was.
-            QCOMPARE(p.backgroundMode(), Qt::TransparentMode);
-        });
+        QImage image = painted(30, 30,
+                               [&](QPainter& p)
+                               {
+                                   p.setBackgroundMode(Qt::TransparentMode);
+                                   mStyle->drawControl(element, &option, &p);
+                                   // The painter's background mode is left as it was.
+                                   QCOMPARE(p.backgroundMode(), Qt::TransparentMode);
+                               });
         QCOMPARE(countColour(image, QColor(41, 41, 41), image.rect()), band.width() * band.height());
         QCOMPARE(countColour(image, QColor(41, 41, 41), band), band.width() * band.height());
     }
@@ -438,7 +673,8 @@ void TstStyleControls::editFieldFillWhenFocused()
     QFETCH(bool, focused);
     QFETCH(QColor, fill);
 
-    const QStyle::State state = QStyle::State_Enabled | (focused ? QStyle::State_HasFocus : QStyle::State_None);
+    const QStyle::State state =
+        QStyle::State_Enabled | (focused ? QStyle::State_HasFocus : QStyle::State_None);
     QImage image;
     if (spin)
     {
@@ -449,10 +685,13 @@ void TstStyleControls::editFieldFillWhenFocused()
         option.subControls = QStyle::SC_All;
         option.frame = true;
         option.stepEnabled = QAbstractSpinBox::StepUpEnabled;
-        image = painted(80, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_SpinBox, &option, &p); });
+        image = painted(80, 15,
+                        [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_SpinBox, &option, &p); });
         // Up button enabled, down button disabled: their panels differ.
-        const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
-        const QColor disabledTop = QImage(QStringLiteral(":/data/style/pushbutton_disabled_2.png")).pixelColor(0, 0);
+        const QColor normalTop =
+            QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
+        const QColor disabledTop =
+            QImage(QStringLiteral(":/data/style/pushbutton_disabled_2.png")).pixelColor(0, 0);
         QCOMPARE(image.pixelColor(68, 2), normalTop);
         QCOMPARE(image.pixelColor(68, 8), disabledTop);
         QCOMPARE(image.pixelColor(0, 0), QColor(68, 76, 91));
@@ -464,9 +703,11 @@ void TstStyleControls::editFieldFillWhenFocused()
         option.state = state;
         option.palette = QApplication::palette();
         option.subControls = QStyle::SC_All;
-        image = painted(80, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_ComboBox, &option, &p); });
+        image = painted(80, 15,
+                        [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_ComboBox, &option, &p); });
         // The arrow button (69, 0) to (79, 10) with the down arrow.
-        const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
+        const QColor normalTop =
+            QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
         QCOMPARE(image.pixelColor(74, 0), normalTop);
         QVERIFY(countColour(image, buttonText, QRect(69, 0, 11, 11)) > 0);
     }
@@ -483,7 +724,8 @@ void TstStyleControls::splitterLines()
     handle->resize(9, 40);
     QStyleOption option;
     option.initFrom(handle);
-    const QImage image = painted(9, 40, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_Splitter, &option, &p, handle); });
+    const QImage image =
+        painted(9, 40, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_Splitter, &option, &p, handle); });
     QCOMPARE(image.pixelColor(4, 20), QColor(71, 79, 95));
     QCOMPARE(image.pixelColor(5, 20), QColor(33, 33, 34));
     QCOMPARE(image.pixelColor(6, 39), QColor(46, 52, 62));
@@ -497,15 +739,15 @@ void TstStyleControls::menuBarEmptyAreaNeedsMenuBar()
     bar.resize(50, 23);
     QStyleOption option;
     option.initFrom(&bar);
-    const QImage image =
-        painted(50, 23, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarEmptyArea, &option, &p, &bar); });
+    const QImage image = painted(
+        50, 23, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarEmptyArea, &option, &p, &bar); });
     QCOMPARE(image.pixelColor(10, 1), gradientRow({58, 65, 78}, {40, 44, 53}, 20, 20));
     QCOMPARE(image.pixelColor(10, 21).value(), 53);
     QCOMPARE(image.pixelColor(10, 0), transparent);
 
     QWidget other;
-    const QImage nothing =
-        painted(50, 23, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarEmptyArea, &option, &p, &other); });
+    const QImage nothing = painted(
+        50, 23, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarEmptyArea, &option, &p, &other); });
     QCOMPARE(countColour(nothing, transparent, nothing.rect()), 50 * 23);
 }
 
@@ -621,7 +863,8 @@ void TstStyleControls::ownElementsDrawNothingForWrongOption()
                     mStyle->drawControl(QStyle::ControlElement(entry.element), option.get(), &painter);
                 else
                     mStyle->drawComplexControl(QStyle::ComplexControl(entry.element),
-                                               static_cast<const QStyleOptionComplex*>(option.get()), &painter);
+                                               static_cast<const QStyleOptionComplex*>(option.get()),
+                                               &painter);
             }
             QVERIFY2(countColour(image, transparent, image.rect()) == 60 * 40,
                      qPrintable(QStringLiteral("element %1 (%2) drew with a %3 option")

@@ -101,6 +101,7 @@ private slots:
 
     void styleHint_data();
     void styleHint();
+    void unlistedHintComesFromWindowsStyle();
 
 private:
     QuorrelStyle* mStyle = nullptr;
@@ -463,6 +464,11 @@ void TstStyleGeometry::subElementRect_data()
         << QStyle::SE_ProgressBarGroove
         << make<QStyleOptionProgressBar>([](QStyleOptionProgressBar& o) { o.rect = QRect(0, 0, 80, 15); })
         << QRect(0, 0, 80, 15);
+    // The Windows style insets the contents by 3 on every side; the common geometry does not.
+    QTest::newRow("progress bar contents: the common geometry, not the Windows style's")
+        << QStyle::SE_ProgressBarContents
+        << make<QStyleOptionProgressBar>([](QStyleOptionProgressBar& o) { o.rect = QRect(0, 0, 100, 30); })
+        << QRect(0, 0, 100, 30);
 }
 
 void TstStyleGeometry::subElementRect()
@@ -773,6 +779,15 @@ void TstStyleGeometry::styleHint()
     QFETCH(int, expected);
     const auto opt = option();
     QCOMPARE(mStyle->styleHint(hint, opt.get()), expected);
+}
+
+void TstStyleGeometry::unlistedHintComesFromWindowsStyle()
+{
+    std::unique_ptr<QStyle> windows(QStyleFactory::create(QStringLiteral("Windows")));
+    for (const auto hint : {QStyle::SH_ScrollBar_MiddleClickAbsolutePosition,
+                            QStyle::SH_Menu_AllowActiveAndDisabled, QStyle::SH_ToolBox_SelectedPageTitleBold,
+                            QStyle::SH_Widget_Animation_Duration, QStyle::SH_ItemView_ChangeHighlightOnFocus})
+        QCOMPARE(mStyle->styleHint(hint), windows->styleHint(hint));
 }
 
 QTEST_MAIN(TstStyleGeometry)

@@ -12,6 +12,7 @@
 Q_DECLARE_METATYPE(QStyle::State)
 Q_DECLARE_METATYPE(QStyle::PrimitiveElement)
 Q_DECLARE_METATYPE(ButtonImageState)
+Q_DECLARE_METATYPE(Qt::LayoutDirection)
 
 namespace
 {
@@ -41,7 +42,8 @@ QColor gradientRow(const QColor& top, const QColor& bottom, int rows, int k)
     int value = 0;
     top.getHsv(&hue, &saturation, &value);
     // As it lands in an 8-bit image.
-    return QColor(QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
+    return QColor(
+        QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
 }
 
 QPixmap solid(const QColor& colour, int width = 1, int height = 1)
@@ -123,6 +125,12 @@ private slots:
     void lineEditPanel_data();
     void lineEditPanel();
     void menuBarPanelHasFlatBottom();
+    void toolPanelMatchesCommandPanel_data();
+    void toolPanelMatchesCommandPanel();
+    void itemViewCheck_data();
+    void itemViewCheck();
+    void branchIndicator_data();
+    void branchIndicator();
 
 private:
     QuorrelStyle* mStyle = nullptr;
@@ -154,9 +162,10 @@ void TstStylePainting::verticalGradientRows()
     QFETCH(int, y);
     QFETCH(int, value);
     const QRect rect(QPoint(2, 1), QPoint(9, 5));
-    const QImage image = painted(12, 8, [&](QPainter& p) {
-        Painting::drawVerticalGradient(&p, rect, QColor(200, 200, 200), QColor(90, 90, 90));
-    });
+    const QImage image =
+        painted(12, 8,
+                [&](QPainter& p)
+                { Painting::drawVerticalGradient(&p, rect, QColor(200, 200, 200), QColor(90, 90, 90)); });
     for (int x = rect.left(); x <= rect.right(); ++x)
         QCOMPARE(image.pixelColor(x, y), QColor(value, value, value));
     // Exactly the rectangle: nothing left or right of it, nothing above or below.
@@ -171,7 +180,8 @@ void TstStylePainting::verticalGradientKeepsHueAndSaturationOfTop()
     const QColor top(67, 75, 90);
     const QColor bottom(41, 46, 55);
     const QRect rect(0, 0, 4, 13);
-    const QImage image = painted(4, 13, [&](QPainter& p) { Painting::drawVerticalGradient(&p, rect, top, bottom); });
+    const QImage image =
+        painted(4, 13, [&](QPainter& p) { Painting::drawVerticalGradient(&p, rect, top, bottom); });
     for (int y = 0; y < 13; ++y)
         QCOMPARE(image.pixelColor(1, y), gradientRow(top, bottom, 12, 12 - y));
     QCOMPARE(image.pixelColor(1, 12).value(), bottom.value());
@@ -234,9 +244,10 @@ void TstStylePainting::framedGradientPieces()
     const QColor top(200, 200, 200);
     const QColor bottom(100, 100, 100);
     const QRect rect(0, 0, 10, 6);
-    const QImage image = painted(12, 8, [&](QPainter& p) {
-        Painting::drawFramedGradient(&p, rect, border, distinctPieces(true), top, bottom);
-    });
+    const QImage image =
+        painted(12, 8,
+                [&](QPainter& p)
+                { Painting::drawFramedGradient(&p, rect, border, distinctPieces(true), top, bottom); });
     if (piece > 0)
     {
         QCOMPARE(image.pixelColor(probe), pieceColour(piece));
@@ -278,9 +289,11 @@ void TstStylePainting::buttonImageState_data()
     using S = QStyle;
     const QStyle::State enabled = S::State_Enabled;
     QTest::newRow("enabled: normal") << enabled << ButtonImageState::Normal;
-    QTest::newRow("enabled and hovered: highlight") << (enabled | S::State_MouseOver) << ButtonImageState::Highlight;
+    QTest::newRow("enabled and hovered: highlight")
+        << (enabled | S::State_MouseOver) << ButtonImageState::Highlight;
     QTest::newRow("disabled: disabled") << QStyle::State(S::State_None) << ButtonImageState::Disabled;
-    QTest::newRow("disabled and hovered: disabled") << QStyle::State(S::State_MouseOver) << ButtonImageState::Disabled;
+    QTest::newRow("disabled and hovered: disabled")
+        << QStyle::State(S::State_MouseOver) << ButtonImageState::Disabled;
     QTest::newRow("pressed: pressed") << (enabled | S::State_Sunken) << ButtonImageState::Pressed;
     QTest::newRow("checked counts as pressed") << (enabled | S::State_On) << ButtonImageState::Pressed;
     QTest::newRow("selected counts as pressed") << (enabled | S::State_Selected) << ButtonImageState::Pressed;
@@ -309,14 +322,15 @@ void TstStylePainting::buttonPanelPerState_data()
     using S = QStyle;
     const QStyle::State enabled = S::State_Enabled;
     QTest::newRow("normal") << enabled << "pushbutton_normal" << QColor(67, 75, 90) << QColor(41, 46, 55);
-    QTest::newRow("hovered") << (enabled | S::State_MouseOver) << "pushbutton_highlight" << QColor(91, 109, 147)
-                             << QColor(42, 50, 66);
+    QTest::newRow("hovered") << (enabled | S::State_MouseOver) << "pushbutton_highlight"
+                             << QColor(91, 109, 147) << QColor(42, 50, 66);
     QTest::newRow("disabled") << QStyle::State(S::State_None) << "pushbutton_disabled" << QColor(61, 62, 65)
                               << QColor(31, 32, 33);
-    QTest::newRow("pressed") << (enabled | S::State_Sunken) << "pushbutton_normal_pressed" << QColor(22, 26, 30)
-                             << QColor(43, 53, 66);
-    QTest::newRow("hovered and pressed") << (enabled | S::State_Sunken | S::State_MouseOver) << "pushbutton_hlPressed"
-                                         << QColor(30, 39, 55) << QColor(81, 100, 139);
+    QTest::newRow("pressed") << (enabled | S::State_Sunken) << "pushbutton_normal_pressed"
+                             << QColor(22, 26, 30) << QColor(43, 53, 66);
+    QTest::newRow("hovered and pressed")
+        << (enabled | S::State_Sunken | S::State_MouseOver) << "pushbutton_hlPressed" << QColor(30, 39, 55)
+        << QColor(81, 100, 139);
     QTest::newRow("disabled and pressed") << QStyle::State(S::State_Sunken) << "pushbutton_disabledPressed"
                                           << QColor(37, 41, 45) << QColor(57, 67, 80);
 }
@@ -332,8 +346,8 @@ void TstStylePainting::buttonPanelPerState()
     option.rect = QRect(0, 0, 40, 15);
     option.state = state;
     option.palette = mPalette;
-    const QImage image =
-        painted(40, 15, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &p); });
+    const QImage image = painted(
+        40, 15, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &p); });
 
     // Border pieces from the state's own set (top and bottom edges are opaque single pixels).
     const QString set = QStringLiteral(":/data/style/") + imageSet;
@@ -353,8 +367,8 @@ void TstStylePainting::lowButtonHasNoGradient()
     QStyleOptionButton option;
     option.rect = QRect(0, 0, 20, 3);
     option.state = QStyle::State_Enabled;
-    const QImage image =
-        painted(20, 3, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &p); });
+    const QImage image = painted(
+        20, 3, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &p); });
     QVERIFY(untouched(image, QRect(1, 1, 18, 1)));
     const QColor topEdge = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
     QCOMPARE(image.pixelColor(10, 0), topEdge);
@@ -387,7 +401,8 @@ void TstStylePainting::focusedButtonShowsFocusLines()
     option.rect = QRect(0, 0, 60, 15);
     option.state = QStyle::State_Enabled | QStyle::State_HasFocus;
     option.palette = mPalette;
-    const QImage image = painted(60, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_PushButton, &option, &p); });
+    const QImage image =
+        painted(60, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_PushButton, &option, &p); });
     const QColor orange(236, 117, 0);
     QCOMPARE(countColour(image, orange, QRect(0, 0, 1, 15)), 15);
     QCOMPARE(countColour(image, orange, QRect(59, 0, 1, 15)), 15);
@@ -428,7 +443,8 @@ void TstStylePainting::sunkenFrameColours()
 {
     QFETCH(QPoint, probe);
     QFETCH(QColor, colour);
-    const QImage helper = painted(20, 10, [](QPainter& p) { Painting::drawSunkenFrame(&p, QRect(0, 0, 20, 10)); });
+    const QImage helper =
+        painted(20, 10, [](QPainter& p) { Painting::drawSunkenFrame(&p, QRect(0, 0, 20, 10)); });
     QCOMPARE(helper.pixelColor(probe), colour);
 
     // The frame elements draw the same frame.
@@ -436,12 +452,14 @@ void TstStylePainting::sunkenFrameColours()
     {
         QStyleOptionFrame option;
         option.rect = QRect(0, 0, 20, 10);
-        const QImage image = painted(20, 10, [&](QPainter& p) { mStyle->drawPrimitive(element, &option, &p); });
+        const QImage image =
+            painted(20, 10, [&](QPainter& p) { mStyle->drawPrimitive(element, &option, &p); });
         QCOMPARE(image, helper);
     }
     QStyleOptionTabWidgetFrame tabFrame;
     tabFrame.rect = QRect(0, 0, 20, 10);
-    QCOMPARE(painted(20, 10, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_FrameTabWidget, &tabFrame, &p); }),
+    QCOMPARE(painted(20, 10,
+                     [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_FrameTabWidget, &tabFrame, &p); }),
              helper);
 }
 
@@ -458,8 +476,8 @@ void TstStylePainting::arrowTintAndPlacement_data()
     using S = QStyle;
     QTest::newRow("up, enabled: left + 2, middle - 2")
         << S::PE_IndicatorArrowUp << true << QPoint(6, 9) << "arrow_up.png" << false << false;
-    QTest::newRow("up, disabled") << S::PE_IndicatorArrowUp << false << QPoint(6, 9) << "arrow_up.png" << false
-                                  << false;
+    QTest::newRow("up, disabled") << S::PE_IndicatorArrowUp << false << QPoint(6, 9) << "arrow_up.png"
+                                  << false << false;
     QTest::newRow("down is the up image upside down")
         << S::PE_IndicatorArrowDown << true << QPoint(6, 9) << "arrow_up.png" << true << false;
     QTest::newRow("drop-down shows the down arrow")
@@ -534,8 +552,8 @@ void TstStylePainting::headerArrowFollowsSortOrder()
     option.rect = QRect(0, 0, 20, 16);
     option.state = QStyle::State_Enabled;
     option.sortIndicator = QStyleOptionHeader::SortIndicator(sort);
-    const QImage result =
-        painted(20, 16, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorHeaderArrow, &option, &p); });
+    const QImage result = painted(
+        20, 16, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorHeaderArrow, &option, &p); });
     // The tip is the single pixel at the image's middle column: top row for up, bottom row for
     // down (the fifth row of both is empty, so the down arrow's tip is one row lower).
     const QColor tint(167, 175, 190);
@@ -564,8 +582,8 @@ void TstStylePainting::checkIndicatorImage()
     QStyleOptionButton option;
     option.rect = QRect(0, 0, 15, 15);
     option.state = state;
-    const QImage result =
-        painted(15, 15, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &p); });
+    const QImage result = painted(
+        15, 15, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &p); });
     // Scaled into the rectangle less 2 at left and top and 3 at right and bottom.
     const QImage expected = painted(15, 15, [&](QPainter& p) { p.drawPixmap(QRect(2, 2, 10, 10), centre); });
     QCOMPARE(result, expected);
@@ -577,14 +595,14 @@ void TstStylePainting::menuCheckMarkImage()
     option.rect = QRect(0, 0, 20, 17);
     option.state = QStyle::State_Enabled;
     option.checked = true;
-    const QImage checked =
-        painted(20, 17, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorMenuCheckMark, &option, &p); });
+    const QImage checked = painted(
+        20, 17, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorMenuCheckMark, &option, &p); });
     const QPixmap active(QStringLiteral(":/data/style/check_active_9.png"));
     QCOMPARE(checked, painted(20, 17, [&](QPainter& p) { p.drawPixmap(QRect(2, 1, 11, 11), active); }));
 
     option.checked = false;
-    const QImage unchecked =
-        painted(20, 17, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorMenuCheckMark, &option, &p); });
+    const QImage unchecked = painted(
+        20, 17, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorMenuCheckMark, &option, &p); });
     const QPixmap normal(QStringLiteral(":/data/style/check_normal_9.png"));
     QCOMPARE(unchecked, painted(20, 17, [&](QPainter& p) { p.drawPixmap(QRect(2, 1, 11, 11), normal); }));
 }
@@ -593,7 +611,8 @@ void TstStylePainting::tipPanel()
 {
     QStyleOptionFrame option;
     option.rect = QRect(0, 0, 20, 10);
-    const QImage image = painted(20, 10, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelTipLabel, &option, &p); });
+    const QImage image =
+        painted(20, 10, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelTipLabel, &option, &p); });
     QCOMPARE(image.pixelColor(0, 0), QColor(68, 76, 91));
     QCOMPARE(image.pixelColor(1, 1), QColor(23, 23, 23));
     QCOMPARE(image.pixelColor(2, 2), QColor(255, 255, 220));
@@ -634,6 +653,141 @@ void TstStylePainting::menuBarPanelHasFlatBottom()
     QCOMPARE(image.pixelColor(29, 21), QColor(34, 38, 45));
     QCOMPARE(image.pixelColor(10, 0), QImage(QStringLiteral(":/data/style/menubar_2.png")).pixelColor(0, 0));
     QVERIFY(untouched(image, QRect(1, 1, 28, 20)));
+}
+
+void TstStylePainting::toolPanelMatchesCommandPanel_data()
+{
+    QTest::addColumn<QStyle::State>("state");
+
+    using S = QStyle;
+    QTest::newRow("normal") << QStyle::State(S::State_Enabled);
+    QTest::newRow("hovered") << (S::State_Enabled | S::State_MouseOver);
+    QTest::newRow("checked") << (S::State_Enabled | S::State_On);
+    QTest::newRow("disabled and pressed") << QStyle::State(S::State_Sunken);
+}
+
+void TstStylePainting::toolPanelMatchesCommandPanel()
+{
+    QFETCH(QStyle::State, state);
+    QStyleOptionButton button;
+    button.rect = QRect(0, 0, 30, 15);
+    button.state = state;
+    QStyleOptionToolButton tool;
+    tool.rect = button.rect;
+    tool.state = state;
+    const QImage command = painted(
+        30, 15, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelButtonCommand, &button, &p); });
+    const QImage toolPanel =
+        painted(30, 15, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_PanelButtonTool, &tool, &p); });
+    QVERIFY(!untouched(toolPanel, toolPanel.rect()));
+    QCOMPARE(toolPanel, command);
+}
+
+void TstStylePainting::itemViewCheck_data()
+{
+    QTest::addColumn<QStyle::State>("state");
+    QTest::addColumn<QColor>("mark"); // the tick's colour, invalid for none
+
+    using S = QStyle;
+    QTest::newRow("checked: active tick") << (S::State_Enabled | S::State_On) << QColor(0, 147, 221);
+    QTest::newRow("checked and read-only: disabled tick")
+        << (S::State_Enabled | S::State_On | S::State_ReadOnly) << QColor(127, 133, 143);
+    QTest::newRow("unchecked and read-only: disabled tick")
+        << (S::State_Enabled | S::State_Off | S::State_ReadOnly) << QColor(127, 133, 143);
+    QTest::newRow("checked, disabled: disabled tick") << QStyle::State(S::State_On) << QColor(127, 133, 143);
+    QTest::newRow("unchecked: no tick") << (S::State_Enabled | S::State_Off) << QColor();
+}
+
+void TstStylePainting::itemViewCheck()
+{
+    QFETCH(QStyle::State, state);
+    QFETCH(QColor, mark);
+
+    QStyleOptionViewItem option;
+    option.rect = QRect(0, 0, 60, 24);
+    option.state = state;
+    option.features = QStyleOptionViewItem::HasCheckIndicator;
+    option.checkState = state & QStyle::State_On ? Qt::Checked : Qt::Unchecked;
+    const QRect r = mStyle->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, nullptr);
+    QVERIFY(r.width() > 6 && r.height() > 6);
+    const QImage image = painted(
+        60, 24,
+        [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &option, &p); });
+    // The sunken frame around the indicator, and inner right and bottom lines in the button colour.
+    QCOMPARE(image.pixelColor(r.topLeft()), QColor(68, 76, 91));
+    QCOMPARE(image.pixelColor(r.bottomRight()), QColor(68, 76, 91));
+    QCOMPARE(image.pixelColor(r.left() + 1, r.top() + 1), QColor(23, 23, 23));
+    QCOMPARE(image.pixelColor(r.right() - 1, r.top() + 2), QColor(41, 41, 41));
+    QCOMPARE(image.pixelColor(r.left() + 2, r.bottom() - 1), QColor(41, 41, 41));
+    // Nothing outside the indicator.
+    QCOMPARE(countColour(image, transparent, image.rect()), 60 * 24 - r.width() * r.height());
+
+    const QRect centre = r.adjusted(2, 2, -2, -2);
+    if (!mark.isValid())
+    {
+        QCOMPARE(countColour(image, QColor(0, 147, 221), centre), 0);
+        QCOMPARE(countColour(image, QColor(127, 133, 143), centre), 0);
+        return;
+    }
+    QVERIFY(countColour(image, mark, centre) > 0);
+}
+
+void TstStylePainting::branchIndicator_data()
+{
+    QTest::addColumn<QStyle::State>("state");
+    QTest::addColumn<Qt::LayoutDirection>("direction");
+    QTest::addColumn<bool>("box");
+    QTest::addColumn<bool>("plus");      // vertical bar of the closed box
+    QTest::addColumn<int>("itemLineX");  // a column of the line to the item, -1 for none
+    QTest::addColumn<bool>("lineBelow"); // a sibling follows
+    QTest::addColumn<bool>("lineAbove");
+
+    using S = QStyle;
+    // A 20 x 20 rectangle: centre (9, 9), box (5, 5) to (13, 13).
+    QTest::newRow("closed parent with a sibling") << (S::State_Children | S::State_Item | S::State_Sibling)
+                                                  << Qt::LeftToRight << true << true << 16 << true << true;
+    QTest::newRow("open parent, last item") << (S::State_Children | S::State_Open | S::State_Item)
+                                            << Qt::LeftToRight << true << false << 16 << false << true;
+    QTest::newRow("leaf item: line from the centre")
+        << QStyle::State(S::State_Item) << Qt::LeftToRight << false << false << 11 << false << true;
+    QTest::newRow("leaf item, right to left: line to the left edge")
+        << QStyle::State(S::State_Item) << Qt::RightToLeft << false << false << 2 << false << true;
+    QTest::newRow("only a sibling passes")
+        << QStyle::State(S::State_Sibling) << Qt::LeftToRight << false << false << -1 << true << true;
+    QTest::newRow("nothing at all") << QStyle::State(S::State_None) << Qt::LeftToRight << false << false << -1
+                                    << false << false;
+}
+
+void TstStylePainting::branchIndicator()
+{
+    QFETCH(QStyle::State, state);
+    QFETCH(Qt::LayoutDirection, direction);
+    QFETCH(bool, box);
+    QFETCH(bool, plus);
+    QFETCH(int, itemLineX);
+    QFETCH(bool, lineBelow);
+    QFETCH(bool, lineAbove);
+
+    QStyleOption option;
+    option.rect = QRect(0, 0, 20, 20);
+    option.state = state;
+    option.direction = direction;
+    option.palette = mPalette;
+    const QImage image =
+        painted(20, 20, [&](QPainter& p) { mStyle->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &p); });
+    const QColor lines(167, 175, 190);
+    const auto inked = [&](const QRect& area)
+    { return countColour(image, transparent, area) < area.width() * area.height(); };
+
+    QCOMPARE(image.pixelColor(5, 5) == lines && image.pixelColor(13, 13) == lines, box);
+    QCOMPARE(image.pixelColor(7, 9) == lines && image.pixelColor(11, 9) == lines, box);
+    QCOMPARE(image.pixelColor(9, 7) == lines, plus);
+    if (itemLineX >= 0)
+        QVERIFY(inked(QRect(itemLineX, 9, 3, 1)));
+    else
+        QVERIFY(!inked(QRect(14, 9, 6, 1)) && !inked(QRect(0, 9, 5, 1)));
+    QCOMPARE(inked(QRect(9, 15, 1, 5)), lineBelow);
+    QCOMPARE(inked(QRect(9, 0, 1, 4)), lineAbove);
 }
 
 QTEST_MAIN(TstStylePainting)

@@ -126,7 +126,8 @@ void TstZelToolButton::defaultsToCentredAlignment()
     QCOMPARE(int(button.alignment()), 0x84);
     QCOMPARE(button.property("alignment").value<Qt::Alignment>(), Qt::Alignment(Qt::AlignCenter));
 
-    QVERIFY(button.setProperty("alignment", QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignTop))));
+    QVERIFY(
+        button.setProperty("alignment", QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignTop))));
     QCOMPARE(button.alignment(), Qt::AlignRight | Qt::AlignTop);
 }
 
@@ -158,7 +159,8 @@ void TstZelToolButton::centredTextByDefault()
     // Label rectangle: the button less 2 on every side, (2, 2) to (57, 12); its middle is 29.5.
     const auto [left, right] = columnsOf(image, buttonText, image.rect());
     QVERIFY(left > 2);
-    QVERIFY2(qAbs((left + right) - 59) <= 2, qPrintable(QStringLiteral("text spans %1 to %2").arg(left).arg(right)));
+    QVERIFY2(qAbs((left + right) - 59) <= 2,
+             qPrintable(QStringLiteral("text spans %1 to %2").arg(left).arg(right)));
 }
 
 void TstZelToolButton::leftAlignedTextMovesRight_data()
@@ -190,14 +192,16 @@ void TstZelToolButton::leftAlignedTextMovesRight()
 
     const QColor ink = checked ? accent : buttonText;
     const int labelLeft = 2;
-    QCOMPARE(columnsOf(image, ink, image.rect()).first, labelLeft + 4 + shift + leftBearing(text, button.font()));
+    QCOMPARE(columnsOf(image, ink, image.rect()).first,
+             labelLeft + 4 + shift + leftBearing(text, button.font()));
 }
 
 void TstZelToolButton::menuButtonPopupDropsArrowFeature()
 {
     QMenu menu;
     menu.addAction(QStringLiteral("Entry"));
-    const auto setUp = [&menu](QToolButton& button) {
+    const auto setUp = [&menu](QToolButton& button)
+    {
         button.setMenu(&menu);
         button.setPopupMode(QToolButton::MenuButtonPopup);
         button.setArrowType(Qt::UpArrow);
