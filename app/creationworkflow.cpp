@@ -3,6 +3,7 @@
 #include "outputfiles.h"
 #include "prngseed.h"
 #include "serialnumbertrace.h"
+#include "settingsissue.h"
 #include "talvane.h"
 #include "talvanewidget.h"
 #include "zidcertificate.h"
@@ -17,16 +18,6 @@
 
 namespace
 {
-
-constexpr unsigned kKeyUsageAuthority = ZIDCertificate::KeyCertSign;
-constexpr unsigned kKeyUsageLeaf = ZIDCertificate::DigitalSignature | ZIDCertificate::KeyEncipherment;
-
-// An empty text is handed to the engine as "not given", which leaves the certificate's own
-// value as it is.
-const char* givenOrNull(const std::string& text)
-{
-    return text.empty() ? nullptr : text.c_str();
-}
 
 void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
 {
@@ -50,7 +41,7 @@ bool Talvane::CreateCertificate(int certComboIndex)
         run.errorText += QStringLiteral("Failed seeding random generator!\n"
                                         "No Quorrel ZID card found or card is in use by another application!");
     }
-    else if (!IssueFromSettings(certificate, certComboIndex))
+    else if (!IssueFromSettings(certificate, mSettings, certComboIndex))
     {
         run.errorText += QStringLiteral("Failed creating certificate!\n");
     }
@@ -66,40 +57,6 @@ bool Talvane::CreateCertificate(int certComboIndex)
     if (run.pemWritten || run.pfxWritten)
         ShowSuccessReport(run);
     return run.success;
-}
-
-bool Talvane::IssueFromSettings(ZIDCertificate& certificate, int certComboIndex)
-{
-    // A refused combination keeps the constraints the certificate was made with; the
-    // certificate is still issued.
-    certificate.SetBasicConstraints(mSettings.ca, mSettings.pathLength);
-
-    const std::string rootName = mSettings.rootName.toStdString();
-    const std::string organizationName = mSettings.organizationName.toStdString();
-    const std::string entityName = mSettings.entityName.toStdString();
-    switch (certComboIndex)
-    {
-    case 0: // root: the form's root name is the O, its organisation name the OU
-        certificate.SetSubjectNames(givenOrNull(rootName), givenOrNull(organizationName),
-                                    givenOrNull(entityName), nullptr);
-        break;
-    case 1: // intermediate and leaf take their O from the issuer
-    case 2:
-        certificate.SetSubjectNames(nullptr, givenOrNull(organizationName), givenOrNull(entityName), nullptr);
-        break;
-    default:
-        break;
-    }
-
-    certificate.SetSerialNumber(mSettings.serialNumber);
-    certificate.SetSigningAlgorithm(mSettings.signingAlgorithm);
-    certificate.SetValidityStart(mSettings.validityStart.toSecsSinceEpoch());
-    certificate.SetValidityEnd(mSettings.validityEnd.toSecsSinceEpoch());
-    certificate.SetKeyUsage(mSettings.ca ? kKeyUsageAuthority : kKeyUsageLeaf, true);
-
-    const std::string issuerPassword = mSettings.issuerPassword.toStdString();
-    const std::string issuerFileName = mSettings.issuerFileName.toStdString();
-    return certificate.IssueCertificate(givenOrNull(issuerPassword), givenOrNull(issuerFileName), nullptr) != 0;
 }
 
 void Talvane::NormalizePemFileName(const QString& name)

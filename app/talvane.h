@@ -43,7 +43,6 @@ private:
         qint64 serialNumber = 0; // of the certificate being made
     };
 
-    bool IssueFromSettings(ZIDCertificate& certificate, int certComboIndex);
     void NormalizePemFileName(const QString& name);
     void WriteOutputFiles(ZIDCertificate& certificate, CreationRun& run);
     void ShowSuccessReport(const CreationRun& run);

@@ -1,0 +1,70 @@
+// From a settings record to a signed certificate: the one place that maps the record's fields
+// onto the certificate profile, for the window and the command line alike.
+
+#include "settingsissue.h"
+
+#include "zidcertificate.h"
+
+#include <openssl/crypto.h>
+
+#include <string>
+
+namespace
+{
+
+constexpr unsigned kKeyUsageAuthority = ZIDCertificate::KeyCertSign;
+constexpr unsigned kKeyUsageLeaf = ZIDCertificate::DigitalSignature | ZIDCertificate::KeyEncipherment;
+
+// An empty text is handed to the engine as "not given", which leaves the certificate's own
+// value as it is.
+const char* givenOrNull(const std::string& text)
+{
+    return text.empty() ? nullptr : text.c_str();
+}
+
+} // namespace
+
+QString EntityNameWithRoles(const QString& entity, bool leaf)
+{
+    QString name = entity.startsWith(QLatin1Char('.')) ? entity : QLatin1Char('.') + entity;
+    if (leaf)
+        name.prepend(QLatin1String("CS"));
+    return name;
+}
+
+bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex)
+{
+    // A refused combination keeps the constraints the certificate was made with; the
+    // certificate is still issued.
+    certificate.SetBasicConstraints(settings.ca, settings.pathLength);
+
+    const std::string rootName = settings.rootName.toStdString();
+    const std::string organizationName = settings.organizationName.toStdString();
+    const std::string entityName = settings.entityName.toStdString();
+    switch (certComboIndex)
+    {
+    case RootCertificate: // the form's root name is the O, its organisation name the OU
+        certificate.SetSubjectNames(givenOrNull(rootName), givenOrNull(organizationName),
+                                    givenOrNull(entityName), nullptr);
+        break;
+    case IntermediateCertificate: // intermediate and leaf take their O from the issuer
+    case LeafCertificate:
+        certificate.SetSubjectNames(nullptr, givenOrNull(organizationName), givenOrNull(entityName), nullptr);
+        break;
+    default:
+        break;
+    }
+
+    certificate.SetSerialNumber(settings.serialNumber);
+    certificate.SetSigningAlgorithm(settings.signingAlgorithm);
+    certificate.SetValidityStart(settings.validityStart.toSecsSinceEpoch());
+    certificate.SetValidityEnd(settings.validityEnd.toSecsSinceEpoch());
+    certificate.SetKeyUsage(settings.ca ? kKeyUsageAuthority : kKeyUsageLeaf, true);
+
+    std::string issuerPassword = settings.issuerPassword.toStdString();
+    const std::string issuerFileName = settings.issuerFileName.toStdString();
+    const bool issued =
+        certificate.IssueCertificate(givenOrNull(issuerPassword), givenOrNull(issuerFileName), nullptr) != 0;
+    OPENSSL_cleanse(issuerPassword.data(), issuerPassword.size());
+    return issued;
+}

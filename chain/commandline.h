@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QStringList>
+
+// Option names of talvane-chain, shared by the commands.
+namespace ChainOption
+{
+constexpr char Out[] = "out";
+constexpr char Issuer[] = "issuer";
+constexpr char RootName[] = "root-name";
+constexpr char Organization[] = "organization";
+constexpr char Entity[] = "entity";
+constexpr char Serial[] = "serial";
+constexpr char PathLength[] = "path-length";
+constexpr char Start[] = "start";
+constexpr char End[] = "end";
+constexpr char Sha1[] = "sha1";
+constexpr char Force[] = "force";
+constexpr char PasswordFile[] = "password-file";
+constexpr char IssuerPasswordFile[] = "issuer-password-file";
+} // namespace ChainOption
+
+// Parses the arguments (program name first), refuses what does not fit the command and runs
+// it. Returns the exit status.
+int RunCommandLine(const QStringList& arguments);
