@@ -69,17 +69,19 @@ QImage grab(QWidget& widget)
     return widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-using OptionFactory = std::function<std::unique_ptr<QStyleOption>()>;
+// Shared pointers: QStyleOption has no virtual destructor, and a shared pointer made from the
+// derived type deletes it as that type.
+using OptionFactory = std::function<std::shared_ptr<QStyleOption>()>;
 
 template <typename T> OptionFactory optionOf()
 {
     return []
     {
-        auto option = std::make_unique<T>();
+        auto option = std::make_shared<T>();
         option->rect = QRect(0, 0, 40, 20);
         option->state = QStyle::State_Enabled;
         option->palette = QApplication::palette();
-        return std::unique_ptr<QStyleOption>(std::move(option));
+        return std::shared_ptr<QStyleOption>(std::move(option));
     };
 }
 

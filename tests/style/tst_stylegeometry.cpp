@@ -12,7 +12,9 @@
 #include <functional>
 #include <memory>
 
-using OptionFactory = std::function<std::unique_ptr<QStyleOption>()>;
+// Shared pointers: QStyleOption has no virtual destructor, and a shared pointer made from the
+// derived type deletes it as that type.
+using OptionFactory = std::function<std::shared_ptr<QStyleOption>()>;
 Q_DECLARE_METATYPE(OptionFactory)
 Q_DECLARE_METATYPE(QStyle::PixelMetric)
 Q_DECLARE_METATYPE(QStyle::ContentsType)
@@ -28,16 +30,16 @@ template <typename T> OptionFactory make(std::function<void(T&)> setUp = {})
 {
     return [setUp]
     {
-        auto option = std::make_unique<T>();
+        auto option = std::make_shared<T>();
         if (setUp)
             setUp(*option);
-        return std::unique_ptr<QStyleOption>(std::move(option));
+        return std::shared_ptr<QStyleOption>(std::move(option));
     };
 }
 
 OptionFactory noOption()
 {
-    return [] { return std::unique_ptr<QStyleOption>(); };
+    return [] { return std::shared_ptr<QStyleOption>(); };
 }
 
 OptionFactory slider(Qt::Orientation orientation, QSize size, QSlider::TickPosition ticks)
