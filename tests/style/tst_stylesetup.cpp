@@ -186,6 +186,8 @@ void TstStyleSetup::fontUnderSystemLocale()
     environment.insert(QLatin1String(fontProbeVariable), QStringLiteral("1"));
     environment.insert(QStringLiteral("LANG"), QString::fromLatin1(locale));
     environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
+    // The child runs on this run's platform, even when it was chosen on the command line.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY2(child.waitForFinished(60000), qPrintable(child.errorString()));
