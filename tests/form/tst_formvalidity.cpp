@@ -10,6 +10,7 @@
 #include "validitylog.h"
 
 #include <QtTest>
+#include <QScopeGuard>
 #include <QtWidgets>
 
 #include <cstdio>
@@ -77,6 +78,7 @@ private slots:
     void unreadableIssuerDates_data();
     void unreadableIssuerDates();
     void eachRecordAppendedToTheDaysFile();
+    void logThatCannotBeWritten_data();
     void logThatCannotBeWritten();
     void checkCalledAlone();
     void monthNamesUnderAGermanSystemLanguage();
@@ -295,15 +297,43 @@ void TestFormValidity::eachRecordAppendedToTheDaysFile()
     QCOMPARE(lines.at(1).mid(lines.at(1).indexOf(" : ")), lines.at(2).mid(lines.at(2).indexOf(" : ")));
 }
 
-// Whoever runs the tests may write anywhere (root ignores permissions): a folder in the log
-// file's place is what makes it impossible to open.
+void TestFormValidity::logThatCannotBeWritten_data()
+{
+    QTest::addColumn<bool>("readOnlyFolder");
+    // Whoever runs the tests may write anywhere (root ignores permissions): a folder in the log
+    // file's place, or a file system mounted read-only, is what makes the log impossible to open.
+    QTest::newRow("a folder in the log file's place") << false;
+    QTest::newRow("working directory on a read-only file system") << true;
+}
+
 void TestFormValidity::logThatCannotBeWritten()
 {
-    QVERIFY(QDir::current().mkdir(QFileInfo(ValidityLog::filePath(QDate::currentDate())).fileName()));
+    QFETCH(bool, readOnlyFolder);
+    QString mountPoint;
+    if (readOnlyFolder)
+    {
+        mountPoint = QDir::current().filePath("read-only");
+        QVERIFY(QDir::current().mkdir("read-only"));
+        QProcess mount;
+        mount.start("mount", {"-t", "tmpfs", "-o", "size=64k,ro", "tmpfs", mountPoint});
+        if (!mount.waitForFinished(30000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
+            QSKIP(qPrintable("cannot mount a read-only file system here: " + mount.readAllStandardError()));
+        QVERIFY(QDir::setCurrent(mountPoint));
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (mountPoint.isEmpty())
+            return;
+        QDir::setCurrent(mpWorkDir->path());
+        QProcess::execute("umount", {mountPoint});
+    });
+    if (!readOnlyFolder)
+        QVERIFY(QDir::current().mkdir(QFileInfo(ValidityLog::filePath(QDate::currentDate())).fileName()));
+
     fillValid(1, issuer("bad-end.pfx"));
     StdoutCapture capture;
     ModalAnswerer answerer;
     pressCreate(mpForm);
+    // The user hears of the date, not of the log.
     QCOMPARE(answerer.texts(), QStringList{dateError("End", "Bad time value")});
     // The date error as printed, then the log's own line, which has no line end (the test
     // framework's own lines may follow).
@@ -313,6 +343,8 @@ void TestFormValidity::logThatCannotBeWritten()
     QVERIFY2(printed.contains(expected), printed.constData());
     QVERIFY(!printed.contains(expected + '\n'));
     QCOMPARE(printed.count("Could not write log file!"), 1);
+    if (readOnlyFolder)
+        QVERIFY(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
 }
 
 // Called alone, the check shows its own box and corrects the edits all the same.
