@@ -43,7 +43,7 @@ struct OptionEntry
     unsigned commands;
 };
 
-const std::array<OptionEntry, 13> kOptions = {{
+const std::array<OptionEntry, 14> kOptions = {{
     {ChainOption::Out, "NAME", "Destination: NAME.pem and NAME.pfx are written, named as the window names them.",
      Create},
     {ChainOption::Issuer, "FILE.pfx", "PKCS#12 file of the issuing certificate (intermediate and leaf).",
@@ -69,13 +69,16 @@ const std::array<OptionEntry, 13> kOptions = {{
     {ChainOption::IssuerPasswordFile, "FILE",
      "First line of FILE: password of the issuing file (else TALVANE_ISSUER_PASSWORD, else a prompt).",
      Intermediate | Leaf},
+    {ChainOption::At, "ISO-8601",
+     "Verify: judge validity and the warnings at this time instead of now (when the chain is to be used).",
+     Verify},
 }};
 
 const char kDescription[] =
     "Creates and verifies digital-cinema certificate chains.\n"
     "\n"
     "  talvane-chain root|intermediate|leaf --out NAME [options]\n"
-    "  talvane-chain verify FILE... [--password-file FILE]\n"
+    "  talvane-chain verify FILE... [--password-file FILE] [--at ISO-8601]\n"
     "\n"
     "Exit status: 0 success, 1 creation failed or verification found errors, 2 bad usage.";
 

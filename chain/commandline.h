@@ -18,6 +18,7 @@ constexpr char Sha1[] = "sha1";
 constexpr char Force[] = "force";
 constexpr char PasswordFile[] = "password-file";
 constexpr char IssuerPasswordFile[] = "issuer-password-file";
+constexpr char At[] = "at";
 } // namespace ChainOption
 
 // Parses the arguments (program name first), refuses what does not fit the command and runs

@@ -100,6 +100,15 @@ int RunVerify(const QCommandLineParser& parser)
     if (files.isEmpty())
         return Report({ExitUsage, QStringLiteral("No file given to verify.")});
 
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    if (parser.isSet(QLatin1String(ChainOption::At)))
+    {
+        now = QDateTime::fromString(parser.value(QLatin1String(ChainOption::At)), Qt::ISODateWithMs);
+        if (!now.isValid())
+            return Report({ExitUsage, QStringLiteral("The time \"%1\" of --at is not an ISO-8601 date and time.")
+                                          .arg(parser.value(QLatin1String(ChainOption::At)))});
+    }
+
     ChainVerifier::initOpenSsl();
     Sources sources(parser);
     for (const QString& path : files)
@@ -111,7 +120,7 @@ int RunVerify(const QCommandLineParser& parser)
     ChainVerifier::Options options;
     options.digest = ChainVerifier::Options::Digest::Either;
     options.lastIsLeaf = ChainVerifier::endsInLeaf(chain);
-    options.now = QDateTime::currentDateTimeUtc();
+    options.now = now;
 
     std::vector<ChainFinding> findings;
     if (!orderProblem.isEmpty())

@@ -588,8 +588,19 @@ std::vector<ChainFinding> ChainVerifier::verify(const std::vector<X509*>& chain,
         link.who = describe(link.certificate);
         links.push_back(link);
     }
+    // Any one of the two digests will do, but then the whole chain's: each certificate is
+    // judged by the root's, so that the odd one out is named.
+    Options judged = options;
+    if (options.digest == Options::Digest::Either)
+    {
+        const int rootNid = X509_get_signature_nid(links.front().certificate);
+        if (rootNid == NID_sha256WithRSAEncryption)
+            judged.digest = Options::Digest::Sha256;
+        else if (rootNid == NID_sha1WithRSAEncryption)
+            judged.digest = Options::Digest::Sha1;
+    }
     for (const Link& link : links)
-        checkLink(link, options, findings);
+        checkLink(link, judged, findings);
     rulePathLengths(links, findings);
     ruleOneAlgorithm(links, findings);
     rulePathValidation(links, options.at, findings);

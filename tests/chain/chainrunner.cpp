@@ -1,0 +1,46 @@
+#include "chainrunner.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+QString ChainRunner::executable()
+{
+    return QStringLiteral(TALVANE_CHAIN_EXE);
+}
+
+ChainRun ChainRunner::run(const QStringList& arguments, const QString& workingDirectory,
+                          const QMap<QString, QString>& environment)
+{
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    childEnvironment.remove(QStringLiteral("TALVANE_PASSWORD"));
+    childEnvironment.remove(QStringLiteral("TALVANE_ISSUER_PASSWORD"));
+    childEnvironment.remove(QStringLiteral("DAZAVO_SIMULATED_BOARDS"));
+    for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+        childEnvironment.insert(it.key(), it.value());
+
+    QProcess process;
+    process.setProgram(executable());
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingDirectory);
+    process.setProcessEnvironment(childEnvironment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start();
+    ChainRun result;
+    if (!process.waitForFinished(120000))
+    {
+        process.kill();
+        process.waitForFinished();
+        result.crashed = true;
+    }
+    result.crashed = result.crashed || process.exitStatus() != QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QByteArray describeRun(const ChainRun& run)
+{
+    return "exit " + QByteArray::number(run.exitCode) + (run.crashed ? " (crashed)" : "") + "\nstdout:\n" + run.out +
+           "stderr:\n" + run.err;
+}

@@ -1,0 +1,480 @@
+// talvane-chain root|intermediate|leaf: every option, every refusal, and the files it leaves.
+
+#include "chaincheck.h"
+#include "chainrunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <openssl/x509v3.h>
+
+namespace
+{
+
+const QByteArray kPassword = "fixture secret";
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QString iso(const QDateTime& time)
+{
+    return time.toUTC().toString(Qt::ISODate);
+}
+
+QString subjectEntry(X509* certificate, int nid)
+{
+    char text[256] = {};
+    return X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), nid, text, sizeof text) < 0
+               ? QStringLiteral("<absent>")
+               : QString::fromLatin1(text);
+}
+
+long pathLengthOf(X509* certificate)
+{
+    auto* constraints =
+        static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(certificate, NID_basic_constraints, nullptr, nullptr));
+    const long length = constraints && constraints->pathlen ? ASN1_INTEGER_get(constraints->pathlen) : -1;
+    BASIC_CONSTRAINTS_free(constraints);
+    return length;
+}
+
+QDateTime timeOf(const ASN1_TIME* time)
+{
+    struct tm parts = {};
+    if (!ASN1_TIME_to_tm(time, &parts))
+        return QDateTime();
+    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
+                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
+}
+
+} // namespace
+
+class TestChainCreate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void badUsage_data();
+    void badUsage();
+    void helpAndVersion();
+    void refusedCreation_data();
+    void refusedCreation();
+    void rootWithEveryOption();
+    void derivedDefaultsFitTheIssuer();
+    void serialFromTheTrace();
+    void existingFilesNeedForce();
+    void passwordSources();
+    void scriptedChainPassesStrictVerification();
+
+private:
+    ChainRun run(const QStringList& arguments, const QMap<QString, QString>& environment = {}) const;
+    QString fixture(const QString& name) const { return mFixtures.filePath(name); }
+    QStringList outputFiles() const;
+
+    QTemporaryDir mFixtures;
+    QTemporaryDir* mWork = nullptr;
+    QDateTime mRootStart;
+    QDateTime mRootEnd;
+};
+
+ChainRun TestChainCreate::run(const QStringList& arguments, const QMap<QString, QString>& environment) const
+{
+    return ChainRunner::run(arguments, mWork ? mWork->path() : mFixtures.path(), environment);
+}
+
+QStringList TestChainCreate::outputFiles() const
+{
+    return QDir(mWork->path()).entryList({"*.pem", "*.pfx", "serialNumberTrace"}, QDir::Files, QDir::Name);
+}
+
+void TestChainCreate::initTestCase()
+{
+    QVERIFY(mFixtures.isValid());
+    QVERIFY(QFile::exists(ChainRunner::executable()));
+    QVERIFY(writeFile(fixture("password"), kPassword + "\n"));
+    // Whole seconds, as certificates hold them.
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
+    mRootStart = now.addDays(-1);
+    mRootEnd = now.addYears(5);
+    const QString password = fixture("password");
+    // A root allowing two levels below it, an intermediate (path length 1 by default) and a leaf.
+    const QList<QStringList> chain = {
+        {"root", "--out", "root", "--path-length", "2", "--start", iso(mRootStart), "--end", iso(mRootEnd),
+         "--password-file", password, "--root-name", ".Fixture.Example"},
+        {"intermediate", "--out", "intermediate", "--issuer", "root.pfx", "--issuer-password-file", password,
+         "--password-file", password},
+        {"leaf", "--out", "leaf", "--issuer", "intermediate.pfx", "--issuer-password-file", password,
+         "--password-file", password, "--entity", "Player"},
+    };
+    for (const QStringList& arguments : chain)
+    {
+        const ChainRun result = run(arguments);
+        QVERIFY2(result.exitCode == 0 && !result.crashed, describeRun(result));
+    }
+}
+
+void TestChainCreate::init()
+{
+    mWork = new QTemporaryDir;
+    QVERIFY(mWork->isValid());
+}
+
+void TestChainCreate::cleanup()
+{
+    delete mWork;
+    mWork = nullptr;
+}
+
+void TestChainCreate::badUsage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const QString password = QDir::tempPath() + "/talvane-chain-no-such-file";
+    const QString longEntity(70, QLatin1Char('x'));
+    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf or verify "
+                                                    "(see --help).";
+    QTest::newRow("unknown command") << QStringList{"branch"}
+                                     << "Unknown command \"branch\": use root, intermediate, leaf or verify.";
+    QTest::newRow("unknown option") << QStringList{"root", "--out", "x", "--colour"} << "Unknown option 'colour'.";
+    QTest::newRow("option without its value") << QStringList{"root", "--out"} << "Missing value after '--out'.";
+    QTest::newRow("root without --out") << QStringList{"root"}
+                                        << "The option --out with the destination file name is missing.";
+    QTest::newRow("intermediate without --issuer")
+        << QStringList{"intermediate", "--out", "x"} << "The option --issuer with the issuing PKCS#12 file is missing.";
+    QTest::newRow("leaf without --issuer") << QStringList{"leaf", "--out", "x"}
+                                           << "The option --issuer with the issuing PKCS#12 file is missing.";
+    QTest::newRow("root with --issuer") << QStringList{"root", "--out", "x", "--issuer", "r.pfx"}
+                                        << "The option --issuer does not apply to the command root.";
+    QTest::newRow("root with --issuer-password-file")
+        << QStringList{"root", "--out", "x", "--issuer-password-file", "p"}
+        << "The option --issuer-password-file does not apply to the command root.";
+    QTest::newRow("intermediate with --root-name")
+        << QStringList{"intermediate", "--out", "x", "--issuer", "r.pfx", "--root-name", ".O"}
+        << "The option --root-name does not apply to the command intermediate.";
+    QTest::newRow("leaf with --path-length") << QStringList{"leaf", "--out", "x", "--issuer", "r.pfx", "--path-length", "1"}
+                                             << "The option --path-length does not apply to the command leaf.";
+    QTest::newRow("verify with --out") << QStringList{"verify", "a.pem", "--out", "x"}
+                                       << "The option --out does not apply to the command verify.";
+    QTest::newRow("root with --at") << QStringList{"root", "--out", "x", "--at", "2030-01-01"}
+                                    << "The option --at does not apply to the command root.";
+    QTest::newRow("--out twice") << QStringList{"root", "--out", "x", "--out", "y"}
+                                 << "The option --out is given more than once.";
+    QTest::newRow("argument after a create command") << QStringList{"root", "extra", "--out", "x"}
+                                                     << "Unexpected argument \"extra\" after the command root.";
+    const QString serialMessage = "The serial number must be a whole number from 1 to 2147483647.";
+    QTest::newRow("serial 0") << QStringList{"root", "--out", "x", "--serial", "0"} << serialMessage;
+    QTest::newRow("serial negative") << QStringList{"root", "--out", "x", "--serial=-5"} << serialMessage;
+    QTest::newRow("serial not a number") << QStringList{"root", "--out", "x", "--serial", "7a"} << serialMessage;
+    QTest::newRow("serial beyond 32 bits signed")
+        << QStringList{"root", "--out", "x", "--serial", "2147483648"} << serialMessage;
+    QTest::newRow("path length 0") << QStringList{"root", "--out", "x", "--path-length", "0"}
+                                   << "The path length must be a whole number of at least 1; a certificate that "
+                                      "signs nothing is a leaf.";
+    QTest::newRow("start not ISO-8601") << QStringList{"root", "--out", "x", "--start", "yesterday"}
+                                        << "The start time \"yesterday\" is not an ISO-8601 date and time.";
+    QTest::newRow("end not ISO-8601") << QStringList{"root", "--out", "x", "--end", "2030-13-01"}
+                                      << "The end time \"2030-13-01\" is not an ISO-8601 date and time.";
+    QTest::newRow("end before start")
+        << QStringList{"root", "--out", "x", "--start", "2031-01-01T00:00:00Z", "--end", "2030-01-01T00:00:00Z"}
+        << "The validity period from 2031-01-01T00:00:00Z to 2030-01-01T00:00:00Z is invalid: the start must come "
+           "before the end, and the end must lie in the future.";
+    QTest::newRow("end in the past")
+        << QStringList{"root", "--out", "x", "--start", "2019-01-01T00:00:00Z", "--end", "2020-01-01T00:00:00Z"}
+        << "The validity period from 2019-01-01T00:00:00Z to 2020-01-01T00:00:00Z is invalid: the start must come "
+           "before the end, and the end must lie in the future.";
+    QTest::newRow("empty organization") << QStringList{"root", "--out", "x", "--organization", ""}
+                                        << "The option --organization needs a text.";
+    QTest::newRow("common name over 64 characters")
+        << QStringList{"root", "--out", "x", "--entity", longEntity}
+        << "The common name \"." + longEntity + "\" is longer than 64 characters.";
+    QTest::newRow("no password and no terminal")
+        << QStringList{"root", "--out", "x"}
+        << "No password for the new PKCS#12 file x.pfx: give --password-file or set TALVANE_PASSWORD.";
+    QTest::newRow("password file missing") << QStringList{"root", "--out", "x", "--password-file", password}
+                                           << "The password file " + password + " cannot be read.";
+    QTest::newRow("verify without files") << QStringList{"verify"} << "No file given to verify.";
+    QTest::newRow("verify --at not ISO-8601") << QStringList{"verify", "a.pem", "--at", "soon"}
+                                              << "The time \"soon\" of --at is not an ISO-8601 date and time.";
+}
+
+void TestChainCreate::badUsage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    const ChainRun result = run(arguments);
+    QVERIFY2(!result.crashed, describeRun(result));
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(result.err), message + "\n");
+    QCOMPARE(outputFiles(), QStringList());
+}
+
+void TestChainCreate::helpAndVersion()
+{
+    const ChainRun help = run({"--help"});
+    QCOMPARE(help.exitCode, 0);
+    for (const char* word : {"root|intermediate|leaf", "verify FILE", "--issuer-password-file", "--force", "--sha1"})
+        QVERIFY2(help.out.contains(word), word);
+    QVERIFY(help.err.isEmpty());
+
+    const ChainRun version = run({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QVERIFY(version.out.startsWith("talvane-chain "));
+}
+
+void TestChainCreate::refusedCreation_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("existing"); // a file present beforehand, kept as it is
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("noBoard");
+
+    const QString password = fixture("password");
+    const QStringList root{"--issuer", fixture("root.pfx"), "--issuer-password-file", password, "--password-file",
+                           password};
+    const QStringList intermediate{"--issuer", fixture("intermediate.pfx"), "--issuer-password-file", password,
+                                   "--password-file", password};
+    const QStringList leaf{"--issuer", fixture("leaf.pfx"), "--issuer-password-file", password, "--password-file",
+                           password};
+    const QString rootStart = iso(mRootStart);
+    const QString rootEnd = iso(mRootEnd);
+
+    QTest::newRow("PEM file exists") << QStringList{"root", "--out", "x", "--password-file", password} << "x.pem"
+                                     << "The file x.pem exists; give --force to overwrite it." << false;
+    QTest::newRow("PKCS#12 file exists") << QStringList{"root", "--out", "x.pem", "--password-file", password}
+                                         << "x.pfx" << "The file x.pfx exists; give --force to overwrite it." << false;
+    QTest::newRow("issuing file missing")
+        << QStringList{"leaf", "--out", "x", "--issuer", "none.pfx", "--issuer-password-file", password,
+                       "--password-file", password}
+        << QString() << "The issuing file none.pfx does not exist." << false;
+    QTest::newRow("wrong issuing password")
+        << QStringList{"leaf", "--out", "x", "--issuer", fixture("root.pfx"), "--issuer-password-file",
+                       fixture("wrong"), "--password-file", password}
+        << QString()
+        << "The issuing file " + fixture("root.pfx") +
+               " cannot be read: the password is wrong or the file is not a certificate of this kind."
+        << false;
+    QTest::newRow("path length equal to the issuer's")
+        << QStringList{"intermediate", "--out", "x", "--path-length", "2"} + root << QString()
+        << "The path length 2 is too long: it must be lower than the issuing certificate's 2." << false;
+    QTest::newRow("intermediate under path length 1")
+        << QStringList{"intermediate", "--out", "x"} + intermediate << QString()
+        << "The issuing certificate has a path length of 1: it can sign leaves only." << false;
+    QTest::newRow("leaf under a leaf") << QStringList{"leaf", "--out", "x"} + leaf << QString()
+                                       << "The issuing certificate has a path length of 0 and cannot sign a derived "
+                                          "certificate."
+                                       << false;
+    QTest::newRow("start one second before the issuer's")
+        << QStringList{"leaf", "--out", "x", "--start", iso(mRootStart.addSecs(-1))} + root << QString()
+        << "The validity start " + iso(mRootStart.addSecs(-1)) + " lies before the issuing certificate's start " +
+               rootStart + "."
+        << false;
+    QTest::newRow("end one second after the issuer's")
+        << QStringList{"leaf", "--out", "x", "--end", iso(mRootEnd.addSecs(1))} + root << QString()
+        << "The validity end " + iso(mRootEnd.addSecs(1)) + " lies after the issuing certificate's end " + rootEnd +
+               "."
+        << false;
+    QTest::newRow("no board to seed from")
+        << QStringList{"root", "--out", "x", "--password-file", password} << QString()
+        << "Failed seeding the random generator: no Quorrel ZID card was found or the card is in use by another "
+           "application."
+        << true;
+    QTest::newRow("PEM file cannot be written")
+        << QStringList{"root", "--out", "missing-folder/x", "--password-file", password} << QString()
+        << "Failed writing the certificate to missing-folder/x.pem." << false;
+}
+
+void TestChainCreate::refusedCreation()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, existing);
+    QFETCH(QString, message);
+    QFETCH(bool, noBoard);
+
+    QVERIFY(writeFile(fixture("wrong"), "not the password\n"));
+    QVERIFY(writeFile(mWork->filePath("serialNumberTrace"), "6"));
+    if (!existing.isEmpty())
+        QVERIFY(writeFile(mWork->filePath(existing), "precious"));
+    QMap<QString, QString> environment;
+    if (noBoard)
+        environment.insert("DAZAVO_SIMULATED_BOARDS", "");
+
+    const ChainRun result = run(arguments, environment);
+    QVERIFY2(!result.crashed, describeRun(result));
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(result.err), message + "\n");
+    // Nothing written, nothing replaced, the serial number not used up.
+    QStringList expected{"serialNumberTrace"};
+    if (!existing.isEmpty())
+        expected.append(existing);
+    expected.sort();
+    QCOMPARE(outputFiles(), expected);
+    if (!existing.isEmpty())
+        QCOMPARE(readAll(mWork->filePath(existing)), QByteArray("precious"));
+    QCOMPARE(readAll(mWork->filePath("serialNumberTrace")), QByteArray("6"));
+}
+
+void TestChainCreate::rootWithEveryOption()
+{
+    const QString start = "2025-06-01T10:00:00Z";
+    const QString end = "2035-06-01T10:00:00Z";
+    const ChainRun result =
+        run({"root", "--out", "named.crt", "--root-name", ".Studio.Example", "--organization", ".Lab.Example",
+             "--entity", "Authority", "--serial", "41", "--path-length", "4", "--start", start, "--end", end,
+             "--sha1", "--password-file", fixture("password")});
+    QVERIFY2(result.exitCode == 0 && result.err.isEmpty(), describeRun(result));
+    // Named as the window names its files; the report lists both absolute paths.
+    QCOMPARE(outputFiles(), (QStringList{"named.crt.pem", "named.pfx", "serialNumberTrace"}));
+    QVERIFY(result.out.contains(mWork->filePath("named.crt.pem").toUtf8() + "\n"));
+    QVERIFY(result.out.contains(mWork->filePath("named.pfx").toUtf8() + "\n"));
+    QCOMPARE(readAll(mWork->filePath("serialNumberTrace")), QByteArray("41"));
+
+    const auto certificates = ChainCheck::loadPemCertificates(mWork->filePath("named.crt.pem"));
+    QCOMPARE(certificates.size(), size_t(1));
+    X509* certificate = certificates.front().get();
+    QCOMPARE(subjectEntry(certificate, NID_organizationName), QString(".Studio.Example"));
+    QCOMPARE(subjectEntry(certificate, NID_organizationalUnitName), QString(".Lab.Example"));
+    QCOMPARE(subjectEntry(certificate, NID_commonName), QString(".Authority"));
+    QCOMPARE(ASN1_INTEGER_get(X509_get0_serialNumber(certificate)), 41L);
+    QCOMPARE(pathLengthOf(certificate), 4L);
+    QCOMPARE(X509_get_signature_nid(certificate), NID_sha1WithRSAEncryption);
+    QCOMPARE(timeOf(X509_get0_notBefore(certificate)), QDateTime::fromString(start, Qt::ISODate));
+    QCOMPARE(timeOf(X509_get0_notAfter(certificate)), QDateTime::fromString(end, Qt::ISODate));
+
+    ChainCheck::Options options;
+    options.digest = ChainCheck::Options::Digest::Sha1;
+    options.lastIsLeaf = false;
+    const QStringList findings = ChainCheck::check(ChainCheck::borrow(certificates), options);
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+    const QStringList layout = ChainCheck::checkPkcs12File(mWork->filePath("named.pfx"), kPassword);
+    QVERIFY2(layout.isEmpty(), qPrintable(layout.join('\n')));
+}
+
+void TestChainCreate::derivedDefaultsFitTheIssuer()
+{
+    // Without --path-length an intermediate takes the most its issuer allows; without dates a
+    // derived certificate starts now and ends a year later or with its issuer, whichever is first.
+    const auto intermediate = ChainCheck::loadPemCertificates(fixture("intermediate.pem"));
+    const auto leaf = ChainCheck::loadPemCertificates(fixture("leaf.pem"));
+    QCOMPARE(intermediate.size(), size_t(1));
+    QCOMPARE(leaf.size(), size_t(1));
+    QCOMPARE(pathLengthOf(intermediate.front().get()), 1L);
+    QCOMPARE(subjectEntry(intermediate.front().get(), NID_organizationName), QString(".Fixture.Example"));
+    QCOMPARE(subjectEntry(leaf.front().get(), NID_organizationName), QString(".Fixture.Example"));
+    QCOMPARE(subjectEntry(leaf.front().get(), NID_commonName), QString("CS.Player"));
+    const QDateTime start = timeOf(X509_get0_notBefore(leaf.front().get()));
+    QVERIFY(qAbs(start.secsTo(QDateTime::currentDateTimeUtc())) < 600);
+    const QDateTime issuerEnd = timeOf(X509_get0_notAfter(intermediate.front().get()));
+    QCOMPARE(timeOf(X509_get0_notAfter(leaf.front().get())), std::min(start.addYears(1), issuerEnd));
+
+    // A root that ends in a month: the leaf below it ends with it.
+    const QString password = fixture("password");
+    const QDateTime soon = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC).addMonths(1);
+    ChainRun result = run({"root", "--out", "short", "--end", iso(soon), "--password-file", password});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    result = run({"leaf", "--out", "shortleaf", "--issuer", "short.pfx", "--issuer-password-file", password,
+                  "--password-file", password, "--entity", ".Player"});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    const auto shortLeaf = ChainCheck::loadPemCertificates(mWork->filePath("shortleaf.pem"));
+    QCOMPARE(shortLeaf.size(), size_t(1));
+    QCOMPARE(timeOf(X509_get0_notAfter(shortLeaf.front().get())), soon);
+    QCOMPARE(subjectEntry(shortLeaf.front().get(), NID_commonName), QString("CS.Player"));
+    const QStringList findings = ChainCheck::checkPemFiles({mWork->filePath("short.pem"), mWork->filePath("shortleaf.pem")});
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+}
+
+void TestChainCreate::serialFromTheTrace()
+{
+    QVERIFY(writeFile(mWork->filePath("serialNumberTrace"), "6"));
+    const ChainRun result = run({"root", "--out", "r", "--password-file", fixture("password")});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    const auto certificates = ChainCheck::loadPemCertificates(mWork->filePath("r.pem"));
+    QCOMPARE(certificates.size(), size_t(1));
+    QCOMPARE(ASN1_INTEGER_get(X509_get0_serialNumber(certificates.front().get())), 7L);
+    QCOMPARE(readAll(mWork->filePath("serialNumberTrace")), QByteArray("7"));
+}
+
+void TestChainCreate::existingFilesNeedForce()
+{
+    QVERIFY(writeFile(mWork->filePath("x.pem"), "old"));
+    QVERIFY(writeFile(mWork->filePath("x.pfx"), "old"));
+    const ChainRun result = run({"root", "--out", "x", "--force", "--password-file", fixture("password")});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QVERIFY(readAll(mWork->filePath("x.pem")).startsWith("-----BEGIN CERTIFICATE-----"));
+    QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("x.pfx"), kPassword).ok());
+}
+
+void TestChainCreate::passwordSources()
+{
+    // The file comes before the environment, and only its first line counts.
+    QVERIFY(writeFile(mWork->filePath("two-lines"), "first line\r\nsecond line\n"));
+    ChainRun result = run({"root", "--out", "byfile", "--password-file", mWork->filePath("two-lines")},
+                          {{"TALVANE_PASSWORD", "from the environment"}});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("byfile.pfx"), "first line").ok());
+
+    // Both passwords from the environment.
+    result = run({"leaf", "--out", "byenv", "--issuer", fixture("root.pfx")},
+                 {{"TALVANE_PASSWORD", "new one"}, {"TALVANE_ISSUER_PASSWORD", QString::fromUtf8(kPassword)}});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("byenv.pfx"), "new one").ok());
+
+    // An empty password file and a missing issuer password are refused before any work.
+    QVERIFY(writeFile(mWork->filePath("empty"), "\n"));
+    result = run({"root", "--out", "e", "--password-file", mWork->filePath("empty")});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(result.err),
+             "The password file " + mWork->filePath("empty") + " holds no password on its first line.\n");
+    result = run({"leaf", "--out", "e", "--issuer", fixture("root.pfx")}, {{"TALVANE_PASSWORD", "new one"}});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(result.err),
+             "No password for the issuing file " + fixture("root.pfx") +
+                 ": give --issuer-password-file or set TALVANE_ISSUER_PASSWORD.\n");
+    QVERIFY(!QFile::exists(mWork->filePath("e.pem")));
+}
+
+void TestChainCreate::scriptedChainPassesStrictVerification()
+{
+    const QStringList pems{fixture("root.pem"), fixture("intermediate.pem"), fixture("leaf.pem")};
+    const QStringList findings = ChainCheck::checkPemFiles(pems);
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+    const auto root = ChainCheck::loadPemCertificates(fixture("root.pem"));
+    const auto intermediate = ChainCheck::loadPemCertificates(fixture("intermediate.pem"));
+    const QStringList layout =
+        ChainCheck::checkPkcs12File(fixture("leaf.pfx"), kPassword, {root.at(0).get(), intermediate.at(0).get()});
+    QVERIFY2(layout.isEmpty(), qPrintable(layout.join('\n')));
+
+    const ChainRun verified = run({"verify", pems[2], pems[0], pems[1]});
+    QVERIFY2(verified.exitCode == 0, describeRun(verified));
+    QCOMPARE(verified.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+
+    const QString openssl = QStandardPaths::findExecutable("openssl");
+    if (openssl.isEmpty())
+        QSKIP("no openssl command on this machine");
+    QProcess strict;
+    strict.start(openssl, {"verify", "-x509_strict", "-CAfile", pems[0], "-untrusted", pems[1], pems[2]});
+    QVERIFY(strict.waitForFinished(60000));
+    QCOMPARE(strict.exitCode(), 0);
+    QCOMPARE(strict.readAllStandardOutput().trimmed(), pems[2].toUtf8() + ": OK");
+}
+
+QTEST_GUILESS_MAIN(TestChainCreate)
+#include "tst_chaincreate.moc"

@@ -1,0 +1,445 @@
+// talvane-chain verify: silent on good chains, one line naming the certificate and the rule for
+// each fault, the time findings, and the files it reads.
+
+#include "certificatebuilder.h"
+#include "chaincheck.h"
+#include "chainrunner.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <openssl/pem.h>
+#include <openssl/pkcs12.h>
+
+namespace
+{
+
+const QDateTime kStart(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+const QDateTime kRootEnd = kStart.addYears(10);
+const QString kAt = QStringLiteral("2025-01-01T00:00:00Z"); // inside every validity of the usual chain
+
+QByteArray pemOf(X509* certificate)
+{
+    BIO* bio = BIO_new(BIO_s_mem());
+    PEM_write_bio_X509(bio, certificate);
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio, &data);
+    const QByteArray pem(data, int(length));
+    BIO_free(bio);
+    return pem;
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// The finding lines of a run without their explanations: "error: <rule>: <certificate>".
+QStringList findingHeads(const QByteArray& out)
+{
+    QStringList heads;
+    QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!lines.isEmpty())
+        lines.removeLast(); // the summary
+    static const QRegularExpression head(QStringLiteral("^((?:error|warning): [^:]+: (?:CN \"[^\"]*\" serial -?\\d+|chain)): "));
+    for (const QString& line : lines)
+    {
+        const QRegularExpressionMatch match = head.match(line);
+        heads << (match.hasMatch() ? match.captured(1) : QStringLiteral("(unexpected) ") + line);
+    }
+    return heads;
+}
+
+} // namespace
+
+class TestChainVerify : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void goodChainIsSilent_data();
+    void goodChainIsSilent();
+    void faultIsNamed_data();
+    void faultIsNamed();
+    void timeFindings_data();
+    void timeFindings();
+    void pkcs12Input_data();
+    void pkcs12Input();
+    void notOneChain_data();
+    void notOneChain();
+    void unreadableFiles();
+
+private:
+    struct ChainPlan
+    {
+        const EVP_MD* digest = EVP_sha256();
+        Fault fault = Fault::None;
+        int faulty = -1;
+        QDateTime start = kStart;
+        QDateTime rootEnd = kRootEnd;
+    };
+    std::vector<X509Ptr> makeChain(const ChainPlan& plan) const;
+    QString write(const QString& name, const std::vector<X509*>& certificates) const;
+    ChainRun verify(const QStringList& arguments, const QMap<QString, QString>& environment = {}) const
+    {
+        return ChainRunner::run(QStringList{"verify"} + arguments, mWork->path(), environment);
+    }
+
+    EvpPkeyPtr mKeys[3];
+    EvpPkeyPtr mSmallKey;
+    EvpPkeyPtr mExponent3Key;
+    std::vector<X509Ptr> mGoodChain;
+    QTemporaryDir* mWork = nullptr;
+};
+
+void TestChainVerify::initTestCase()
+{
+    ChainCheck::initOpenSsl();
+    for (EvpPkeyPtr& key : mKeys)
+    {
+        key = CertificateBuilder::rsaKey(2048);
+        QVERIFY(key);
+    }
+    mSmallKey = CertificateBuilder::rsaKey(1024);
+    mExponent3Key = CertificateBuilder::rsaKey(2048, 3);
+    QVERIFY(mSmallKey && mExponent3Key);
+    mGoodChain = makeChain(ChainPlan());
+}
+
+void TestChainVerify::init()
+{
+    mWork = new QTemporaryDir;
+    QVERIFY(mWork->isValid());
+}
+
+void TestChainVerify::cleanup()
+{
+    delete mWork;
+    mWork = nullptr;
+}
+
+std::vector<X509Ptr> TestChainVerify::makeChain(const ChainPlan& plan) const
+{
+    CertificateSpec specs[3];
+    specs[0] = {".Test Root", 1, 2, plan.start, plan.rootEnd, mKeys[0].get(), plan.digest, Fault::None};
+    specs[1] = {".Test Intermediate", 2, 1, plan.start.addDays(1), plan.rootEnd.addDays(-1), mKeys[1].get(),
+                plan.digest, Fault::None};
+    specs[2] = {"CS.Test Signer", 3, -1, plan.start.addDays(2), plan.rootEnd.addDays(-2), mKeys[2].get(),
+                plan.digest, Fault::None};
+    if (plan.faulty >= 0)
+    {
+        CertificateSpec& spec = specs[plan.faulty];
+        spec.fault = plan.fault;
+        if (plan.fault == Fault::SmallKey)
+            spec.key = mSmallKey.get();
+        if (plan.fault == Fault::Exponent3)
+            spec.key = mExponent3Key.get();
+        if (plan.fault == Fault::ValidityOutsideParent)
+            spec.notAfter = specs[plan.faulty - 1].notAfter.addSecs(1);
+        if (plan.fault == Fault::PathLengthNotBelowParent)
+            spec.pathLength = specs[plan.faulty - 1].pathLength;
+    }
+    std::vector<X509Ptr> chain;
+    chain.push_back(CertificateBuilder::make(specs[0], nullptr, nullptr));
+    chain.push_back(CertificateBuilder::make(specs[1], chain[0].get(), specs[0].key));
+    chain.push_back(CertificateBuilder::make(specs[2], chain[1].get(), specs[1].key));
+    return chain;
+}
+
+QString TestChainVerify::write(const QString& name, const std::vector<X509*>& certificates) const
+{
+    QByteArray pem;
+    for (X509* certificate : certificates)
+        pem += pemOf(certificate);
+    const QString path = mWork->filePath(name);
+    return writeFile(path, pem) ? path : QString();
+}
+
+void TestChainVerify::goodChainIsSilent_data()
+{
+    QTest::addColumn<bool>("sha1");
+    QTest::addColumn<bool>("separateFiles");
+
+    QTest::newRow("SHA-256, one file, leaf first") << false << false;
+    QTest::newRow("SHA-1, one file, leaf first") << true << false;
+    QTest::newRow("SHA-256, a file each, leaf first") << false << true;
+}
+
+void TestChainVerify::goodChainIsSilent()
+{
+    QFETCH(bool, sha1);
+    QFETCH(bool, separateFiles);
+    ChainPlan plan;
+    plan.digest = sha1 ? EVP_sha1() : EVP_sha256();
+    const std::vector<X509Ptr> chain = sha1 ? makeChain(plan) : std::vector<X509Ptr>();
+    const std::vector<X509*> certificates = ChainCheck::borrow(sha1 ? chain : mGoodChain);
+
+    QStringList files;
+    if (separateFiles)
+        files << write("leaf.pem", {certificates[2]}) << write("root.pem", {certificates[0]})
+              << write("intermediate.pem", {certificates[1]});
+    else
+        files << write("chain.pem", {certificates[2], certificates[0], certificates[1]});
+
+    const ChainRun result = verify(files + QStringList{"--at", kAt});
+    QVERIFY2(result.exitCode == 0 && !result.crashed, describeRun(result));
+    QCOMPARE(result.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+    QVERIFY(result.err.isEmpty());
+
+    // Authorities alone are judged as authorities.
+    const ChainRun authorities = verify({write("authorities.pem", {certificates[1], certificates[0]}), "--at", kAt});
+    QVERIFY2(authorities.exitCode == 0, describeRun(authorities));
+    QCOMPARE(authorities.out, QByteArray("2 certificates checked: 0 errors, 0 warnings.\n"));
+}
+
+void TestChainVerify::faultIsNamed_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<int>("faulty");
+    QTest::addColumn<QString>("rule");
+
+    const int root = 0;
+    const int intermediate = 1;
+    const int leaf = 2;
+    QTest::newRow("version 1") << Fault::Version1 << intermediate << "version";
+    QTest::newRow("wrong dnQualifier") << Fault::WrongDnQualifier << leaf << "dnQualifier";
+    QTest::newRow("UTF8String name") << Fault::Utf8Name << intermediate << "name string type";
+    QTest::newRow("'@' in a PrintableString") << Fault::NonPrintableCharacter << leaf << "name string type";
+    QTest::newRow("two OU entries") << Fault::TwoOrganizationalUnits << root << "subject attributes";
+    QTest::newRow("role in an authority's CN") << Fault::RoleInAuthorityName << intermediate << "common name role";
+    QTest::newRow("O differing from the issuer's") << Fault::OtherOrganization << leaf << "organization";
+    QTest::newRow("leaf with a path length") << Fault::LeafPathLength << leaf << "basicConstraints";
+    QTest::newRow("leaf with CA:TRUE") << Fault::LeafCa << leaf << "basicConstraints";
+    QTest::newRow("non-critical basicConstraints") << Fault::NonCriticalBasicConstraints << root << "basicConstraints";
+    QTest::newRow("path length equal to the parent's")
+        << Fault::PathLengthNotBelowParent << intermediate << "basicConstraints";
+    QTest::newRow("authority with cRLSign too") << Fault::ExtraKeyUsage << intermediate << "keyUsage";
+    QTest::newRow("leaf with nonRepudiation too") << Fault::ExtraKeyUsage << leaf << "keyUsage";
+    QTest::newRow("missing SKI") << Fault::MissingSubjectKeyId << intermediate << "subjectKeyIdentifier";
+    QTest::newRow("root without AKI") << Fault::MissingAuthorityKeyId << root << "authorityKeyIdentifier";
+    QTest::newRow("AKI keyid mismatch") << Fault::AuthorityKeyIdMismatch << leaf << "authorityKeyIdentifier";
+    QTest::newRow("AKI issuer is the parent's subject")
+        << Fault::AuthorityIssuerIsParentSubject << leaf << "authorityKeyIdentifier";
+    QTest::newRow("AKI serial not the parent's") << Fault::AuthoritySerialWrong << intermediate
+                                                 << "authorityKeyIdentifier";
+    QTest::newRow("mixed signature algorithms") << Fault::Sha1Signature << leaf << "signature algorithm";
+    QTest::newRow("signed and outer algorithms differ")
+        << Fault::OuterAlgorithmDiffers << intermediate << "signature algorithm";
+    QTest::newRow("1024-bit key") << Fault::SmallKey << leaf << "public key";
+    QTest::newRow("exponent 3") << Fault::Exponent3 << intermediate << "public key";
+    QTest::newRow("end one second after the parent's") << Fault::ValidityOutsideParent << leaf << "validity";
+    QTest::newRow("GeneralizedTime in 2024") << Fault::GeneralizedTimeBefore2050 << intermediate << "validity";
+    QTest::newRow("issuer name not the parent's subject")
+        << Fault::IssuerNotParentSubject << leaf << "issuer name";
+    QTest::newRow("root issuer name not its subject") << Fault::IssuerNotParentSubject << root << "issuer name";
+    QTest::newRow("bad signature") << Fault::BadSignature << intermediate << "signature";
+    QTest::newRow("bad self-signature") << Fault::BadSignature << root << "signature";
+    QTest::newRow("serial 0") << Fault::SerialZero << leaf << "serial number";
+}
+
+void TestChainVerify::faultIsNamed()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, faulty);
+    QFETCH(QString, rule);
+    ChainPlan plan;
+    plan.fault = fault;
+    plan.faulty = faulty;
+    const std::vector<X509Ptr> chain = makeChain(plan);
+
+    // Leaf first: the verifier puts the chain in order itself.
+    const ChainRun result = verify({write("chain.pem", {chain[2].get(), chain[0].get(), chain[1].get()}), "--at", kAt});
+    QVERIFY2(!result.crashed, describeRun(result));
+    QCOMPARE(result.exitCode, 1);
+    const QString expected = "error: " + rule + ": " + ChainCheck::describe(chain[faulty].get());
+    QVERIFY2(findingHeads(result.out).contains(expected), describeRun(result) + "\nexpected: " + expected.toUtf8());
+    QVERIFY2(!result.out.contains("chain order"), describeRun(result));
+}
+
+void TestChainVerify::timeFindings_data()
+{
+    QTest::addColumn<QDateTime>("rootEnd");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QStringList>("expected"); // "<kind>: <rule>: <certificate index>"
+    QTest::addColumn<int>("exitCode");
+
+    const QString notYet = QStringLiteral("error: validity now: %1");
+    QTest::newRow("one second before the root starts")
+        << kRootEnd << "2023-12-31T23:59:59Z"
+        << QStringList{notYet.arg(0), "warning: validity over 10 years: 0", notYet.arg(1), notYet.arg(2)} << 1;
+    QTest::newRow("one second after the leaf ends")
+        << kRootEnd << kRootEnd.addDays(-2).addSecs(1).toString(Qt::ISODate) << QStringList{notYet.arg(2)} << 1;
+    QTest::newRow("at the leaf's last second") << kRootEnd << kRootEnd.addDays(-2).toString(Qt::ISODate)
+                                               << QStringList() << 0;
+    const QDateTime past2038(QDate(2038, 6, 1), QTime(0, 0), Qt::UTC);
+    QTest::newRow("ending past 2038-01-19")
+        << past2038 << "2030-01-01T00:00:00Z"
+        << QStringList{"warning: validity past 2038: 0", "warning: validity past 2038: 1",
+                       "warning: validity past 2038: 2"}
+        << 0;
+    // The leaf ends two days before the root: at the 32-bit limit exactly, and one second after.
+    const QDateTime limit(QDate(2038, 1, 19), QTime(3, 14, 7), Qt::UTC);
+    QTest::newRow("leaf ending at 2038-01-19 03:14:07")
+        << limit.addDays(2) << "2030-01-01T00:00:00Z"
+        << QStringList{"warning: validity past 2038: 0", "warning: validity past 2038: 1"} << 0;
+    QTest::newRow("more than 10 years ahead")
+        << QDateTime(QDate(2036, 1, 1), QTime(0, 0), Qt::UTC) << kAt
+        << QStringList{"warning: validity over 10 years: 0", "warning: validity over 10 years: 1",
+                       "warning: validity over 10 years: 2"}
+        << 0;
+    QTest::newRow("leaf ending exactly 10 years ahead")
+        << QDateTime(QDate(2035, 1, 3), QTime(0, 0), Qt::UTC) << kAt
+        << QStringList{"warning: validity over 10 years: 0", "warning: validity over 10 years: 1"} << 0;
+}
+
+void TestChainVerify::timeFindings()
+{
+    QFETCH(QDateTime, rootEnd);
+    QFETCH(QString, at);
+    QFETCH(QStringList, expected);
+    QFETCH(int, exitCode);
+    ChainPlan plan;
+    plan.rootEnd = rootEnd;
+    const std::vector<X509Ptr> chain = makeChain(plan);
+
+    const ChainRun result = verify({write("chain.pem", ChainCheck::borrow(chain)), "--at", at});
+    QVERIFY2(!result.crashed, describeRun(result));
+    QStringList expectedHeads;
+    for (const QString& entry : expected)
+    {
+        const int index = entry.section(QStringLiteral(": "), -1).toInt();
+        expectedHeads << entry.section(QStringLiteral(": "), 0, -2) + ": " + ChainCheck::describe(chain[index].get());
+    }
+    QCOMPARE(findingHeads(result.out), expectedHeads);
+    QCOMPARE(result.exitCode, exitCode);
+}
+
+void TestChainVerify::pkcs12Input_data()
+{
+    QTest::addColumn<QString>("passwordFile"); // content; empty: no --password-file
+    QTest::addColumn<QString>("environment");  // TALVANE_PASSWORD; empty: unset
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("password from a file") << "pfx secret\n" << QString() << 0 << QString();
+    QTest::newRow("password from the environment") << QString() << "pfx secret" << 0 << QString();
+    QTest::newRow("wrong password")
+        << "not it\n" << QString() << 1 << "The file %1 cannot be read as a PKCS#12 file with the password given.";
+    QTest::newRow("no password, no terminal")
+        << QString() << QString() << 2 << "No password for the PKCS#12 file %1: give --password-file or set "
+                                          "TALVANE_PASSWORD.";
+}
+
+void TestChainVerify::pkcs12Input()
+{
+    QFETCH(QString, passwordFile);
+    QFETCH(QString, environment);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+
+    // The leaf with its key, the chain above it (as the tool's containers hold it).
+    STACK_OF(X509)* above = sk_X509_new_null();
+    sk_X509_push(above, mGoodChain[0].get());
+    sk_X509_push(above, mGoodChain[1].get());
+    Pkcs12Ptr container(PKCS12_create("pfx secret", "friendlyname", mKeys[2].get(), mGoodChain[2].get(), above, 0, 0,
+                                      0, 0, 0));
+    sk_X509_free(above);
+    QVERIFY(container);
+    unsigned char* der = nullptr;
+    const int length = i2d_PKCS12(container.get(), &der);
+    QVERIFY(length > 0);
+    const QString pfx = mWork->filePath("leaf.pfx");
+    QVERIFY(writeFile(pfx, QByteArray(reinterpret_cast<const char*>(der), length)));
+    OPENSSL_free(der);
+
+    QStringList arguments{pfx, write("root.pem", {mGoodChain[0].get()}), "--at", kAt};
+    if (!passwordFile.isEmpty())
+    {
+        QVERIFY(writeFile(mWork->filePath("password"), passwordFile.toUtf8()));
+        arguments << "--password-file" << mWork->filePath("password");
+    }
+    QMap<QString, QString> variables;
+    if (!environment.isEmpty())
+        variables.insert("TALVANE_PASSWORD", environment);
+
+    const ChainRun result = verify(arguments, variables);
+    QVERIFY2(!result.crashed, describeRun(result));
+    QCOMPARE(result.exitCode, exitCode);
+    if (error.isEmpty())
+    {
+        // The root given twice (in the container and on its own) counts once.
+        QCOMPARE(result.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+        QVERIFY(result.err.isEmpty());
+    }
+    else
+    {
+        QCOMPARE(QString::fromUtf8(result.err), error.arg(pfx) + "\n");
+        QVERIFY(result.out.isEmpty());
+    }
+}
+
+void TestChainVerify::notOneChain_data()
+{
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("intermediate missing") << "nothing continues the chain after %1";
+    QTest::newRow("two roots") << "2 self-signed roots among the certificates";
+    QTest::newRow("no root") << "no self-signed root among the certificates";
+}
+
+void TestChainVerify::notOneChain()
+{
+    QFETCH(QString, problem);
+    std::vector<X509*> certificates;
+    std::vector<X509Ptr> other;
+    const QString tag = QTest::currentDataTag();
+    if (tag == "intermediate missing")
+        certificates = {mGoodChain[0].get(), mGoodChain[2].get()};
+    else if (tag == "two roots")
+    {
+        ChainPlan plan;
+        plan.start = kStart.addDays(1);
+        other = makeChain(plan);
+        certificates = {mGoodChain[0].get(), other[0].get()};
+    }
+    else
+        certificates = {mGoodChain[1].get(), mGoodChain[2].get()};
+
+    const ChainRun result = verify({write("chain.pem", certificates), "--at", kAt});
+    QVERIFY2(!result.crashed, describeRun(result));
+    QCOMPARE(result.exitCode, 1);
+    if (problem.contains(QLatin1String("%1")))
+        problem = problem.arg(ChainCheck::describe(mGoodChain[0].get()));
+    const QString line = "error: chain order: chain: " + problem +
+                         "; judged in the order given\n";
+    QVERIFY2(result.out.startsWith(line.toUtf8()), describeRun(result));
+}
+
+void TestChainVerify::unreadableFiles()
+{
+    ChainRun result = verify({mWork->filePath("absent.pem")});
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(result.err), "The file " + mWork->filePath("absent.pem") + " does not exist.\n");
+
+    QVERIFY(writeFile(mWork->filePath("broken.pem"), "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n"));
+    result = verify({mWork->filePath("broken.pem")});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(result.err), "The file " + mWork->filePath("broken.pem") +
+                                                " holds no readable certificate.\n");
+
+    // Neither PEM nor a container: read as PKCS#12 and refused.
+    QVERIFY(writeFile(mWork->filePath("noise.bin"), "no certificate in here"));
+    result = verify({mWork->filePath("noise.bin")}, {{"TALVANE_PASSWORD", "x"}});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(result.err), "The file " + mWork->filePath("noise.bin") +
+                                                " cannot be read as a PKCS#12 file with the password given.\n");
+}
+
+QTEST_GUILESS_MAIN(TestChainVerify)
+#include "tst_chainverify.moc"

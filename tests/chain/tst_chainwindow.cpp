@@ -1,0 +1,133 @@
+// A chain made by the window's controller passes talvane-chain verify, and the two programs
+// continue each other's chains: they share the rules, the names and the trace file.
+
+#include "chaincheck.h"
+#include "chainrunner.h"
+#include "fakedazavo.h"
+#include "modalanswerer.h"
+#include "serialnumbertrace.h"
+#include "stdoutcapture.h"
+#include "talvane.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace
+{
+
+const QDateTime kStart = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0), Qt::UTC);
+const QDateTime kEnd = QDateTime(QDate(2034, 3, 1), QTime(12, 0, 0), Qt::UTC);
+const char kPassword[] = "window secret";
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestChainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void windowChainVerifies_data();
+    void windowChainVerifies();
+
+private:
+    QTemporaryDir mDir;
+};
+
+void TestChainWindow::initTestCase()
+{
+    // The engine's console prompt must never wait for a keyboard.
+    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(mDir.isValid());
+    QVERIFY(QDir::setCurrent(mDir.path()));
+}
+
+void TestChainWindow::windowChainVerifies_data()
+{
+    QTest::addColumn<int>("algorithm");
+    QTest::newRow("SHA-256") << 1;
+    QTest::newRow("SHA-1") << 0;
+}
+
+void TestChainWindow::windowChainVerifies()
+{
+    QFETCH(int, algorithm);
+    const QString folder = QString::fromLatin1(QTest::currentDataTag());
+    QVERIFY(QDir::current().mkpath(folder));
+    QVERIFY(QDir::setCurrent(mDir.filePath(folder)));
+    FakeDazavo::reset();
+    StdoutCapture capture;
+    ModalAnswerer answerer;
+    {
+        Talvane controller;
+        CertificateSettings& settings = controller.settings();
+        settings.signingAlgorithm = algorithm;
+        settings.destinationPassword = kPassword;
+        settings.rootName = ".Root.Example";
+        settings.organizationName = ".Lab.Example";
+        settings.validityStart = kStart;
+        settings.validityEnd = kEnd;
+        const struct
+        {
+            int type;
+            const char* destination;
+            const char* issuer;
+            int pathLength;
+            const char* entity;
+        } steps[] = {{0, "root", "", 2, ".Authority"},
+                     {1, "intermediate", "root.pfx", 1, ".Authority"},
+                     {2, "leaf", "intermediate.pfx", 0, "CS.Player"}};
+        for (const auto& step : steps)
+        {
+            settings.destinationFileName = step.destination;
+            settings.issuerFileName = step.issuer;
+            settings.issuerPassword = step.type == 0 ? QString() : QString(kPassword);
+            settings.ca = step.type != 2;
+            settings.pathLength = step.pathLength;
+            settings.entityName = step.entity;
+            QVERIFY(controller.CreateCertificate(step.type));
+        }
+    }
+    QCOMPARE(readAll(serialNumberTracePath()), QByteArray("3"));
+
+    // The window's files, leaf container first.
+    const QString here = QDir::currentPath();
+    ChainRun result = ChainRunner::run({"verify", "leaf.pfx", "root.pem", "intermediate.pem"}, here,
+                                       {{"TALVANE_PASSWORD", kPassword}});
+    QVERIFY2(result.exitCode == 0 && !result.crashed, describeRun(result));
+    QCOMPARE(result.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+
+    // talvane-chain continues the window's chain with the next serial of the same trace.
+    QFile passwordFile(QDir(here).filePath("password"));
+    QVERIFY(passwordFile.open(QIODevice::WriteOnly));
+    passwordFile.write(kPassword);
+    passwordFile.close();
+    const QStringList arguments{"leaf", "--out", "second leaf", "--issuer", "intermediate.pfx",
+                                "--issuer-password-file", "password", "--password-file", "password"};
+    result = ChainRunner::run(algorithm == 0 ? arguments + QStringList{"--sha1"} : arguments, here);
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QCOMPARE(readAll(serialNumberTracePath()), QByteArray("4"));
+    result = ChainRunner::run({"verify", "root.pem", "intermediate.pem", "second leaf.pem"}, here);
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QCOMPARE(result.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+
+    ChainCheck::Options options;
+    options.digest = algorithm == 0 ? ChainCheck::Options::Digest::Sha1 : ChainCheck::Options::Digest::Sha256;
+    const QStringList findings = ChainCheck::checkPemFiles({"root.pem", "intermediate.pem", "second leaf.pem"}, options);
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+    QVERIFY(QDir::setCurrent(mDir.path()));
+}
+
+QTEST_MAIN(TestChainWindow)
+#include "tst_chainwindow.moc"
