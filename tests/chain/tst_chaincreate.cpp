@@ -81,6 +81,8 @@ private slots:
     void serialFromTheTrace();
     void existingFilesNeedForce();
     void passwordSources();
+    void passwordFromTerminal_data();
+    void passwordFromTerminal();
     void scriptedChainPassesStrictVerification();
 
 private:
@@ -449,6 +451,55 @@ void TestChainCreate::passwordSources()
              "No password for the issuing file " + fixture("root.pfx") +
                  ": give --issuer-password-file or set TALVANE_ISSUER_PASSWORD.\n");
     QVERIFY(!QFile::exists(mWork->filePath("e.pem")));
+}
+
+void TestChainCreate::passwordFromTerminal_data()
+{
+    QTest::addColumn<QByteArray>("again");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("typed twice alike") << QByteArray("typed secret") << 0;
+    QTest::newRow("typed differently") << QByteArray("typed secreT") << 2;
+}
+
+void TestChainCreate::passwordFromTerminal()
+{
+    QFETCH(QByteArray, again);
+    QFETCH(int, exitCode);
+    // A terminal of its own through script(1), where the machine has it.
+    const QString script = QStandardPaths::findExecutable("script");
+    if (script.isEmpty())
+        QSKIP("no script command on this machine to give the program a terminal");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("TALVANE_PASSWORD");
+    environment.remove("DAZAVO_SIMULATED_BOARDS");
+    QProcess terminal;
+    terminal.setProcessEnvironment(environment);
+    terminal.setWorkingDirectory(mWork->path());
+    terminal.start(script, {"-qec", ChainRunner::executable() + " root --out typed", "/dev/null"});
+    QVERIFY(terminal.waitForStarted());
+
+    // Each answer only once its prompt is there: keys typed earlier would meet an echoing terminal.
+    QByteArray seen;
+    const QByteArray answers[] = {"typed secret", again};
+    for (int prompt = 1; prompt <= 2; ++prompt)
+    {
+        while (seen.count("Enter password:") < prompt && terminal.state() == QProcess::Running)
+            if (terminal.waitForReadyRead(30000))
+                seen += terminal.readAll();
+        QVERIFY2(seen.count("Enter password:") == prompt, seen.constData());
+        terminal.write(answers[prompt - 1] + "\r");
+    }
+    QVERIFY(terminal.waitForFinished(120000));
+    seen += terminal.readAll();
+    QCOMPARE(terminal.exitCode(), exitCode);
+    QVERIFY2(!seen.contains("typed secret"), seen.constData()); // never echoed
+    if (exitCode == 0)
+        QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("typed.pfx"), "typed secret").ok());
+    else
+    {
+        QVERIFY(seen.contains("The entered passwords do not match."));
+        QVERIFY(!QFile::exists(mWork->filePath("typed.pem")));
+    }
 }
 
 void TestChainCreate::scriptedChainPassesStrictVerification()
