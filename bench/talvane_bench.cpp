@@ -1,0 +1,232 @@
+// Measures what a user waits for: key generation, the rest of a chain, the same chain made
+// with the openssl command line, the form's checks of an issuing file, and start-up. Timings
+// are compared as ratios of medians taken in the same run, never against fixed numbers.
+//
+//   talvane_bench [--runs N]    (N runs of each chain measurement, default 15)
+
+#include "benchstats.h"
+#include "chainruns.h"
+#include "startupruns.h"
+#include "talvanewidget.h"
+
+#include "certificatesettings.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <openssl/evp.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#ifdef _WIN32
+#include <io.h>
+#define NULL_DEVICE "NUL"
+#define dup _dup
+#define fdopen _fdopen
+#define fileno _fileno
+#else
+#include <unistd.h>
+#define NULL_DEVICE "/dev/null"
+#endif
+
+namespace
+{
+
+struct KeyFree
+{
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+using KeyPtr = std::unique_ptr<EVP_PKEY, KeyFree>;
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "talvane_bench: %s failed\n", what);
+    std::exit(1);
+}
+
+std::string freshFolder(const QTemporaryDir& root, const char* name)
+{
+    const QString path = root.path() + "/" + name;
+    QDir(path).removeRecursively();
+    if (!QDir().mkpath(path))
+        fail("creating a work folder");
+    return path.toStdString();
+}
+
+Samples keyGeneration(int runs)
+{
+    Samples samples{"RSA-2048 key generation (RSACreate2048)", {}};
+    for (int i = 0; i < runs; ++i)
+        samples.seconds.push_back(timeOnce([] {
+            if (KeyPtr(makeEngineKey()) == nullptr)
+                fail("key generation");
+        }));
+    return samples;
+}
+
+Samples chainWithoutKeys(const QTemporaryDir& work, int runs)
+{
+    const KeyPtr keys[3] = {KeyPtr(makeEngineKey()), KeyPtr(makeEngineKey()), KeyPtr(makeEngineKey())};
+    for (const KeyPtr& key : keys)
+        if (key == nullptr)
+            fail("key generation");
+    const std::array<EVP_PKEY*, 3> borrowed = {keys[0].get(), keys[1].get(), keys[2].get()};
+    const std::string folder = freshFolder(work, "prepared-keys");
+
+    Samples samples{"chain of 3, keys made beforehand (engine)", {}};
+    for (int i = 0; i < runs; ++i)
+        samples.seconds.push_back(timeOnce([&] {
+            if (!issueChainWithEngine(folder, borrowed))
+                fail("issuing a chain with prepared keys");
+        }));
+    return samples;
+}
+
+// Alternates the two so that drifts of the machine's speed hit both alike.
+void fullChains(const QTemporaryDir& work, int runs, Samples& ours, Samples& commandLine)
+{
+    ours = {"chain of 3 with key generation (engine)", {}};
+    commandLine = {"chain of 3 with the openssl command line", {}};
+    for (int i = 0; i < runs; ++i)
+    {
+        const std::string engineFolder = freshFolder(work, "engine-chain");
+        ours.seconds.push_back(timeOnce([&] {
+            if (!issueChainWithEngine(engineFolder, {nullptr, nullptr, nullptr}))
+                fail("issuing a chain with the engine");
+        }));
+        const std::string cliFolder = freshFolder(work, "cli-chain");
+        commandLine.seconds.push_back(timeOnce([&] {
+            if (!issueChainWithCommandLine(cliFolder))
+                fail("issuing a chain with the openssl command line");
+        }));
+    }
+}
+
+// The checks the form runs for a derived certificate, each reading the issuing file afresh.
+Samples formChecks(const QTemporaryDir& work, int runs)
+{
+    const std::string folder = freshFolder(work, "form-issuer");
+    if (!issueChainWithEngine(folder, {nullptr, nullptr, nullptr}))
+        fail("issuing the form's issuer");
+
+    CertificateSettings settings;
+    TalvaneWidget form(nullptr, &settings);
+    form.findChild<QComboBox*>("mpCertificateTypeComboBox")->setCurrentIndex(1);
+    form.findChild<QLineEdit*>("mpRootLineEdit")->setText(QString::fromStdString(folder) + "/intermediate.pfx");
+    form.findChild<QLineEdit*>("mpRootPasswordLineEdit")->setText("bench secret");
+    form.findChild<QLineEdit*>("mpPathLengthLineEdit")->setText("1");
+    form.findChild<QDateTimeEdit*>("mpStartValidityDateTimeEdit")
+        ->setDateTime(QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC).toLocalTime());
+    form.findChild<QDateTimeEdit*>("mpEndValidityDateTimeEdit")
+        ->setDateTime(QDateTime(QDate(2030, 1, 1), QTime(0, 0), Qt::UTC).toLocalTime());
+
+    Samples samples{"form checks: readIssuerRoot+checkPathlen+checkValidity", {}};
+    for (int i = 0; i < runs; ++i)
+        samples.seconds.push_back(timeOnce([&] {
+            for (const char* check : {"readIssuerRoot", "checkPathlen", "checkValidity"})
+            {
+                // With an error text to fill the checks report instead of opening a box.
+                QString errors;
+                bool passed = false;
+                if (!QMetaObject::invokeMethod(&form, check, Qt::DirectConnection, Q_RETURN_ARG(bool, passed),
+                                               Q_ARG(QString*, &errors)) ||
+                    !passed)
+                {
+                    std::fprintf(stderr, "%s: %s\n", check, qPrintable(errors));
+                    fail("a form check");
+                }
+            }
+        }));
+    return samples;
+}
+
+void startup(const QTemporaryDir& work, int runs, Samples& ours, Samples& bare, Samples& oursMemory,
+             Samples& bareMemory)
+{
+    ours = {"start-up to first paint (window program)", {}};
+    bare = {"start-up to first paint (bare QWidget)", {}};
+    oursMemory = {"peak resident memory, MiB (window program)", {}};
+    bareMemory = {"peak resident memory, MiB (bare QWidget)", {}};
+    const std::string folder = freshFolder(work, "startup");
+    for (int i = 0; i < runs; ++i)
+    {
+        StartupRun run;
+        if (!runStartupProbe(TALVANE_PROBE, folder, run))
+            fail("the window program's start-up probe");
+        ours.seconds.push_back(run.secondsToFirstPaint);
+        oursMemory.seconds.push_back(run.peakResidentKiB / 1024.0);
+        if (!runStartupProbe(BARE_PROBE, folder, run))
+            fail("the bare start-up probe");
+        bare.seconds.push_back(run.secondsToFirstPaint);
+        bareMemory.seconds.push_back(run.peakResidentKiB / 1024.0);
+    }
+}
+
+void printRatio(const char* name, double value, double target, const char* comparison)
+{
+    const bool met = value <= target;
+    printLine("%-62s %7.3f  (target %s %.2f: %s)\n", name, value, comparison, target, met ? "met" : "NOT met");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = 15;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(3, std::atoi(argv[i + 1]));
+
+    // The probes and the form run without a display, like the tests.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QTemporaryDir work;
+    if (!work.isValid())
+        fail("creating a temporary folder");
+    // The form and the probes keep their trace and log files in the working directory.
+    QDir::setCurrent(work.path());
+
+    // The board layer reports on standard output; the table keeps its own copy of the stream.
+    std::FILE* table = fdopen(dup(fileno(stdout)), "w");
+    if (table == nullptr || std::freopen(NULL_DEVICE, "w", stdout) == nullptr)
+        fail("setting the table apart");
+    setTableStream(table);
+
+    printLine("Talvane benchmark: %d runs per chain measurement (times in ms, memory in MiB)\n\n", runs);
+    printHeader();
+    const Samples keys = keyGeneration(std::max(runs, 15) + 6);
+    printRow(keys);
+    const Samples prepared = chainWithoutKeys(work, runs);
+    printRow(prepared);
+    Samples ours, commandLine;
+    fullChains(work, runs, ours, commandLine);
+    printRow(ours);
+    printRow(commandLine);
+    const Samples checks = formChecks(work, 4 * runs);
+    printRow(checks);
+    Samples startOurs, startBare, memoryOurs, memoryBare;
+    startup(work, runs, startOurs, startBare, memoryOurs, memoryBare);
+    printRow(startOurs);
+    printRow(startBare);
+    printRow(memoryOurs, 1.0);
+    printRow(memoryBare, 1.0);
+
+    printLine("\n");
+    printRatio("ratio 1: our share of a chain (prepared / (prepared + 3 keys))",
+               prepared.median() / (prepared.median() + 3 * keys.median()), 0.05, "<=");
+    printRatio("ratio 2: our full chain / openssl command-line chain", ours.median() / commandLine.median(), 0.7,
+               "<=");
+    printRatio("ratio 3: start-up, window program / bare QWidget", startOurs.median() / startBare.median(), 1.5,
+               "<=");
+    printRatio("form checks, median ms", checks.median() * 1e3, 30.0, "<");
+    return 0;
+}
