@@ -75,6 +75,8 @@ private slots:
     void validityPeriod_data();
     void validityPeriod();
     void checksCalledAlone();
+    void eachIssuerCheckReadsTheFile_data();
+    void eachIssuerCheckReadsTheFile();
 
 private:
     // Valid input for a certificate of `type`, typed in; derived ones name the issuer `issuer`.
@@ -509,6 +511,59 @@ void TestFormChecks::checksCalledAlone()
     QVERIFY(!passed);
     QCOMPARE(answerer.texts(), (QStringList{kIssuerUnreadable, tooLong(3)}));
     QCOMPARE(mpForm->mpPathLengthLineEdit->text(), QString("2"));
+}
+
+void TestFormChecks::eachIssuerCheckReadsTheFile_data()
+{
+    QTest::addColumn<QByteArray>("check");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focused");
+    for (const char* check : {"readIssuerRoot", "checkPathlen", "checkValidity"})
+    {
+        QTest::addRow("%s, missing file", check)
+            << QByteArray(check) << "missing.pfx" << kIssuerPassword << kIssuerMissing << "mpRootLineEdit";
+        QTest::addRow("%s, password in the wrong case", check)
+            << QByteArray(check) << "pl3.pfx" << "ISSUER SECRET" << kIssuerUnreadable << "mpRootPasswordLineEdit";
+    }
+}
+
+// Every issuer check opens the file itself and says why it could not, whichever runs first;
+// with an error text it shows nothing and still points at the field.
+void TestFormChecks::eachIssuerCheckReadsTheFile()
+{
+    QFETCH(QByteArray, check);
+    QFETCH(QString, file);
+    QFETCH(QString, password);
+    QFETCH(QString, message);
+    QFETCH(QString, focused);
+    fillValid(1, issuer(qPrintable(file)));
+    typeInto(mpForm->mpRootPasswordLineEdit, password);
+    typeInto(mpForm->mpPathLengthLineEdit, "9");
+    const QString startShown = mpForm->mpStartValidityDateTimeEdit->text();
+
+    for (bool withErrorText : {false, true})
+    {
+        mpForm->mpSerialLineEdit->setFocus(Qt::TabFocusReason);
+        ModalAnswerer answerer;
+        QString errors = QStringLiteral("before\n");
+        bool passed = true;
+        const bool invoked = withErrorText ? QMetaObject::invokeMethod(mpForm, check.constData(),
+                                                                        Q_RETURN_ARG(bool, passed),
+                                                                        Q_ARG(QString*, &errors))
+                                           : QMetaObject::invokeMethod(mpForm, check.constData(),
+                                                                        Q_RETURN_ARG(bool, passed));
+        QVERIFY(invoked);
+        QVERIFY(!passed);
+        QCOMPARE(answerer.texts(), withErrorText ? QStringList() : QStringList{message});
+        QCOMPARE(errors, withErrorText ? "before\n" + message : QString("before\n"));
+        QCOMPARE(mpForm->focusWidget()->objectName(), focused);
+        QVERIFY(wholeTextSelected(qobject_cast<QLineEdit*>(mpForm->focusWidget())));
+        // Nothing is corrected when the issuer cannot be read.
+        QCOMPARE(mpForm->mpPathLengthLineEdit->text(), QString("9"));
+        QCOMPARE(mpForm->mpStartValidityDateTimeEdit->text(), startShown);
+    }
 }
 
 QTEST_MAIN(TestFormChecks)
