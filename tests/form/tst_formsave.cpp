@@ -193,7 +193,7 @@ void TestFormSave::refusedPressHandsOverNothing()
 void TestFormSave::fileDialogs_data()
 {
     QTest::addColumn<bool>("issuerButton");
-    QTest::addColumn<QString>("startText"); // relative to the fixtures folder; empty: empty field
+    QTest::addColumn<QString>("startText"); // relative to the fixtures folder
     // Typed into the dialog's name field; empty: cancel. A plain name in the folder the dialog
     // opens at: typed paths with separators make the dialog's completion select the folders on
     // the way, and it then opens a folder instead of accepting the file.
