@@ -1,0 +1,18 @@
+// PEMExtractPublicRSAKey ("PUBLIC KEY", then "RSA PUBLIC KEY") over any bytes.
+#define OPENSSL_SUPPRESS_DEPRECATED // the interface hands out RSA objects
+
+#include "fuzzinput.h"
+#include "opensslutil.h"
+
+#include <openssl/rsa.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzInput::Write(data, size);
+    RSA* key = nullptr;
+    const int result = OpenSSLUtil::PEMExtractPublicRSAKey(FuzzInput::Path(), &key, "fuzz");
+    FuzzInput::RequireEmptyErrorQueue();
+    FuzzInput::Require((result != 0) == (key != nullptr));
+    RSA_free(key);
+    return 0;
+}
