@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imagefile.h"
+
 #include <QPixmap>
 #include <QString>
 
@@ -31,7 +33,7 @@ public:
         NinePiece set;
         for (int piece = TopLeft; piece <= Centre; ++piece)
             set.mPieces[piece - 1] =
-                QPixmap(prefix + QLatin1Char('_') + QString::number(piece) + QLatin1String(".png"));
+                readStylePixmap(prefix + QLatin1Char('_') + QString::number(piece) + QLatin1String(".png"));
         return set;
     }
 

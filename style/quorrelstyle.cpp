@@ -1,6 +1,7 @@
 #include "quorrelstyle.h"
 
 #include "colortable.h"
+#include "imagefile.h"
 #include "painting.h"
 
 #include <QApplication>
@@ -137,7 +138,7 @@ QImage QuorrelStyle::loadTintedImage(const QString& name, const QColor& colour, 
                                      bool mirrorVertically)
 {
     const QString path = name.startsWith(QLatin1String(":/")) ? name : QLatin1String(":/data/") + name;
-    QImage image = QImage(path).mirrored(mirrorHorizontally, mirrorVertically);
+    QImage image = readStyleImage(path).mirrored(mirrorHorizontally, mirrorVertically);
     if (image.isNull())
         return image;
     // Tinting works on plain (not premultiplied) 32-bit pixels so that alpha survives untouched.
@@ -193,9 +194,9 @@ void QuorrelStyle::loadImages()
     mMenuBar = NinePiece::load(styleImageDir + QLatin1String("menubar"));
     mRadioNormal = NinePiece::load(styleImageDir + QLatin1String("radio_normal"));
     mRadioActive = NinePiece::load(styleImageDir + QLatin1String("radio_active"));
-    mCheckNormal = QPixmap(styleImageDir + QLatin1String("check_normal_9.png"));
-    mCheckActive = QPixmap(styleImageDir + QLatin1String("check_active_9.png"));
-    mCheckDisabled = QPixmap(styleImageDir + QLatin1String("check_disabled_9.png"));
+    mCheckNormal = readStylePixmap(styleImageDir + QLatin1String("check_normal_9.png"));
+    mCheckActive = readStylePixmap(styleImageDir + QLatin1String("check_active_9.png"));
+    mCheckDisabled = readStylePixmap(styleImageDir + QLatin1String("check_disabled_9.png"));
 }
 
 void QuorrelStyle::loadArrows(const QPalette& palette)
