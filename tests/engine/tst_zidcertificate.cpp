@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <openssl/pem.h>
+#include <openssl/pkcs12.h>
 #include <openssl/x509v3.h>
 
 #include <ctime>
@@ -80,6 +81,31 @@ CertPtr reread(X509* certificate)
     return CertPtr(d2i_X509(nullptr, &cursor, bytes.size()));
 }
 
+// How many attributes each bag of a container carries, in container order.
+QStringList bagAttributeCounts(const QByteArray& path, const char* password)
+{
+    QStringList counts;
+    BIO* file = BIO_new_file(path.constData(), "rb");
+    PKCS12* container = file != nullptr ? d2i_PKCS12_bio(file, nullptr) : nullptr;
+    BIO_free(file);
+    STACK_OF(PKCS7)* safes = container != nullptr ? PKCS12_unpack_authsafes(container) : nullptr;
+    for (int i = 0; i < sk_PKCS7_num(safes); ++i)
+    {
+        PKCS7* safe = sk_PKCS7_value(safes, i);
+        const int type = OBJ_obj2nid(safe->type);
+        STACK_OF(PKCS12_SAFEBAG)* bags = type == NID_pkcs7_data        ? PKCS12_unpack_p7data(safe)
+                                         : type == NID_pkcs7_encrypted ? PKCS12_unpack_p7encdata(safe, password, -1)
+                                                                       : nullptr;
+        for (int j = 0; j < sk_PKCS12_SAFEBAG_num(bags); ++j)
+            counts << QString::number(sk_X509_ATTRIBUTE_num(PKCS12_SAFEBAG_get0_attrs(sk_PKCS12_SAFEBAG_value(bags, j))));
+        sk_PKCS12_SAFEBAG_pop_free(bags, PKCS12_SAFEBAG_free);
+    }
+    sk_PKCS7_pop_free(safes, PKCS7_free);
+    PKCS12_free(container);
+    ERR_clear_error();
+    return counts;
+}
+
 void setRootParameters(ZIDCertificate& certificate)
 {
     certificate.SetBasicConstraints(true, 3);
@@ -132,6 +158,7 @@ private slots:
     void readPkcs12TakesTheReadKeyAsRsaView();
     void writers();
     void writePkcs12TwiceWritesTheSameChain();
+    void containerReadAndWrittenAgain();
 
     void nullArguments_data();
     void nullArguments();
@@ -389,6 +416,7 @@ void TestZIDCertificate::verifySelfSignature()
     const CertPtr signedByAnother = makeCertificate(recipe);
     StdoutCapture capture;
     QVERIFY(certificate.Init(signedByAnother.get()) == 0); // no basicConstraints: still held
+    capture.take();
     QCOMPARE(certificate.VerifySelfSignature(), 0);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
 }
@@ -808,6 +836,24 @@ void TestZIDCertificate::writePkcs12TwiceWritesTheSameChain()
             ChainCheck::checkPkcs12File(QFile::decodeName(path(name)), "pw", {mRoot->mpX509});
         QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
     }
+}
+
+void TestZIDCertificate::containerReadAndWrittenAgain()
+{
+    // What was read carries the bag attributes of its file; written again, each bag still has
+    // one friendlyName and one localKeyID.
+    ZIDCertificate leaf;
+    QVERIFY(leaf.ReadPKCS12(path("first.p12"), "pw") != 0);
+    QVERIFY(leaf.WritePKCS12(path("again.p12"), "again") != 0);
+    QCOMPARE(bagAttributeCounts(path("first.p12"), "pw"), QStringList({"2", "2", "2"}));
+    QCOMPARE(bagAttributeCounts(path("again.p12"), "again"), QStringList({"2", "2", "2"}));
+    const QStringList findings = ChainCheck::checkPkcs12File(QFile::decodeName(path("again.p12")), "again",
+                                                             {mRoot->mpX509});
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+    ZIDCertificate reread;
+    QVERIFY(reread.ReadPKCS12(path("again.p12"), "again") != 0);
+    QCOMPARE(der(reread.mpX509), der(leaf.mpX509));
+    QVERIFY(sameKey(reread.mpKey, leaf.mpKey));
 }
 
 void TestZIDCertificate::nullArguments_data()
