@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -62,11 +63,13 @@ bool issueWithEngine(const std::string& folder, const Certificate& spec, EVP_PKE
            certificate.WritePKCS12((base + ".pfx").c_str(), kPassword) != 0;
 }
 
-// Runs one command in `folder`; a shell pipeline when given as "sh -c".
-bool run(const std::string& folder, const QString& program, const QStringList& arguments)
+// Runs one command in `folder`, its output kept for when it fails.
+bool run(const std::string& folder, const QString& program, const QStringList& arguments,
+         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setWorkingDirectory(QString::fromStdString(folder));
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     const bool finished = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
@@ -105,11 +108,13 @@ const char kExtensions[] = "[ authority ]\n"
                            "string_mask = nombstr\n"
                            "[ dn ]\n";
 
-bool issueWithCommandLine(const std::string& folder, const Certificate& spec, const QString& organization)
+bool issueWithCommandLine(const std::string& folder, const Certificate& spec, const QString& organization,
+                          bool reuseKey)
 {
     const QString name = QString::fromLatin1(spec.name);
     const QString key = name + ".key";
-    if (!run(folder, "openssl", {"genpkey", "-quiet", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048",
+    const bool haveKey = reuseKey && QFile::exists(QString::fromStdString(folder) + "/" + key);
+    if (!haveKey && !run(folder, "openssl", {"genpkey", "-quiet", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048",
                                  "-pkeyopt", "rsa_keygen_pubexp:65537", "-out", key}))
         return false;
     const QString dnq = dnQualifierOf(folder, key);
@@ -174,7 +179,7 @@ bool issueChainWithEngine(const std::string& folder, const std::array<EVP_PKEY*,
     return true;
 }
 
-bool issueChainWithCommandLine(const std::string& folder)
+bool issueChainWithCommandLine(const std::string& folder, bool reuseKeys)
 {
     QFile profile(QString::fromStdString(folder) + "/profile.cnf");
     if (!profile.open(QIODevice::WriteOnly) || profile.write(kExtensions) < 0)
@@ -182,9 +187,51 @@ bool issueChainWithCommandLine(const std::string& folder)
     profile.close();
     // Intermediates and leaves carry the root's O, as the program makes them.
     for (const Certificate& spec : kChain)
-        if (!issueWithCommandLine(folder, spec, ".Root.Example"))
+        if (!issueWithCommandLine(folder, spec, ".Root.Example", reuseKeys))
             return false;
     return true;
+}
+
+namespace
+{
+
+QProcessEnvironment toolEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TALVANE_PASSWORD", kPassword);
+    environment.insert("TALVANE_ISSUER_PASSWORD", kPassword);
+    return environment;
+}
+
+} // namespace
+
+bool issueChainWithTool(const std::string& tool, const std::string& folder)
+{
+    const QString program = QString::fromStdString(tool);
+    const QProcessEnvironment environment = toolEnvironment();
+    const QStringList validity = {"--start", "2024-03-01T12:00:00Z", "--end", "2034-03-01T12:00:00Z"};
+    return run(folder, program,
+               QStringList{"root", "--out", "root", "--force", "--root-name", ".Root.Example", "--organization",
+                           ".Lab.Example", "--entity", ".Authority.Root", "--path-length", "3"} +
+                   validity,
+               environment) &&
+           run(folder, program,
+               QStringList{"intermediate", "--out", "intermediate", "--force", "--issuer", "root.pfx",
+                           "--organization", ".Lab.Example", "--entity", ".Authority.Intermediate", "--path-length",
+                           "2"} +
+                   validity,
+               environment) &&
+           run(folder, program,
+               QStringList{"leaf", "--out", "leaf", "--force", "--issuer", "intermediate.pfx", "--organization",
+                           ".Lab.Example", "--entity", "Player"} +
+                   validity,
+               environment);
+}
+
+bool verifyWithTool(const std::string& tool, const std::string& folder)
+{
+    return run(folder, QString::fromStdString(tool), {"verify", "leaf.pfx", "--at", "2025-01-01T00:00:00Z"},
+               toolEnvironment());
 }
 
 EVP_PKEY* makeEngineKey()

@@ -16,7 +16,13 @@ bool issueChainWithEngine(const std::string& folder, const std::array<EVP_PKEY*,
 
 // With the openssl command line, as shell-script chain generators do it: genpkey, the
 // dnQualifier through a pipe, req/x509 with an extension file, pkcs12 -export -legacy.
-bool issueChainWithCommandLine(const std::string& folder);
+// With `reuseKeys`, keys already in `folder` (from an earlier run there) are used again.
+bool issueChainWithCommandLine(const std::string& folder, bool reuseKeys = false);
+
+// With the command-line companion `tool` (talvane-chain), one process per certificate.
+bool issueChainWithTool(const std::string& tool, const std::string& folder);
+// talvane-chain verify of the leaf's container that issueChainWithTool wrote.
+bool verifyWithTool(const std::string& tool, const std::string& folder);
 
 // One RSA-2048 key from the engine's generator (caller owns the result; null on failure).
 EVP_PKEY* makeEngineKey();

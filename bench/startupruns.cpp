@@ -6,7 +6,7 @@
 #include <string>
 
 #ifdef _WIN32
-bool runStartupProbe(const std::string&, const std::string&, StartupRun&)
+bool runStartupProbe(const std::string&, const std::string&, const std::string&, StartupRun&)
 {
     // The probes rely on fork/wait4 for the child's peak memory; measured on Linux only.
     return false;
@@ -19,7 +19,8 @@ bool runStartupProbe(const std::string&, const std::string&, StartupRun&)
 
 extern char** environ;
 
-bool runStartupProbe(const std::string& program, const std::string& folder, StartupRun& result)
+bool runStartupProbe(const std::string& program, const std::string& stage, const std::string& folder,
+                     StartupRun& result)
 {
     int output[2];
     if (pipe(output) != 0)
@@ -39,7 +40,8 @@ bool runStartupProbe(const std::string& program, const std::string& folder, Star
     if (chdir(folder.c_str()) != 0)
         return false;
 
-    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    char* const argv[] = {const_cast<char*>(program.c_str()), stage.empty() ? nullptr : const_cast<char*>(stage.c_str()),
+                          nullptr};
     pid_t child = 0;
     const auto spawned = std::chrono::steady_clock::now();
     const int status = posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ);

@@ -10,4 +10,6 @@ struct StartupRun
     long peakResidentKiB = 0;
 };
 
-bool runStartupProbe(const std::string& program, const std::string& folder, StartupRun& result);
+// `stage` (may be empty) is passed as the probe's one argument.
+bool runStartupProbe(const std::string& program, const std::string& stage, const std::string& folder,
+                     StartupRun& result);

@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -91,6 +92,20 @@ Samples chainWithoutKeys(const QTemporaryDir& work, int runs)
     return samples;
 }
 
+Samples commandLineWithoutKeys(const QTemporaryDir& work, int runs)
+{
+    const std::string folder = freshFolder(work, "cli-prepared-keys");
+    if (!issueChainWithCommandLine(folder, true))
+        fail("making the command line's keys");
+    Samples samples{"chain of 3, keys made beforehand (openssl command line)", {}};
+    for (int i = 0; i < runs; ++i)
+        samples.seconds.push_back(timeOnce([&] {
+            if (!issueChainWithCommandLine(folder, true))
+                fail("issuing a chain with the openssl command line and prepared keys");
+        }));
+    return samples;
+}
+
 // Alternates the two so that drifts of the machine's speed hit both alike.
 void fullChains(const QTemporaryDir& work, int runs, Samples& ours, Samples& commandLine)
 {
@@ -107,6 +122,25 @@ void fullChains(const QTemporaryDir& work, int runs, Samples& ours, Samples& com
         commandLine.seconds.push_back(timeOnce([&] {
             if (!issueChainWithCommandLine(cliFolder))
                 fail("issuing a chain with the openssl command line");
+        }));
+    }
+}
+
+// The command-line companion: a chain of three processes, and verification of its leaf.
+void toolChains(const QTemporaryDir& work, int runs, Samples& chains, Samples& verifications)
+{
+    chains = {"chain of 3 with talvane-chain (3 processes)", {}};
+    verifications = {"talvane-chain verify of the leaf's container", {}};
+    const std::string folder = freshFolder(work, "tool-chain");
+    for (int i = 0; i < runs; ++i)
+    {
+        chains.seconds.push_back(timeOnce([&] {
+            if (!issueChainWithTool(TALVANE_CHAIN, folder))
+                fail("issuing a chain with talvane-chain");
+        }));
+        verifications.seconds.push_back(timeOnce([&] {
+            if (!verifyWithTool(TALVANE_CHAIN, folder))
+                fail("verifying with talvane-chain");
         }));
     }
 }
@@ -149,26 +183,27 @@ Samples formChecks(const QTemporaryDir& work, int runs)
     return samples;
 }
 
-void startup(const QTemporaryDir& work, int runs, Samples& ours, Samples& bare, Samples& oursMemory,
-             Samples& bareMemory)
+struct StartupSeries
 {
-    ours = {"start-up to first paint (window program)", {}};
-    bare = {"start-up to first paint (bare QWidget)", {}};
-    oursMemory = {"peak resident memory, MiB (window program)", {}};
-    bareMemory = {"peak resident memory, MiB (bare QWidget)", {}};
+    const char* program;
+    const char* stage;
+    Samples time;
+    Samples memory;
+};
+
+// Alternates the probes run by run, so that drifts of the machine's speed hit all alike.
+void startup(const QTemporaryDir& work, int runs, std::vector<StartupSeries>& series)
+{
     const std::string folder = freshFolder(work, "startup");
     for (int i = 0; i < runs; ++i)
-    {
-        StartupRun run;
-        if (!runStartupProbe(TALVANE_PROBE, folder, run))
-            fail("the window program's start-up probe");
-        ours.seconds.push_back(run.secondsToFirstPaint);
-        oursMemory.seconds.push_back(run.peakResidentKiB / 1024.0);
-        if (!runStartupProbe(BARE_PROBE, folder, run))
-            fail("the bare start-up probe");
-        bare.seconds.push_back(run.secondsToFirstPaint);
-        bareMemory.seconds.push_back(run.peakResidentKiB / 1024.0);
-    }
+        for (StartupSeries& probe : series)
+        {
+            StartupRun run;
+            if (!runStartupProbe(probe.program, probe.stage, folder, run))
+                fail("a start-up probe");
+            probe.time.seconds.push_back(run.secondsToFirstPaint);
+            probe.memory.seconds.push_back(run.peakResidentKiB / 1024.0);
+        }
 }
 
 void printRatio(const char* name, double value, double target, const char* comparison)
@@ -207,18 +242,32 @@ int main(int argc, char** argv)
     printRow(keys);
     const Samples prepared = chainWithoutKeys(work, runs);
     printRow(prepared);
+    const Samples preparedCommandLine = commandLineWithoutKeys(work, runs);
+    printRow(preparedCommandLine);
     Samples ours, commandLine;
     fullChains(work, runs, ours, commandLine);
     printRow(ours);
     printRow(commandLine);
+    Samples toolChain, toolVerify;
+    toolChains(work, runs, toolChain, toolVerify);
+    printRow(toolChain);
+    printRow(toolVerify);
     const Samples checks = formChecks(work, 4 * runs);
     printRow(checks);
-    Samples startOurs, startBare, memoryOurs, memoryBare;
-    startup(work, runs, startOurs, startBare, memoryOurs, memoryBare);
-    printRow(startOurs);
-    printRow(startBare);
-    printRow(memoryOurs, 1.0);
-    printRow(memoryBare, 1.0);
+    std::vector<StartupSeries> probes = {
+        {TALVANE_PROBE, "", {"start-up to first paint (window program)", {}}, {"peak resident memory, MiB (window program)", {}}},
+        {BARE_PROBE, "", {"start-up to first paint (bare QWidget)", {}}, {"peak resident memory, MiB (bare QWidget)", {}}},
+        {BARE_PROBE, "text", {"  bare QWidget with one text label", {}}, {"", {}}},
+        {TALVANE_PROBE, "style", {"  bare QWidget under our style", {}}, {"", {}}},
+        {TALVANE_PROBE, "form", {"  the form under our style, without the controller", {}}, {"", {}}},
+    };
+    startup(work, runs, probes);
+    for (const StartupSeries& probe : probes)
+        printRow(probe.time);
+    printRow(probes[0].memory, 1.0);
+    printRow(probes[1].memory, 1.0);
+    const Samples& startOurs = probes[0].time;
+    const Samples& startBare = probes[1].time;
 
     printLine("\n");
     printRatio("ratio 1: our share of a chain (prepared / (prepared + 3 keys))",
@@ -227,6 +276,10 @@ int main(int argc, char** argv)
                "<=");
     printRatio("ratio 3: start-up, window program / bare QWidget", startOurs.median() / startBare.median(), 1.5,
                "<=");
+    printLine("%-62s %7.3f\n", "without key generation: engine / openssl command line",
+              prepared.median() / preparedCommandLine.median());
+    printLine("%-62s %7.3f\n", "talvane-chain chain / openssl command-line chain",
+              toolChain.median() / commandLine.median());
     printRatio("form checks, median ms", checks.median() * 1e3, 30.0, "<");
     return 0;
 }

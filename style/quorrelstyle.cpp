@@ -60,11 +60,16 @@ QCommonStyle* QuorrelStyle::commonBase() const
 
 void QuorrelStyle::polish(QPalette& palette)
 {
-    loadImages();
     palette = standardPalette();
+    // Qt polishes the palette more than once while a window starts. Every image, the tinted
+    // ones included, follows from the standard palette alone, so they are read on the first call.
+    if (mImagesLoaded)
+        return;
+    loadImages();
     mSliderHorizontal = createTintedIcon(palette, QStringLiteral("slider.png"), false, false);
     mSliderVertical = createTintedIcon(palette, QStringLiteral("slider_rotate.png"), false, false);
     loadArrows(palette);
+    mImagesLoaded = true;
 }
 
 void QuorrelStyle::polish(QApplication* application)

@@ -169,6 +169,7 @@ private:
     QPixmap mCheckNormal;
     QPixmap mCheckActive;
     QPixmap mCheckDisabled;
+    bool mImagesLoaded = false; // every image comes from the standard palette: read once
     QIcon mSliderHorizontal;
     QIcon mSliderVertical;
     std::array<QImage, ArrowCount> mArrows;         // enabled tint
