@@ -66,6 +66,23 @@ void FormDriver::pressCreate()
     QTest::mouseClick(mForm->findChild<QPushButton*>(QStringLiteral("mpCreateButton")), Qt::LeftButton);
 }
 
+void FormDriver::createRootAndIntermediate(const QDateTime& start, const QDateTime& end)
+{
+    chooseType(0);
+    type("mpRootNameLineEdit", QStringLiteral(".Root.Example"));
+    type("mpOrganizationLineEdit", QStringLiteral(".Lab.Example"));
+    type("mpEntityLineEdit", QStringLiteral(".Authority"));
+    type("mpPathLengthLineEdit", QStringLiteral("3"));
+    type("mpDestinationNameLineEdit", QStringLiteral("root"));
+    type("mpDestinationPasswordLineEdit", QStringLiteral("destination secret"));
+    type("mpDestinationPasswordRepLineEdit", QStringLiteral("destination secret"));
+    setValidity(start, end);
+    pressCreate();
+    fillDerived(1, QStringLiteral("root.pfx"), QStringLiteral("destination secret"), QStringLiteral("intermediate"));
+    setValidity(start, end);
+    pressCreate();
+}
+
 QMap<QString, QByteArray> snapshot(const QString& folder)
 {
     QMap<QString, QByteArray> entries;

@@ -23,6 +23,9 @@ public:
     // Fills a derived certificate's fields: issuer file and password, destination, names.
     void fillDerived(int type, const QString& issuer, const QString& issuerPassword, const QString& destination);
     void pressCreate();
+    // Creates root.pem/.pfx and intermediate.pem/.pfx in the working directory, valid from
+    // `start` to `end`, with the password "destination secret" (two Create presses).
+    void createRootAndIntermediate(const QDateTime& start, const QDateTime& end);
 
 private:
     QLineEdit* lineEdit(const char* name) const;

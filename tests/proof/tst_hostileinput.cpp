@@ -108,19 +108,7 @@ void TestHostileInput::initTestCase()
 
     FormDriver form(FormDriver::shownForm());
     ModalAnswerer answerer;
-    form.chooseType(0);
-    form.type("mpRootNameLineEdit", ".Root.Example");
-    form.type("mpOrganizationLineEdit", ".Lab.Example");
-    form.type("mpEntityLineEdit", ".Authority");
-    form.type("mpPathLengthLineEdit", "3");
-    form.type("mpDestinationNameLineEdit", "root");
-    form.type("mpDestinationPasswordLineEdit", kPassword);
-    form.type("mpDestinationPasswordRepLineEdit", kPassword);
-    form.setValidity(kStart, kEnd);
-    form.pressCreate();
-    form.fillDerived(1, "root.pfx", kPassword, "intermediate");
-    form.setValidity(kStart, kEnd);
-    form.pressCreate();
+    form.createRootAndIntermediate(kStart, kEnd);
     quiet.take();
     QCOMPARE(answerer.boxes().size(), 2);
     QVERIFY(QFile::exists("intermediate.pfx"));

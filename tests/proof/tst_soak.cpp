@@ -64,19 +64,7 @@ void TestSoak::threeHundredLeaves()
     QVERIFY(FormDriver::shownForm() != nullptr);
     ModalAnswerer answerer;
 
-    form.chooseType(0);
-    form.type("mpRootNameLineEdit", ".Root.Example");
-    form.type("mpOrganizationLineEdit", ".Lab.Example");
-    form.type("mpEntityLineEdit", ".Authority");
-    form.type("mpPathLengthLineEdit", "3");
-    form.type("mpDestinationNameLineEdit", "root");
-    form.type("mpDestinationPasswordLineEdit", "destination secret");
-    form.type("mpDestinationPasswordRepLineEdit", "destination secret");
-    form.setValidity(kStart, kEnd);
-    form.pressCreate();
-    form.fillDerived(1, "root.pfx", "destination secret", "intermediate");
-    form.setValidity(kStart, kEnd);
-    form.pressCreate();
+    form.createRootAndIntermediate(kStart, kEnd);
     QCOMPARE(answerer.boxes().size(), 2);
 
     const qint64 firstSerial = controller.settings().serialNumber;
