@@ -115,9 +115,10 @@ int OpenSSLUtil::getpwd(char* buffer, int size)
     }
     if (size <= 0)
         return 0;
+    // Echo goes off before the prompt shows: keys typed as soon as it appears must not be echoed.
+    ConsoleKeys console;
     Print("Enter password:\n");
 
-    ConsoleKeys console;
     int taken = 0;
     bool ended = !console.available();
     while (!ended && taken < size - 1)
