@@ -2,6 +2,7 @@
 // default and with mismatched options, as a crash test.
 #include "colortable.h"
 #include "painting.h"
+#include "paintprobe.h"
 #include "quorrelstyle.h"
 
 #include <QApplication>
@@ -24,50 +25,7 @@ Q_DECLARE_METATYPE(QStyle::State)
 namespace
 {
 
-const QColor transparent(0, 0, 0, 0);
-const QColor buttonText(167, 175, 190);
-const QColor accent(0, 147, 221);
-
-QImage blank(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-template <typename Paint> QImage painted(int width, int height, Paint paint)
-{
-    QImage image = blank(width, height);
-    QPainter painter(&image);
-    paint(painter);
-    painter.end();
-    return image;
-}
-
-int countColour(const QImage& image, const QColor& colour, const QRect& area)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += image.pixelColor(x, y) == colour;
-    return count;
-}
-
-QColor gradientRow(const QColor& top, const QColor& bottom, int rows, int k)
-{
-    int hue = 0;
-    int saturation = 0;
-    int value = 0;
-    top.getHsv(&hue, &saturation, &value);
-    // As it lands in an 8-bit image.
-    return QColor(
-        QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
-}
-
-QImage grab(QWidget& widget)
-{
-    return widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
-}
+using namespace PaintProbe;
 
 // Shared pointers: QStyleOption has no virtual destructor, and a shared pointer made from the
 // derived type deletes it as that type.

@@ -1,6 +1,7 @@
 // The painting helpers and the primitive elements, probed pixel by pixel in QImages.
 #include "colortable.h"
 #include "painting.h"
+#include "paintprobe.h"
 #include "quorrelstyle.h"
 
 #include <QApplication>
@@ -17,34 +18,7 @@ Q_DECLARE_METATYPE(Qt::LayoutDirection)
 namespace
 {
 
-const QColor transparent(0, 0, 0, 0);
-
-QImage blank(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-template <typename Paint> QImage painted(int width, int height, Paint paint)
-{
-    QImage image = blank(width, height);
-    QPainter painter(&image);
-    paint(painter);
-    painter.end();
-    return image;
-}
-
-QColor gradientRow(const QColor& top, const QColor& bottom, int rows, int k)
-{
-    int hue = 0;
-    int saturation = 0;
-    int value = 0;
-    top.getHsv(&hue, &saturation, &value);
-    // As it lands in an 8-bit image.
-    return QColor(
-        QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
-}
+using namespace PaintProbe;
 
 QPixmap solid(const QColor& colour, int width = 1, int height = 1)
 {
@@ -67,15 +41,6 @@ NinePiece distinctPieces(bool withCentre)
 QColor pieceColour(int piece)
 {
     return QColor(10 * piece, 200 - 10 * piece, 100);
-}
-
-int countColour(const QImage& image, const QColor& colour, const QRect& area)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += image.pixelColor(x, y) == colour;
-    return count;
 }
 
 bool untouched(const QImage& image, const QRect& area)

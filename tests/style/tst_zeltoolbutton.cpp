@@ -1,4 +1,5 @@
 // The style library's tool button: its properties and how the style paints it.
+#include "paintprobe.h"
 #include "quorrelstyle.h"
 #include "zeltoolbutton.h"
 
@@ -12,13 +13,7 @@
 namespace
 {
 
-const QColor buttonText(167, 175, 190);
-const QColor accent(0, 147, 221);
-
-QImage grab(QWidget& widget)
-{
-    return widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
-}
+using namespace PaintProbe;
 
 // Leftmost and rightmost columns holding a pixel of `colour`, or (-1, -1).
 std::pair<int, int> columnsOf(const QImage& image, const QColor& colour, const QRect& area)
