@@ -92,9 +92,7 @@ private:
         return ChainRunner::run(QStringList{"verify"} + arguments, mWork->path(), environment);
     }
 
-    EvpPkeyPtr mKeys[3];
-    EvpPkeyPtr mSmallKey;
-    EvpPkeyPtr mExponent3Key;
+    ChainKeys mKeys;
     std::vector<X509Ptr> mGoodChain;
     QTemporaryDir* mWork = nullptr;
 };
@@ -102,14 +100,7 @@ private:
 void TestChainVerify::initTestCase()
 {
     ChainCheck::initOpenSsl();
-    for (EvpPkeyPtr& key : mKeys)
-    {
-        key = CertificateBuilder::rsaKey(2048);
-        QVERIFY(key);
-    }
-    mSmallKey = CertificateBuilder::rsaKey(1024);
-    mExponent3Key = CertificateBuilder::rsaKey(2048, 3);
-    QVERIFY(mSmallKey && mExponent3Key);
+    QVERIFY(mKeys.make());
     mGoodChain = makeChain(ChainPlan());
 }
 
@@ -127,30 +118,16 @@ void TestChainVerify::cleanup()
 
 std::vector<X509Ptr> TestChainVerify::makeChain(const ChainPlan& plan) const
 {
-    CertificateSpec specs[3];
-    specs[0] = {".Test Root", 1, 2, plan.start, plan.rootEnd, mKeys[0].get(), plan.digest, Fault::None};
-    specs[1] = {".Test Intermediate", 2, 1, plan.start.addDays(1), plan.rootEnd.addDays(-1), mKeys[1].get(),
-                plan.digest, Fault::None};
-    specs[2] = {"CS.Test Signer", 3, -1, plan.start.addDays(2), plan.rootEnd.addDays(-2), mKeys[2].get(),
-                plan.digest, Fault::None};
-    if (plan.faulty >= 0)
+    ChainLayout layout;
+    layout.digest = plan.digest;
+    layout.fault = plan.fault;
+    layout.faulty = plan.faulty;
+    for (int i = 0; i < 3; ++i)
     {
-        CertificateSpec& spec = specs[plan.faulty];
-        spec.fault = plan.fault;
-        if (plan.fault == Fault::SmallKey)
-            spec.key = mSmallKey.get();
-        if (plan.fault == Fault::Exponent3)
-            spec.key = mExponent3Key.get();
-        if (plan.fault == Fault::ValidityOutsideParent)
-            spec.notAfter = specs[plan.faulty - 1].notAfter.addSecs(1);
-        if (plan.fault == Fault::PathLengthNotBelowParent)
-            spec.pathLength = specs[plan.faulty - 1].pathLength;
+        layout.notBefore[i] = plan.start.addDays(i);
+        layout.notAfter[i] = plan.rootEnd.addDays(-i);
     }
-    std::vector<X509Ptr> chain;
-    chain.push_back(CertificateBuilder::make(specs[0], nullptr, nullptr));
-    chain.push_back(CertificateBuilder::make(specs[1], chain[0].get(), specs[0].key));
-    chain.push_back(CertificateBuilder::make(specs[2], chain[1].get(), specs[1].key));
-    return chain;
+    return CertificateBuilder::chain(mKeys, layout);
 }
 
 QString TestChainVerify::write(const QString& name, const std::vector<X509*>& certificates) const
@@ -348,7 +325,7 @@ void TestChainVerify::pkcs12Input()
     STACK_OF(X509)* above = sk_X509_new_null();
     sk_X509_push(above, mGoodChain[0].get());
     sk_X509_push(above, mGoodChain[1].get());
-    Pkcs12Ptr container(PKCS12_create("pfx secret", "friendlyname", mKeys[2].get(), mGoodChain[2].get(), above, 0, 0,
+    Pkcs12Ptr container(PKCS12_create("pfx secret", "friendlyname", mKeys.certificates[2].get(), mGoodChain[2].get(), above, 0, 0,
                                       0, 0, 0));
     sk_X509_free(above);
     QVERIFY(container);

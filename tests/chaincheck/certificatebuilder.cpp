@@ -217,3 +217,45 @@ EvpPkeyPtr CertificateBuilder::rsaKey(int bits, unsigned long exponent)
         return EvpPkeyPtr();
     return EvpPkeyPtr(key);
 }
+
+bool ChainKeys::make()
+{
+    for (EvpPkeyPtr& key : certificates)
+        key = CertificateBuilder::rsaKey(2048);
+    small = CertificateBuilder::rsaKey(1024);
+    exponent3 = CertificateBuilder::rsaKey(2048, 3);
+    return certificates[0] && certificates[1] && certificates[2] && small && exponent3;
+}
+
+std::vector<X509Ptr> CertificateBuilder::chain(const ChainKeys& keys, const ChainLayout& layout)
+{
+    CertificateSpec specs[3] = {
+        {".Test Root", 1, 2, {}, {}, keys.certificates[0].get(), layout.digest, Fault::None},
+        {".Test Intermediate", 2, 1, {}, {}, keys.certificates[1].get(), layout.digest, Fault::None},
+        {"CS.Test Signer", 3, -1, {}, {}, keys.certificates[2].get(), layout.digest, Fault::None},
+    };
+    for (int i = 0; i < 3; ++i)
+    {
+        specs[i].notBefore = layout.notBefore[i];
+        specs[i].notAfter = layout.notAfter[i];
+        specs[i].readBeforeSigning = layout.readBeforeSigning;
+    }
+    if (layout.faulty >= 0)
+    {
+        CertificateSpec& spec = specs[layout.faulty];
+        spec.fault = layout.fault;
+        if (layout.fault == Fault::SmallKey)
+            spec.key = keys.small.get();
+        if (layout.fault == Fault::Exponent3)
+            spec.key = keys.exponent3.get();
+        if (layout.fault == Fault::ValidityOutsideParent)
+            spec.notAfter = specs[layout.faulty - 1].notAfter.addSecs(1);
+        if (layout.fault == Fault::PathLengthNotBelowParent)
+            spec.pathLength = specs[layout.faulty - 1].pathLength;
+    }
+    std::vector<X509Ptr> certificates;
+    certificates.push_back(make(specs[0], nullptr, nullptr));
+    certificates.push_back(make(specs[1], certificates[0].get(), specs[0].key));
+    certificates.push_back(make(specs[2], certificates[1].get(), specs[1].key));
+    return certificates;
+}

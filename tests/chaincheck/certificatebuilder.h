@@ -9,6 +9,8 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
+#include <vector>
+
 // Makes profile-conforming certificates straight with OpenSSL, or ones that break exactly one
 // rule, so that the checker can be tried on both without the engine.
 enum class Fault
@@ -57,6 +59,29 @@ struct CertificateSpec
     bool readBeforeSigning = false;
 };
 
+// The keys test chains are signed with, made once per suite (key generation is slow): one per
+// certificate, and a 1024-bit one and one with exponent 3 for the faults that need them.
+struct ChainKeys
+{
+    EvpPkeyPtr certificates[3];
+    EvpPkeyPtr small;
+    EvpPkeyPtr exponent3;
+
+    bool make();
+};
+
+// A root (path length 2) → intermediate (1) → leaf chain: each certificate's validity, the
+// digest, and optionally one certificate that breaks one rule.
+struct ChainLayout
+{
+    const EVP_MD* digest = EVP_sha256();
+    Fault fault = Fault::None;
+    int faulty = -1; // index of the certificate that breaks the rule
+    QDateTime notBefore[3];
+    QDateTime notAfter[3];
+    bool readBeforeSigning = false;
+};
+
 class CertificateBuilder
 {
 public:
@@ -68,4 +93,8 @@ public:
 
     // A fresh RSA key; the caller owns it.
     static EvpPkeyPtr rsaKey(int bits, unsigned long exponent = 65537);
+
+    // Root first. A fault that needs another key or another value than the layout's takes the
+    // key from `keys` or the value from the parent.
+    static std::vector<X509Ptr> chain(const ChainKeys& keys, const ChainLayout& layout);
 };

@@ -108,55 +108,30 @@ private slots:
 private:
     std::vector<X509Ptr> makeChain(const ChainPlan& plan) const;
 
-    EvpPkeyPtr mKeys[3];
-    EvpPkeyPtr mSmallKey;
-    EvpPkeyPtr mExponent3Key;
+    ChainKeys mKeys;
     std::vector<X509Ptr> mGoodChain;
 };
 
 void TestChainCheck::initTestCase()
 {
     ChainCheck::initOpenSsl();
-    for (EvpPkeyPtr& key : mKeys)
-    {
-        key = CertificateBuilder::rsaKey(2048);
-        QVERIFY(key);
-    }
-    mSmallKey = CertificateBuilder::rsaKey(1024);
-    mExponent3Key = CertificateBuilder::rsaKey(2048, 3);
-    QVERIFY(mSmallKey && mExponent3Key);
+    QVERIFY(mKeys.make());
     mGoodChain = makeChain(ChainPlan());
 }
 
 std::vector<X509Ptr> TestChainCheck::makeChain(const ChainPlan& plan) const
 {
-    const QDateTime start = plan.start;
-    CertificateSpec specs[3];
-    specs[0] = {".Test Root", 1, 2, start, start.addYears(10), mKeys[0].get(), plan.digest, Fault::None};
-    specs[1] = {".Test Intermediate", 2,           1,          start.addDays(1), start.addYears(9),
-                mKeys[1].get(),       plan.digest, Fault::None};
-    specs[2] = {"CS.Test Signer", 3,           -1,         start.addDays(2), start.addYears(8),
-                mKeys[2].get(),   plan.digest, Fault::None};
-    if (plan.faulty >= 0)
+    ChainLayout layout;
+    layout.digest = plan.digest;
+    layout.fault = plan.fault;
+    layout.faulty = plan.faulty;
+    layout.readBeforeSigning = plan.readBeforeSigning;
+    for (int i = 0; i < 3; ++i)
     {
-        CertificateSpec& spec = specs[plan.faulty];
-        spec.fault = plan.fault;
-        if (plan.fault == Fault::SmallKey)
-            spec.key = mSmallKey.get();
-        if (plan.fault == Fault::Exponent3)
-            spec.key = mExponent3Key.get();
-        if (plan.fault == Fault::ValidityOutsideParent)
-            spec.notAfter = specs[plan.faulty - 1].notAfter.addSecs(1);
-        if (plan.fault == Fault::PathLengthNotBelowParent)
-            spec.pathLength = specs[plan.faulty - 1].pathLength;
+        layout.notBefore[i] = plan.start.addDays(i);
+        layout.notAfter[i] = plan.start.addYears(10 - i);
     }
-    for (CertificateSpec& spec : specs)
-        spec.readBeforeSigning = plan.readBeforeSigning;
-    std::vector<X509Ptr> chain;
-    chain.push_back(CertificateBuilder::make(specs[0], nullptr, nullptr));
-    chain.push_back(CertificateBuilder::make(specs[1], chain[0].get(), specs[0].key));
-    chain.push_back(CertificateBuilder::make(specs[2], chain[1].get(), specs[1].key));
-    return chain;
+    return CertificateBuilder::chain(mKeys, layout);
 }
 
 void TestChainCheck::goodChainPasses_data()
@@ -458,7 +433,7 @@ void TestChainCheck::pkcs12Layout()
     QFETCH(bool, reversedExpectation);
     QFETCH(QStringList, expected);
     const std::vector<X509*> chain = {mGoodChain[0].get(), mGoodChain[1].get()};
-    const QByteArray der = makeContainer(kind, mGoodChain[2].get(), mKeys[2].get(), chain);
+    const QByteArray der = makeContainer(kind, mGoodChain[2].get(), mKeys.certificates[2].get(), chain);
     QVERIFY(!der.isEmpty());
 
     const std::vector<X509*> expectedChain =
@@ -479,14 +454,14 @@ void TestChainCheck::pkcs12ReadsBackInOrder()
     const std::vector<X509*> chain = {mGoodChain[0].get(), mGoodChain[1].get()};
     QFile file("leaf.p12");
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(makeContainer(Container::Classic, mGoodChain[2].get(), mKeys[2].get(), chain));
+    file.write(makeContainer(Container::Classic, mGoodChain[2].get(), mKeys.certificates[2].get(), chain));
     file.close();
     QVERIFY(ChainCheck::checkPkcs12File("leaf.p12", kPassword, chain).isEmpty());
 
     const ChainCheck::Pkcs12Contents contents = ChainCheck::loadPkcs12("leaf.p12", kPassword);
     QVERIFY2(contents.ok(), qPrintable(contents.error));
     QCOMPARE(X509_cmp(contents.certificate.get(), mGoodChain[2].get()), 0);
-    QCOMPARE(EVP_PKEY_eq(contents.key.get(), mKeys[2].get()), 1);
+    QCOMPARE(EVP_PKEY_eq(contents.key.get(), mKeys.certificates[2].get()), 1);
     QCOMPARE(contents.chain.size(), size_t(2));
     QCOMPARE(X509_cmp(contents.chain[0].get(), chain[0]), 0);
     QCOMPARE(X509_cmp(contents.chain[1].get(), chain[1]), 0);
