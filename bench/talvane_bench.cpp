@@ -44,8 +44,6 @@
 namespace
 {
 
-using KeyPtr = EvpPkeyPtr;
-
 [[noreturn]] void fail(const char* what)
 {
     std::fprintf(stderr, "talvane_bench: %s failed\n", what);
@@ -66,7 +64,7 @@ Samples keyGeneration(int runs)
     Samples samples{"RSA-2048 key generation (RSACreate2048)", {}};
     for (int i = 0; i < runs; ++i)
         samples.seconds.push_back(timeOnce([] {
-            if (KeyPtr(makeEngineKey()) == nullptr)
+            if (EvpPkeyPtr(makeEngineKey()) == nullptr)
                 fail("key generation");
         }));
     return samples;
@@ -74,8 +72,9 @@ Samples keyGeneration(int runs)
 
 Samples chainWithoutKeys(const QTemporaryDir& work, int runs)
 {
-    const KeyPtr keys[3] = {KeyPtr(makeEngineKey()), KeyPtr(makeEngineKey()), KeyPtr(makeEngineKey())};
-    for (const KeyPtr& key : keys)
+    const EvpPkeyPtr keys[3] = {EvpPkeyPtr(makeEngineKey()), EvpPkeyPtr(makeEngineKey()),
+                                EvpPkeyPtr(makeEngineKey())};
+    for (const EvpPkeyPtr& key : keys)
         if (key == nullptr)
             fail("key generation");
     const std::array<EVP_PKEY*, 3> borrowed = {keys[0].get(), keys[1].get(), keys[2].get()};

@@ -1,9 +1,7 @@
 #pragma once
 
 // Prepares OpenSSL for the certificate engine, once per process; later calls are free.
-// Loads the "default" and "legacy" providers (the classic PKCS#12 containers use RC2-40,
-// which only the legacy provider offers, and loading one provider explicitly stops the
-// default one from loading by itself), and restores the string mask under which printable
-// name texts are encoded as PrintableString, as digital-cinema peers require.
-// Returns false when a provider cannot be loaded.
+// Loads the "default" and "legacy" providers (EnsureProvidersLoaded), and restores the string
+// mask under which printable name texts are encoded as PrintableString, as digital-cinema
+// peers require. Returns false when a provider cannot be loaded.
 bool EnsureEngineInitialised();

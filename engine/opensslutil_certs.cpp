@@ -224,13 +224,11 @@ int OpenSSLUtil::Base64Encode(const unsigned char* data, char** out, int length)
         return 0;
     }
     BioPtr chain(BIO_new(BIO_f_base64()));
-    BIO* memory = BIO_new(BIO_s_mem());
-    if (!chain || memory == nullptr)
-    {
-        BIO_free(memory);
+    BioPtr sink(BIO_new(BIO_s_mem()));
+    if (!chain || !sink)
         return 0;
-    }
-    BIO_push(chain.get(), memory);
+    BIO* memory = sink.get();
+    BIO_push(chain.get(), sink.release()); // the chain frees it from here on
     if (BIO_write(chain.get(), data, length) != length || BIO_flush(chain.get()) != 1)
         return 0;
     char* text = nullptr;
@@ -255,13 +253,10 @@ int OpenSSLUtil::Base64Decode(const char* text, char** out, int length)
         return 0;
     }
     BioPtr chain(BIO_new(BIO_f_base64()));
-    BIO* source = BIO_new_mem_buf(text, length);
-    if (!chain || source == nullptr)
-    {
-        BIO_free(source);
+    BioPtr source(BIO_new_mem_buf(text, length));
+    if (!chain || !source)
         return 0;
-    }
-    BIO_push(chain.get(), source);
+    BIO_push(chain.get(), source.release()); // the chain frees it from here on
     std::vector<char> decoded;
     char buffer[1024];
     for (;;)

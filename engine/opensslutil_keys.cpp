@@ -17,8 +17,6 @@
 namespace
 {
 
-using RsaPtr = std::unique_ptr<RSA, OsslDeleter<RSA_free>>;
-
 // OpenSSL's default pass-phrase callback takes the password as its user data.
 void* PasswordData(const char* password)
 {

@@ -36,7 +36,7 @@ struct Pkcs12Content
 {
     EvpPkeyPtr key;
     X509Ptr certificate;
-    X509StackPtr chain;
+    OwnedX509StackPtr chain;
 };
 
 LoadOutcome LoadPkcs12(const char* path, const char* password, bool wantChain, Pkcs12Content* content)

@@ -1,6 +1,7 @@
 // PEMExtract (a private key and a chain of certificates in one PEM file) over any bytes.
 #include "fuzzinput.h"
 #include "opensslutil.h"
+#include "osslptr.h"
 
 #include <openssl/x509.h>
 
@@ -11,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     X509* certificate = nullptr;
     STACK_OF(X509)* chain = nullptr;
     OpenSSLUtil::PEMExtract(FuzzInput::Path(), &key, &certificate, &chain, "fuzz");
+    const EvpPkeyPtr ownedKey(key);
+    const X509Ptr ownedCertificate(certificate);
+    const OwnedX509StackPtr ownedChain(chain);
     FuzzInput::RequireEmptyErrorQueue();
-    EVP_PKEY_free(key);
-    X509_free(certificate);
-    sk_X509_pop_free(chain, X509_free);
     return 0;
 }

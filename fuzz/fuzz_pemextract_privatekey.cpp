@@ -3,6 +3,7 @@
 
 #include "fuzzinput.h"
 #include "opensslutil.h"
+#include "osslptr.h"
 
 #include <openssl/rsa.h>
 
@@ -11,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput::Write(data, size);
     RSA* key = nullptr;
     const int result = OpenSSLUtil::PEMExtractPrivateRSAKey(FuzzInput::Path(), &key, "fuzz");
+    const RsaPtr owned(key);
     FuzzInput::RequireEmptyErrorQueue();
     FuzzInput::Require((result != 0) == (key != nullptr));
-    RSA_free(key);
     return 0;
 }
