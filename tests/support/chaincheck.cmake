@@ -1,4 +1,4 @@
-# The tests' judge of the digital-cinema certificate profile (over the engine's verifier,
+# The tests' judge of the digital-cinema certificate profile (over the chain verifier,
 # talvane_verify) and of the PKCS#12 layout. It reads certificates with OpenSSL alone and
 # links nothing of the code under test.
 add_library(talvane_chaincheck STATIC
