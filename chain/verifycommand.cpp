@@ -15,8 +15,6 @@
 namespace
 {
 
-using CertificatePtr = ChainVerifier::CertificatePtr;
-
 bool looksLikePem(const QString& path)
 {
     QFile file(path);
@@ -35,10 +33,10 @@ public:
             return CommandError{ExitUsage, QStringLiteral("The file %1 does not exist.").arg(path)};
         if (looksLikePem(path))
         {
-            std::vector<CertificatePtr> inFile = ChainVerifier::loadPemCertificates(path);
+            std::vector<X509Ptr> inFile = ChainVerifier::loadPemCertificates(path);
             if (inFile.empty())
                 return CommandError{ExitFailure, QStringLiteral("The file %1 holds no readable certificate.").arg(path)};
-            for (CertificatePtr& certificate : inFile)
+            for (X509Ptr& certificate : inFile)
                 mCertificates.push_back(std::move(certificate));
             return std::nullopt;
         }
@@ -51,7 +49,7 @@ public:
                                                  .arg(path)};
         // The container holds the certificate with the key first; the chain above it is
         // ordered afterwards anyway.
-        for (CertificatePtr& certificate : contents.chain)
+        for (X509Ptr& certificate : contents.chain)
             mCertificates.push_back(std::move(certificate));
         mCertificates.push_back(std::move(contents.certificate));
         return std::nullopt;
@@ -60,7 +58,7 @@ public:
     std::vector<X509*> borrowed() const
     {
         std::vector<X509*> out;
-        for (const CertificatePtr& certificate : mCertificates)
+        for (const X509Ptr& certificate : mCertificates)
             out.push_back(certificate.get());
         return out;
     }
@@ -84,7 +82,7 @@ private:
     const QCommandLineParser& mParser;
     Secret mPassword;
     bool mHavePassword = false;
-    std::vector<CertificatePtr> mCertificates;
+    std::vector<X509Ptr> mCertificates;
 };
 
 void printFinding(const ChainFinding& finding)

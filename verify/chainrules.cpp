@@ -2,13 +2,13 @@
 // whole chain. They read certificates with OpenSSL only.
 
 #include "chainverifier.h"
+#include "osslproviders.h"
 #include "verifyutil.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
-#include <openssl/provider.h>
 #include <openssl/x509v3.h>
 
 #include <array>
@@ -18,9 +18,6 @@ using namespace chainverify;
 
 namespace
 {
-
-using X509StorePtr = std::unique_ptr<X509_STORE, VerifyDeleter<&X509_STORE_free>>;
-using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, VerifyDeleter<&X509_STORE_CTX_free>>;
 
 constexpr int kRsaBits = 2048;
 constexpr unsigned long kRsaExponent = 65537;
@@ -53,13 +50,13 @@ private:
 };
 
 // Decodes a single extension; tells apart absent, repeated and undecodable.
-template <typename T, auto FreeFunction>
-std::unique_ptr<T, VerifyDeleter<FreeFunction>> extension(const X509* certificate, int nid,
-                                                              const char* rule, const Link& link,
-                                                              Findings& findings, int* critical = nullptr)
+template <typename Owner>
+Owner extension(const X509* certificate, int nid, const char* rule, const Link& link, Findings& findings,
+                int* critical = nullptr)
 {
     int crit = -1;
-    auto* decoded = static_cast<T*>(X509_get_ext_d2i(certificate, nid, &crit, nullptr));
+    auto* decoded =
+        static_cast<typename Owner::element_type*>(X509_get_ext_d2i(certificate, nid, &crit, nullptr));
     if (critical)
         *critical = crit;
     if (!decoded)
@@ -71,7 +68,7 @@ std::unique_ptr<T, VerifyDeleter<FreeFunction>> extension(const X509* certificat
         else
             findings.add(rule, link.who, QStringLiteral("cannot be decoded"));
     }
-    return std::unique_ptr<T, VerifyDeleter<FreeFunction>>(decoded);
+    return Owner(decoded);
 }
 
 // --- one certificate ---------------------------------------------------------------------
@@ -99,7 +96,7 @@ void rulePublicKey(const Link& link, Findings& findings)
         findings.add("public key", link.who, QStringLiteral("exponent unreadable"));
         return;
     }
-    const BignumPtr owner(exponent);
+    const BigNumPtr owner(exponent);
     if (BN_get_word(exponent) != kRsaExponent) // all bits set when it does not fit a word
         findings.add("public key", link.who,
                      QStringLiteral("exponent %1, not 65537").arg(bignumText(exponent)));
@@ -218,8 +215,8 @@ void ruleCommonNameRole(const Link& link, Findings& findings)
 void ruleBasicConstraints(const Link& link, Findings& findings)
 {
     int critical = -1;
-    const auto constraints = extension<BASIC_CONSTRAINTS, &BASIC_CONSTRAINTS_free>(
-        link.certificate, NID_basic_constraints, "basicConstraints", link, findings, &critical);
+    const auto constraints = extension<BasicConstraintsPtr>(link.certificate, NID_basic_constraints,
+                                                            "basicConstraints", link, findings, &critical);
     if (!constraints)
         return;
     if (critical != 1)
@@ -248,8 +245,7 @@ void ruleKeyUsage(const Link& link, Findings& findings)
     static constexpr std::array<const char*, 9> bitNames = {
         "digitalSignature", "nonRepudiation", "keyEncipherment", "dataEncipherment", "keyAgreement",
         "keyCertSign",      "cRLSign",        "encipherOnly",    "decipherOnly"};
-    const auto usage = extension<ASN1_BIT_STRING, &ASN1_BIT_STRING_free>(link.certificate, NID_key_usage,
-                                                                         "keyUsage", link, findings);
+    const auto usage = extension<BitStringPtr>(link.certificate, NID_key_usage, "keyUsage", link, findings);
     if (!usage)
         return;
     // Bit positions as RFC 5280 numbers them.
@@ -279,7 +275,7 @@ void ruleKeyUsage(const Link& link, Findings& findings)
 
 void ruleSerialNumber(const Link& link, Findings& findings)
 {
-    const BignumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(link.certificate), nullptr));
+    const BigNumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(link.certificate), nullptr));
     if (!serial || BN_is_zero(serial.get()) || BN_is_negative(serial.get()))
         findings.add("serial number", link.who,
                      QStringLiteral("%1 is not greater than 0")
@@ -288,16 +284,16 @@ void ruleSerialNumber(const Link& link, Findings& findings)
 
 void ruleSubjectKeyIdentifier(const Link& link, Findings& findings)
 {
-    const auto ski = extension<ASN1_OCTET_STRING, &ASN1_OCTET_STRING_free>(
-        link.certificate, NID_subject_key_identifier, "subjectKeyIdentifier", link, findings);
+    const auto ski = extension<OctetStringPtr>(link.certificate, NID_subject_key_identifier,
+                                               "subjectKeyIdentifier", link, findings);
     if (ski && ASN1_STRING_length(ski.get()) == 0)
         findings.add("subjectKeyIdentifier", link.who, QStringLiteral("empty"));
 }
 
 void ruleAuthorityKeyIdentifier(const Link& link, Findings& findings)
 {
-    const auto aki = extension<AUTHORITY_KEYID, &AUTHORITY_KEYID_free>(
-        link.certificate, NID_authority_key_identifier, "authorityKeyIdentifier", link, findings);
+    const auto aki = extension<AuthorityKeyIdPtr>(link.certificate, NID_authority_key_identifier,
+                                                  "authorityKeyIdentifier", link, findings);
     if (!aki)
         return;
     const ASN1_OCTET_STRING* issuerSki = X509_get0_subject_key_id(link.issuer);
@@ -469,7 +465,7 @@ void rulePathValidation(const std::vector<Link>& links, const QDateTime& at, Fin
 {
     X509StorePtr store(X509_STORE_new());
     X509StoreCtxPtr context(X509_STORE_CTX_new());
-    X509StackPtr untrusted(sk_X509_new_null());
+    BorrowedX509StackPtr untrusted(sk_X509_new_null());
     if (!store || !context || !untrusted || !X509_STORE_add_cert(store.get(), links.front().certificate))
     {
         findings.add("path validation", QStringLiteral("chain"), QStringLiteral("cannot set up the store"));
@@ -524,24 +520,7 @@ void checkLink(const Link& link, const ChainVerifier::Options& options, Findings
 
 void ChainVerifier::initOpenSsl()
 {
-    // Loading one provider by hand stops "default" from loading by itself, so both are named.
-    // The handles are given back at exit, before OpenSSL's own clean-up (registered earlier,
-    // so run later) tears the library down; a provider still held then is never freed.
-    struct Providers
-    {
-        OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");
-        OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-        ~Providers()
-        {
-            if (legacy)
-                OSSL_PROVIDER_unload(legacy);
-            if (standard)
-                OSSL_PROVIDER_unload(standard);
-        }
-    };
-    const ErrorScope errors;
-    static const Providers providers;
-    Q_UNUSED(providers);
+    EnsureProvidersLoaded();
 }
 
 std::vector<ChainFinding> ChainVerifier::verify(const std::vector<X509*>& chain, const Options& options)
@@ -567,7 +546,7 @@ std::vector<ChainFinding> ChainVerifier::verify(const std::vector<X509*>& chain,
     // The rules judge the encoding, as a file would hold it: a certificate object that was
     // changed after OpenSSL cached its extensions (while being built, say) can disagree with
     // its own DER, and path validation trusts the cache.
-    std::vector<CertificatePtr> copies;
+    std::vector<X509Ptr> copies;
     for (X509* certificate : chain)
     {
         copies.emplace_back(X509_dup(certificate));

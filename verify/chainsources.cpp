@@ -16,10 +16,6 @@ using namespace chainverify;
 namespace
 {
 
-using BioPtr = std::unique_ptr<BIO, VerifyDeleter<&BIO_free>>;
-using Pkcs12Ptr = std::unique_ptr<PKCS12, VerifyDeleter<&PKCS12_free>>;
-using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, VerifyDeleter<&BASIC_CONSTRAINTS_free>>;
-
 bool selfIssued(X509* certificate)
 {
     return sameName(X509_get_issuer_name(certificate), X509_get_subject_name(certificate));
@@ -110,11 +106,11 @@ bool ChainVerifier::endsInLeaf(const std::vector<X509*>& rootFirst)
     return rootFirst.size() > 1 && cn.indexOf(QLatin1Char('.')) > 0;
 }
 
-std::vector<ChainVerifier::CertificatePtr> ChainVerifier::loadPemCertificates(const QString& path)
+std::vector<X509Ptr> ChainVerifier::loadPemCertificates(const QString& path)
 {
     const ErrorScope errors; // the end of the file reads as "no start line"
     initOpenSsl();
-    std::vector<CertificatePtr> certificates;
+    std::vector<X509Ptr> certificates;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return certificates;
@@ -122,7 +118,7 @@ std::vector<ChainVerifier::CertificatePtr> ChainVerifier::loadPemCertificates(co
     BioPtr bio(BIO_new_mem_buf(text.constData(), int(text.size())));
     while (bio)
     {
-        CertificatePtr certificate(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+        X509Ptr certificate(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
         if (!certificate)
             break;
         certificates.push_back(std::move(certificate));

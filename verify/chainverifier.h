@@ -5,17 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include "osslptr.h"
+
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
-#include <memory>
 #include <vector>
-
-// Owners for the OpenSSL objects the verifier hands out.
-template <auto FreeFunction> struct VerifyDeleter
-{
-    template <typename T> void operator()(T* object) const { FreeFunction(object); }
-};
 
 // One thing wrong with (or worth knowing about) a chain.
 struct ChainFinding
@@ -93,8 +88,6 @@ class ChainVerifier
 {
 public:
     using Options = ChainVerifyOptions;
-    using CertificatePtr = std::unique_ptr<X509, VerifyDeleter<&X509_free>>;
-    using KeyPtr = std::unique_ptr<EVP_PKEY, VerifyDeleter<&EVP_PKEY_free>>;
 
     // rootFirst: the root, then each certificate issued by the one before it; borrowed. Each
     // certificate is judged from its DER encoding, as a file would hold it.
@@ -111,14 +104,14 @@ public:
     static bool endsInLeaf(const std::vector<X509*>& rootFirst);
 
     // Every "CERTIFICATE" block of a PEM file in file order; empty when none can be read.
-    static std::vector<CertificatePtr> loadPemCertificates(const QString& path);
+    static std::vector<X509Ptr> loadPemCertificates(const QString& path);
 
     struct Pkcs12Contents
     {
-        KeyPtr key;
-        CertificatePtr certificate;
-        std::vector<CertificatePtr> chain; // in container order
-        QString error;                     // empty on success
+        EvpPkeyPtr key;
+        X509Ptr certificate;
+        std::vector<X509Ptr> chain; // in container order
+        QString error;              // empty on success
         bool ok() const { return error.isEmpty(); }
     };
     // Opens a PKCS#12 file with OpenSSL's PKCS12_parse (legacy algorithms enabled).

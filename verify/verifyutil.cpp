@@ -9,18 +9,6 @@
 namespace chainverify
 {
 
-namespace
-{
-using BioPtr = std::unique_ptr<BIO, VerifyDeleter<&BIO_free>>;
-using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, VerifyDeleter<&BASIC_CONSTRAINTS_free>>;
-
-void freeOpenSslString(char* text)
-{
-    OPENSSL_free(text);
-}
-using OpenSslStringPtr = std::unique_ptr<char, VerifyDeleter<&freeOpenSslString>>;
-} // namespace
-
 QString objectName(int nid)
 {
     const char* name = OBJ_nid2ln(nid);
@@ -76,7 +64,7 @@ bool sameName(const X509_NAME* a, const X509_NAME* b)
 
 QString integerText(const ASN1_INTEGER* value)
 {
-    const BignumPtr number(value ? ASN1_INTEGER_to_BN(value, nullptr) : nullptr);
+    const BigNumPtr number(value ? ASN1_INTEGER_to_BN(value, nullptr) : nullptr);
     return number ? bignumText(number.get()) : QStringLiteral("(unreadable)");
 }
 

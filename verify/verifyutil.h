@@ -13,18 +13,8 @@
 #include <openssl/err.h>
 #include <openssl/x509.h>
 
-#include <memory>
-
 namespace chainverify
 {
-
-// A list that borrows its certificates: freeing it leaves them alone.
-inline void freeStackOnly(STACK_OF(X509) * stack)
-{
-    sk_X509_free(stack);
-}
-using X509StackPtr = std::unique_ptr<STACK_OF(X509), VerifyDeleter<&freeStackOnly>>;
-using BignumPtr = std::unique_ptr<BIGNUM, VerifyDeleter<&BN_free>>;
 
 // The attribute's name as OpenSSL spells it in long form ("organizationName", "dnQualifier").
 QString objectName(int nid);

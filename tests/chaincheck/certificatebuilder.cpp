@@ -8,14 +8,6 @@
 namespace
 {
 
-using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, ChainCheckDeleter<&BASIC_CONSTRAINTS_free>>;
-using AuthorityKeyIdPtr = std::unique_ptr<AUTHORITY_KEYID, ChainCheckDeleter<&AUTHORITY_KEYID_free>>;
-using BitStringPtr = std::unique_ptr<ASN1_BIT_STRING, ChainCheckDeleter<&ASN1_BIT_STRING_free>>;
-using OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, ChainCheckDeleter<&ASN1_OCTET_STRING_free>>;
-using NamePtr = std::unique_ptr<X509_NAME, ChainCheckDeleter<&X509_NAME_free>>;
-using BignumPtr = std::unique_ptr<BIGNUM, ChainCheckDeleter<&BN_free>>;
-using KeyContextPtr = std::unique_ptr<EVP_PKEY_CTX, ChainCheckDeleter<&EVP_PKEY_CTX_free>>;
-
 void addEntry(X509_NAME* name, int nid, const QByteArray& text, int type = V_ASN1_PRINTABLESTRING)
 {
     X509_NAME_add_entry_by_NID(name, nid, type, reinterpret_cast<const unsigned char*>(text.constData()),
@@ -164,7 +156,7 @@ X509Ptr CertificateBuilder::make(const CertificateSpec& spec, X509* issuer, EVP_
 
     if (spec.fault == Fault::IssuerNotParentSubject)
     {
-        NamePtr elsewhere(X509_NAME_new());
+        X509NamePtr elsewhere(X509_NAME_new());
         addEntry(elsewhere.get(), NID_commonName, ".Elsewhere");
         addEntry(elsewhere.get(), NID_organizationName, kOrganization);
         X509_set_issuer_name(x, elsewhere.get());
@@ -206,8 +198,8 @@ X509Ptr CertificateBuilder::make(const CertificateSpec& spec, X509* issuer, EVP_
 
 EvpPkeyPtr CertificateBuilder::rsaKey(int bits, unsigned long exponent)
 {
-    KeyContextPtr context(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
-    BignumPtr e(BN_new());
+    EvpPkeyCtxPtr context(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    BigNumPtr e(BN_new());
     BN_set_word(e.get(), exponent);
     EVP_PKEY* key = nullptr;
     if (!context || EVP_PKEY_keygen_init(context.get()) <= 0 ||

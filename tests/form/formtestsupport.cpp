@@ -1,6 +1,7 @@
 #include "formtestsupport.h"
 
 #include "chaincheck.h"
+#include "osslptr.h"
 #include "talvanewidget.h"
 #include "zidcertificate.h"
 
@@ -22,13 +23,6 @@
 namespace
 {
 
-template <auto FreeFunction> struct Deleter
-{
-    template <typename T> void operator()(T* object) const { FreeFunction(object); }
-};
-using X509ExtensionOwner = std::unique_ptr<X509_EXTENSION, Deleter<&X509_EXTENSION_free>>;
-using BioOwner = std::unique_ptr<BIO, Deleter<&BIO_free>>;
-
 bool setRawTime(ASN1_TIME* time, const QByteArray& text)
 {
     // The string type comes from a well-formed value of the same kind; then the text replaces it.
@@ -46,7 +40,7 @@ bool addExtension(X509* certificate, int nid, const char* value)
 {
     X509V3_CTX context;
     X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
-    X509ExtensionOwner extension(X509V3_EXT_conf_nid(nullptr, &context, nid, value));
+    X509ExtensionPtr extension(X509V3_EXT_conf_nid(nullptr, &context, nid, value));
     return extension && X509_add_ext(certificate, extension.get(), -1) == 1;
 }
 
@@ -103,7 +97,7 @@ bool writeRawTimeIssuer(const QString& path, const QByteArray& password, const Q
                                       NID_pbe_WithSHA1And3_Key_TripleDES_CBC, NID_pbe_WithSHA1And40BitRC2_CBC,
                                       2048, -1, 0));
     ok = container && PKCS12_set_mac(container.get(), password.constData(), -1, nullptr, 8, 1, EVP_sha1()) == 1;
-    BioOwner file(ok ? BIO_new_file(path.toLocal8Bit().constData(), "wb") : nullptr);
+    BioPtr file(ok ? BIO_new_file(path.toLocal8Bit().constData(), "wb") : nullptr);
     return file && i2d_PKCS12_bio(file.get(), container.get()) == 1 && BIO_flush(file.get()) == 1;
 }
 

@@ -1,4 +1,4 @@
-// The tests' checker over the engine's verifier: errors only, one line each.
+// The tests' checker over the chain verifier: errors only, one line each.
 
 #include "chaincheck.h"
 

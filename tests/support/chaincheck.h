@@ -10,15 +10,9 @@
 #include <openssl/x509.h>
 
 #include "chainverifier.h"
+#include "osslptr.h"
 
-#include <memory>
 #include <vector>
-
-// Owners for the OpenSSL objects the checker hands out: the engine verifier's own.
-template <auto FreeFunction> using ChainCheckDeleter = VerifyDeleter<FreeFunction>;
-using X509Ptr = ChainVerifier::CertificatePtr;
-using EvpPkeyPtr = ChainVerifier::KeyPtr;
-using Pkcs12Ptr = std::unique_ptr<PKCS12, ChainCheckDeleter<&PKCS12_free>>;
 
 // What a chain is checked against (see ChainVerifyOptions). The tests' default sets no time:
 // certificates are not held to the present, and no warning is ever raised.
@@ -26,7 +20,7 @@ using ChainCheckOptions = ChainVerifyOptions;
 
 // An independent judge of the digital-cinema certificate profile: it reads certificates with
 // OpenSSL alone and never asks the code under test what is right. The rules live in the
-// engine's verifier (ChainVerifier, which `talvane-chain verify` runs); this is the tests' view
+// chain verifier (ChainVerifier, which `talvane-chain verify` runs); this is the tests' view
 // of it, plus the container layout check, which only tests need.
 //
 // check() returns the errors, one line each, empty when the chain conforms. Every finding reads

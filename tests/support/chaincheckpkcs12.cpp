@@ -19,24 +19,6 @@ constexpr long kPbeIterations = 2048;
 constexpr int kMacSaltLength = 8;
 const char kFriendlyName[] = "friendlyname";
 
-void freeAuthSafes(STACK_OF(PKCS7) * safes)
-{
-    sk_PKCS7_pop_free(safes, PKCS7_free);
-}
-void freeBags(STACK_OF(PKCS12_SAFEBAG) * bags)
-{
-    sk_PKCS12_SAFEBAG_pop_free(bags, PKCS12_SAFEBAG_free);
-}
-void freeOpenSslString(char* text)
-{
-    OPENSSL_free(text);
-}
-using AuthSafesPtr = std::unique_ptr<STACK_OF(PKCS7), ChainCheckDeleter<&freeAuthSafes>>;
-using BagsPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), ChainCheckDeleter<&freeBags>>;
-using PbeParamPtr = std::unique_ptr<PBEPARAM, ChainCheckDeleter<&PBEPARAM_free>>;
-using Pkcs8Ptr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, ChainCheckDeleter<&PKCS8_PRIV_KEY_INFO_free>>;
-using OpenSslStringPtr = std::unique_ptr<char, ChainCheckDeleter<&freeOpenSslString>>;
-
 class Layout
 {
 public:
@@ -46,8 +28,8 @@ public:
 
     void checkMac(PKCS12* container);
     void checkPbe(const X509_ALGOR* algorithm, int expectedNid, const QString& what);
-    BagsPtr certificateSafe(PKCS7* safe);
-    BagsPtr keySafe(PKCS7* safe);
+    SafeBagStackPtr certificateSafe(PKCS7* safe);
+    SafeBagStackPtr keySafe(PKCS7* safe);
     X509Ptr certificateBag(PKCS12_SAFEBAG* bag, int index);
     void keyBag(PKCS12_SAFEBAG* bag, const X509* ownCertificate);
     void attributes(PKCS12_SAFEBAG* bag, const QByteArray& expectedKeyId, const QString& what);
@@ -109,32 +91,32 @@ void Layout::checkPbe(const X509_ALGOR* algorithm, int expectedNid, const QStrin
         problem(QStringLiteral("%1 encrypted with %2 iterations, not 2048").arg(what).arg(iterations));
 }
 
-BagsPtr Layout::certificateSafe(PKCS7* safe)
+SafeBagStackPtr Layout::certificateSafe(PKCS7* safe)
 {
     if (OBJ_obj2nid(safe->type) != NID_pkcs7_encrypted)
     {
         problem(QStringLiteral("the first safe is %1, not encrypted data")
                     .arg(objectName(OBJ_obj2nid(safe->type))));
-        return BagsPtr();
+        return SafeBagStackPtr();
     }
     if (safe->d.encrypted && safe->d.encrypted->enc_data)
         checkPbe(safe->d.encrypted->enc_data->algorithm, NID_pbe_WithSHA1And40BitRC2_CBC,
                  QStringLiteral("the certificate safe"));
-    BagsPtr bags(PKCS12_unpack_p7encdata(safe, pass(), passLength()));
+    SafeBagStackPtr bags(PKCS12_unpack_p7encdata(safe, pass(), passLength()));
     if (!bags)
         problem(QStringLiteral("the certificate safe cannot be decrypted: %1").arg(lastOpenSslError()));
     return bags;
 }
 
-BagsPtr Layout::keySafe(PKCS7* safe)
+SafeBagStackPtr Layout::keySafe(PKCS7* safe)
 {
     if (OBJ_obj2nid(safe->type) != NID_pkcs7_data)
     {
         problem(
             QStringLiteral("the second safe is %1, not plain data").arg(objectName(OBJ_obj2nid(safe->type))));
-        return BagsPtr();
+        return SafeBagStackPtr();
     }
-    BagsPtr bags(PKCS12_unpack_p7data(safe));
+    SafeBagStackPtr bags(PKCS12_unpack_p7data(safe));
     if (!bags)
         problem(QStringLiteral("the key safe cannot be read"));
     return bags;
@@ -223,13 +205,14 @@ QStringList ChainCheck::checkPkcs12Layout(const QByteArray& der, const QByteArra
     }
     layout.checkMac(container.get());
 
-    AuthSafesPtr safes(PKCS12_unpack_authsafes(container.get()));
+    Pkcs7StackPtr safes(PKCS12_unpack_authsafes(container.get()));
     const int safeCount = safes ? sk_PKCS7_num(safes.get()) : 0;
     if (safeCount != 2)
         layout.problem(QStringLiteral("%1 safes, not 2").arg(safeCount));
-    BagsPtr certificateBags =
-        safeCount > 0 ? layout.certificateSafe(sk_PKCS7_value(safes.get(), 0)) : BagsPtr();
-    BagsPtr keyBags = safeCount > 1 ? layout.keySafe(sk_PKCS7_value(safes.get(), 1)) : BagsPtr();
+    SafeBagStackPtr certificateBags =
+        safeCount > 0 ? layout.certificateSafe(sk_PKCS7_value(safes.get(), 0)) : SafeBagStackPtr();
+    SafeBagStackPtr keyBags =
+        safeCount > 1 ? layout.keySafe(sk_PKCS7_value(safes.get(), 1)) : SafeBagStackPtr();
 
     std::vector<X509Ptr> certificates;
     for (int i = 0; certificateBags && i < sk_PKCS12_SAFEBAG_num(certificateBags.get()); ++i)
