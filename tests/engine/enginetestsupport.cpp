@@ -69,9 +69,9 @@ char typeLetter(int type)
 
 } // namespace
 
-CertPtr makeCertificate(const CertificateRecipe& recipe)
+X509Ptr makeCertificate(const CertificateRecipe& recipe)
 {
-    CertPtr certificate(X509_new());
+    X509Ptr certificate(X509_new());
     if (!certificate || recipe.key == nullptr)
         return nullptr;
     X509* x = certificate.get();
@@ -119,9 +119,9 @@ CertPtr makeCertificate(const CertificateRecipe& recipe)
     return certificate;
 }
 
-KeyPtr makeRsaKey(int bits)
+EvpPkeyPtr makeRsaKey(int bits)
 {
-    return KeyPtr(EVP_RSA_gen(static_cast<unsigned>(bits)));
+    return EvpPkeyPtr(EVP_RSA_gen(static_cast<unsigned>(bits)));
 }
 
 std::vector<NameEntry> names(const QByteArray& cn, const QByteArray& o, const QByteArray& ou)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTest>
 
+#include "osslptr.h"
+
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
@@ -22,16 +24,6 @@
 
 namespace EngineTest
 {
-
-// Owners of the fixtures. Named apart from the engine's and the chain checker's own owners, so
-// that a test can include those headers too.
-template <auto FreeFunction> struct Free
-{
-    template <typename T> void operator()(T* object) const { FreeFunction(object); }
-};
-using CertPtr = std::unique_ptr<X509, Free<X509_free>>;
-using KeyPtr = std::unique_ptr<EVP_PKEY, Free<EVP_PKEY_free>>;
-using OctetsPtr = std::unique_ptr<ASN1_OCTET_STRING, Free<ASN1_OCTET_STRING_free>>;
 
 struct NameEntry
 {
@@ -57,8 +49,8 @@ struct CertificateRecipe
     std::time_t notAfter = 0;            // 0: a day from now
 };
 
-CertPtr makeCertificate(const CertificateRecipe& recipe);
-KeyPtr makeRsaKey(int bits = 2048);
+X509Ptr makeCertificate(const CertificateRecipe& recipe);
+EvpPkeyPtr makeRsaKey(int bits = 2048);
 
 // A subject of CN, O, OU for quick certificates.
 std::vector<NameEntry> names(const QByteArray& cn, const QByteArray& o = "Org",

@@ -107,8 +107,8 @@ private slots:
 
 private:
     QTemporaryDir mDir;
-    KeyPtr mKey;
-    CertPtr mCertificate;
+    EvpPkeyPtr mKey;
+    X509Ptr mCertificate;
 };
 
 void TestConsole::initTestCase()

@@ -109,14 +109,14 @@ private slots:
 
 private:
     QTemporaryDir mDir;
-    KeyPtr mKeys[3];
+    EvpPkeyPtr mKeys[3];
 };
 
 void TestEngineChain::initTestCase()
 {
     ChainCheck::initOpenSsl();
     QVERIFY(mDir.isValid());
-    for (KeyPtr& key : mKeys)
+    for (EvpPkeyPtr& key : mKeys)
     {
         key = makeRsaKey();
         QVERIFY(key);

@@ -68,11 +68,11 @@ private slots:
     void nullArguments();
 
 private:
-    CertPtr quickCertificate(std::vector<NameEntry> subject = names("Name"),
+    X509Ptr quickCertificate(std::vector<NameEntry> subject = names("Name"),
                              const EVP_MD* digest = EVP_sha256());
 
-    KeyPtr mKey;
-    KeyPtr mOtherKey;
+    EvpPkeyPtr mKey;
+    EvpPkeyPtr mOtherKey;
 };
 
 void TestOpenSSLUtil::initTestCase()
@@ -82,7 +82,7 @@ void TestOpenSSLUtil::initTestCase()
     QVERIFY(mKey && mOtherKey);
 }
 
-CertPtr TestOpenSSLUtil::quickCertificate(std::vector<NameEntry> subject, const EVP_MD* digest)
+X509Ptr TestOpenSSLUtil::quickCertificate(std::vector<NameEntry> subject, const EVP_MD* digest)
 {
     CertificateRecipe recipe;
     recipe.subject = std::move(subject);
@@ -110,7 +110,7 @@ void TestOpenSSLUtil::rsaCreate2048()
 
 void TestOpenSSLUtil::extractRsaPublicKey()
 {
-    CertPtr certificate = quickCertificate();
+    X509Ptr certificate = quickCertificate();
     RSA* out = nullptr;
     QCOMPARE(OpenSSLUtil::ExtractRSAPublicKey(certificate.get(), &out), 1);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
@@ -153,7 +153,7 @@ void TestOpenSSLUtil::setAttribute()
     QFETCH(int, result);
     QFETCH(QString, subject);
 
-    CertPtr certificate = quickCertificate();
+    X509Ptr certificate = quickCertificate();
     const std::string value = text.toStdString();
     int got = -99;
     if (operation == "CN")
@@ -190,7 +190,7 @@ void TestOpenSSLUtil::nameStringTypes()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, typed);
 
-    CertPtr certificate = quickCertificate({});
+    X509Ptr certificate = quickCertificate({});
     QCOMPARE(OpenSSLUtil::X509SetSubjectOrganizationName(certificate.get(), text.toStdString()), 1);
     QCOMPARE(nameText(X509_get_subject_name(certificate.get()), true).toLatin1(), typed);
     QCOMPARE(OpenSSLUtil::X509SetIssuerOrganizationName(certificate.get(), text.toStdString()), 1);
@@ -199,7 +199,7 @@ void TestOpenSSLUtil::nameStringTypes()
 
 void TestOpenSSLUtil::dnQualifierDropsTheLastCharacterOfTheSubjectOnly()
 {
-    CertPtr certificate = quickCertificate({});
+    X509Ptr certificate = quickCertificate({});
     QCOMPARE(OpenSSLUtil::X509SetSubjectDnQualifier(certificate.get(), "q+/9=\n"), 1);
     QCOMPARE(OpenSSLUtil::X509SetIssuerDnQualifier(certificate.get(), "q+/9="), 1);
     QCOMPARE(nameText(X509_get_subject_name(certificate.get()), true), QString("dnQualifier:P=q+/9="));
@@ -238,7 +238,7 @@ void TestOpenSSLUtil::extractAttribute()
     recipe.subject = subject;
     recipe.issuer = subject;
     recipe.key = mKey.get();
-    CertPtr certificate = makeCertificate(recipe);
+    X509Ptr certificate = makeCertificate(recipe);
     QVERIFY(certificate);
 
     std::string subjectOut = "untouched";
@@ -253,7 +253,7 @@ void TestOpenSSLUtil::extractAttribute()
 
 void TestOpenSSLUtil::wholeName()
 {
-    CertPtr certificate = quickCertificate({{NID_commonName, "a,b"},
+    X509Ptr certificate = quickCertificate({{NID_commonName, "a,b"},
                                             {NID_organizationName, "Org"},
                                             {NID_organizationalUnitName, "Unit"},
                                             {NID_dnQualifier, "q="}});
@@ -290,7 +290,7 @@ void TestOpenSSLUtil::serialNumber()
     recipe.subject = names("Name");
     recipe.key = mKey.get();
     recipe.serialHex = serialHex;
-    CertPtr certificate = makeCertificate(recipe);
+    X509Ptr certificate = makeCertificate(recipe);
     int out = 12345;
     QCOMPARE(OpenSSLUtil::X509ExtractSerialNumber(certificate.get(), &out), 1);
     QCOMPARE(out, expected);
@@ -328,7 +328,7 @@ void TestOpenSSLUtil::basicConstraints()
     recipe.key = mKey.get();
     if (!value.isEmpty())
         recipe.extensions = {{NID_basic_constraints, value}};
-    CertPtr certificate = makeCertificate(recipe);
+    X509Ptr certificate = makeCertificate(recipe);
 
     bool gotCa = true;
     int gotPathLength = 77;
@@ -359,7 +359,7 @@ void TestOpenSSLUtil::validityText()
     QFETCH(QByteArray, time);
     QFETCH(QByteArray, text);
 
-    CertPtr certificate = quickCertificate(names("Name"), nullptr);
+    X509Ptr certificate = quickCertificate(names("Name"), nullptr);
     // Set raw, without validation, so that a malformed time can be stored.
     ASN1_TIME* notBefore = X509_getm_notBefore(certificate.get());
     ASN1_TIME* notAfter = X509_getm_notAfter(certificate.get());
@@ -394,7 +394,7 @@ void TestOpenSSLUtil::signatureAlgorithm()
     QFETCH(int, sha1);
     QFETCH(int, sha256);
 
-    CertPtr certificate = quickCertificate(names("Name"), EVP_get_digestbyname(qPrintable(digest)));
+    X509Ptr certificate = quickCertificate(names("Name"), EVP_get_digestbyname(qPrintable(digest)));
     QVERIFY(certificate);
     QCOMPARE(OpenSSLUtil::X509IsSHAN(certificate.get(), 1), sha1);
     QCOMPARE(OpenSSLUtil::X509IsSHAN(certificate.get(), 256), sha256);
@@ -403,7 +403,7 @@ void TestOpenSSLUtil::signatureAlgorithm()
     QVERIFY_OPENSSL_QUEUE_EMPTY();
 
     // Unsigned: the algorithm identifier is unset.
-    CertPtr unsignedCertificate = quickCertificate(names("Name"), nullptr);
+    X509Ptr unsignedCertificate = quickCertificate(names("Name"), nullptr);
     StdoutCapture capture;
     QCOMPARE(OpenSSLUtil::X509IsSHAN(unsignedCertificate.get(), 256), 0);
     QCOMPARE(capture.take(),
@@ -412,7 +412,7 @@ void TestOpenSSLUtil::signatureAlgorithm()
 
 void TestOpenSSLUtil::thumbprintIsSha1OfTheTbsCertificate()
 {
-    CertPtr certificate = quickCertificate();
+    X509Ptr certificate = quickCertificate();
     // The TBSCertificate is the first element of the certificate's outer SEQUENCE.
     const QByteArray whole = der(certificate.get());
     const auto* cursor = reinterpret_cast<const unsigned char*>(whole.constData());
@@ -435,7 +435,7 @@ void TestOpenSSLUtil::thumbprintRefusesAnOversizedTbsCertificate()
     recipe.subject = names("Name");
     recipe.key = mKey.get();
     recipe.extensions = {{NID_netscape_comment, QByteArray(9000, 'c')}};
-    CertPtr certificate = makeCertificate(recipe);
+    X509Ptr certificate = makeCertificate(recipe);
     QVERIFY(certificate);
     unsigned char out[20];
     std::memset(out, 0xAB, sizeof out);
@@ -445,7 +445,7 @@ void TestOpenSSLUtil::thumbprintRefusesAnOversizedTbsCertificate()
 
 void TestOpenSSLUtil::addExtension()
 {
-    CertPtr certificate = quickCertificate(names("Name"), nullptr);
+    X509Ptr certificate = quickCertificate(names("Name"), nullptr);
     QCOMPARE(OpenSSLUtil::X509AddV3Extension(certificate.get(), certificate.get(), NID_basic_constraints,
                                              "critical,CA:TRUE,pathlen:2"),
              1);
@@ -494,7 +494,7 @@ void TestOpenSSLUtil::replaceExtension()
     recipe.extensions = {{NID_basic_constraints, "critical,CA:FALSE"},
                          {NID_key_usage, "keyCertSign"},
                          {NID_subject_key_identifier, "hash"}};
-    CertPtr certificate = makeCertificate(recipe);
+    X509Ptr certificate = makeCertificate(recipe);
     QCOMPARE(OpenSSLUtil::X509ReplaceV3Extension(certificate.get(), certificate.get(), NID_key_usage,
                                                  value.constData()),
              result);
@@ -524,9 +524,9 @@ void TestOpenSSLUtil::keyIdentifiers()
     rootRecipe.key = mOtherKey.get();
     rootRecipe.serial = 77;
     rootRecipe.extensions = {{NID_subject_key_identifier, "hash"}};
-    CertPtr root = makeCertificate(rootRecipe);
+    X509Ptr root = makeCertificate(rootRecipe);
 
-    CertPtr child = quickCertificate(names(".child"), nullptr);
+    X509Ptr child = quickCertificate(names(".child"), nullptr);
     X509_set_issuer_name(child.get(), X509_get_subject_name(root.get()));
     QCOMPARE(OpenSSLUtil::X509AddV3Extension(root.get(), child.get(), NID_subject_key_identifier, "hash"), 1);
     QCOMPARE(OpenSSLUtil::X509AddV3Extension(root.get(), child.get(), NID_authority_key_identifier,
@@ -535,14 +535,14 @@ void TestOpenSSLUtil::keyIdentifiers()
     QVERIFY_OPENSSL_QUEUE_EMPTY();
 
     // "hash": SHA-1 of the subject's RSAPublicKey.
-    OctetsPtr subjectId(static_cast<ASN1_OCTET_STRING*>(
+    OctetStringPtr subjectId(static_cast<ASN1_OCTET_STRING*>(
         X509_get_ext_d2i(child.get(), NID_subject_key_identifier, nullptr, nullptr)));
     QVERIFY(subjectId);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(ASN1_STRING_get0_data(subjectId.get())),
                         ASN1_STRING_length(subjectId.get())),
              keyThumbprint(mKey.get()));
 
-    OctetsPtr rootId(static_cast<ASN1_OCTET_STRING*>(
+    OctetStringPtr rootId(static_cast<ASN1_OCTET_STRING*>(
         X509_get_ext_d2i(root.get(), NID_subject_key_identifier, nullptr, nullptr)));
     auto* authority = static_cast<AUTHORITY_KEYID*>(
         X509_get_ext_d2i(child.get(), NID_authority_key_identifier, nullptr, nullptr));
@@ -637,7 +637,7 @@ void TestOpenSSLUtil::createDcCertificate()
              1);
     const std::int64_t after = std::time(nullptr);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
-    CertPtr owner(certificate);
+    X509Ptr owner(certificate);
 
     QCOMPARE(X509_get_version(certificate), long(X509_VERSION_3));
     QCOMPARE(ASN1_INTEGER_get(X509_get0_serialNumber(certificate)), 4711L);
