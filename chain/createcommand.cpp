@@ -81,8 +81,9 @@ Refusal readName(const QCommandLineParser& parser, const char* option, QString& 
     return std::nullopt;
 }
 
-// The subject entries as the engine takes them.
-Refusal checkNames(const CertificateSettings& settings, const QString& /*entity*/)
+// The subject entries as the engine takes them, then the texts as the window's fields take them,
+// so that a name the window refuses is refused here too.
+Refusal checkNames(const CertificateSettings& settings, const QString& entity)
 {
     const std::pair<const char*, const QString*> entries[] = {{"common name", &settings.entityName},
                                                               {"organization", &settings.rootName},
@@ -93,6 +94,16 @@ Refusal checkNames(const CertificateSettings& settings, const QString& /*entity*
                                                .arg(QLatin1String(what), *text)
                                                .arg(Rules::kLongestNameEntry)};
 
+    const std::tuple<const char*, Rules::NameField, const QString*> typed[] = {
+        {ChainOption::RootName, Rules::NameField::RootName, &settings.rootName},
+        {ChainOption::Organization, Rules::NameField::Organization, &settings.organizationName},
+        {ChainOption::Entity, Rules::NameField::Entity, &entity}};
+    for (const auto& [option, field, text] : typed)
+        if (!Rules::fitsField(field, *text))
+            return CommandError{ExitUsage, QStringLiteral("The option --%1 takes at most %2 characters, as the "
+                                                          "window does; \"%3\" has %4.")
+                                               .arg(QLatin1String(option), QString::number(Rules::maxLength(field)),
+                                                    *text, QString::number(text->size()))};
     return std::nullopt;
 }
 
