@@ -78,6 +78,7 @@ private slots:
     void refusedCreation();
     void rootWithEveryOption();
     void namesAtTheWindowsLimits();
+    void issuerStartingInTheLocalClocksGap();
     void derivedDefaultsFitTheIssuer();
     void serialFromTheTrace();
     void existingFilesNeedForce();
@@ -393,6 +394,23 @@ void TestChainCreate::namesAtTheWindowsLimits()
     QCOMPARE(subjectEntry(certificates.front().get(), NID_organizationName), rootName);
     QCOMPARE(subjectEntry(certificates.front().get(), NID_organizationalUnitName), organization);
     QCOMPARE(subjectEntry(certificates.front().get(), NID_commonName), "." + entity);
+}
+
+void TestChainCreate::issuerStartingInTheLocalClocksGap()
+{
+    // 02:30 on 29 March 2009 does not exist on Berlin's clocks (the tests run there); the issuer's
+    // time is UTC and must still be read.
+    const QString password = fixture("password");
+    const QDateTime gap(QDate(2009, 3, 29), QTime(2, 30, 0), Qt::UTC);
+    ChainRun result = run({"root", "--out", "gap", "--start", iso(gap), "--end", iso(mRootEnd), "--password-file",
+                           password});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    result = run({"leaf", "--out", "gapleaf", "--issuer", "gap.pfx", "--issuer-password-file", password,
+                  "--password-file", password, "--start", iso(gap), "--end", iso(mRootEnd)});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    const auto leaf = ChainCheck::loadPemCertificates(mWork->filePath("gapleaf.pem"));
+    QCOMPARE(leaf.size(), size_t(1));
+    QCOMPARE(timeOf(X509_get0_notBefore(leaf.front().get())), gap);
 }
 
 void TestChainCreate::derivedDefaultsFitTheIssuer()
