@@ -89,6 +89,20 @@ void printOut(const QString& text)
     std::fflush(stdout);
 }
 
+void addOptions(QCommandLineParser& parser)
+{
+    for (const OptionEntry& entry : kOptions)
+    {
+        QString description = QString::fromLatin1(entry.description);
+        if (entry.name == ChainOption::Serial)
+            description = description.arg(CertificateRules::kSmallestSerial).arg(CertificateRules::kLargestSerial);
+        QCommandLineOption option(QString::fromLatin1(entry.name), description);
+        if (entry.valueName)
+            option.setValueName(QString::fromLatin1(entry.valueName));
+        parser.addOption(option);
+    }
+}
+
 } // namespace
 
 int Report(const CommandError& error)
@@ -104,16 +118,7 @@ int RunCommandLine(const QStringList& arguments)
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    for (const OptionEntry& entry : kOptions)
-    {
-        QString description = QString::fromLatin1(entry.description);
-        if (entry.name == ChainOption::Serial)
-            description = description.arg(CertificateRules::kSmallestSerial).arg(CertificateRules::kLargestSerial);
-        QCommandLineOption option(QString::fromLatin1(entry.name), description);
-        if (entry.valueName)
-            option.setValueName(QString::fromLatin1(entry.valueName));
-        parser.addOption(option);
-    }
+    addOptions(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("root, intermediate, leaf or verify."));
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Certificate files to verify (PEM or PKCS#12)."),
                                  QStringLiteral("[FILE...]"));
