@@ -5,8 +5,8 @@
 #include <vector>
 
 // Certificates of a root → intermediate → leaf chain that each break one rule, and the rule a
-// judge must name for the broken one. Both judges are tried on these: the tests' own checker
-// (tests/chaincheck) and `talvane-chain verify` (tests/chain).
+// judge must name for the broken one. Both judges are tried on these: the tests' checker
+// ChainCheck (tst_chaincheck) and `talvane-chain verify` (tst_chainverify).
 struct FaultCase
 {
     const char* name; // of the data row
