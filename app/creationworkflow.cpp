@@ -2,6 +2,7 @@
 
 #include "outputfiles.h"
 #include "prngseed.h"
+#include "secret.h"
 #include "serialnumbertrace.h"
 #include "settingsissue.h"
 #include "talvane.h"
@@ -13,8 +14,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-
-#include <string>
 
 namespace
 {
@@ -41,7 +40,7 @@ bool Talvane::CreateCertificate(int certComboIndex)
         run.errorText += QStringLiteral("Failed seeding random generator!\n"
                                         "No Quorrel ZID card found or card is in use by another application!");
     }
-    else if (!IssueFromSettings(certificate, mSettings, certComboIndex))
+    else if (!IssueFromSettings(certificate, mSettings, certComboIndex, Secret(mSettings.issuerPassword)))
     {
         run.errorText += QStringLiteral("Failed creating certificate!\n");
     }
@@ -91,8 +90,8 @@ void Talvane::WriteOutputFiles(ZIDCertificate& certificate, CreationRun& run)
         run.errorText += QStringLiteral("Writing PKCS12 file aborted!\n");
         return;
     }
-    const std::string password = mSettings.destinationPassword.toStdString();
-    if (certificate.WritePKCS12(run.pfxFileName.toStdString().c_str(), password.c_str()) == 0)
+    const Secret password(mSettings.destinationPassword);
+    if (certificate.WritePKCS12(run.pfxFileName.toStdString().c_str(), password.data()) == 0)
     {
         run.success = false;
         run.errorText += QStringLiteral("Failed writing PKCS12 file!\n");

@@ -108,65 +108,80 @@ const char kExtensions[] = "[ authority ]\n"
                            "string_mask = nombstr\n"
                            "[ dn ]\n";
 
-bool issueWithCommandLine(const std::string& folder, const Certificate& spec, const QString& organization,
-                          bool reuseKey)
+// <name>.pem for `spec` with `key`: self-signed for the root, else signed by its issuer's key.
+bool certifyWithCommandLine(const std::string& folder, const Certificate& spec, const QString& key,
+                            const QString& subject)
 {
     const QString name = QString::fromLatin1(spec.name);
-    const QString key = name + ".key";
-    const bool haveKey = reuseKey && QFile::exists(QString::fromStdString(folder) + "/" + key);
-    if (!haveKey && !run(folder, "openssl", {"genpkey", "-quiet", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048",
-                                 "-pkeyopt", "rsa_keygen_pubexp:65537", "-out", key}))
-        return false;
-    const QString dnq = dnQualifierOf(folder, key);
-    if (dnq.isEmpty())
-        return false;
-    const QString subject = "/O=" + organization + "/OU=.Lab.Example/CN=" + QString::fromLatin1(spec.commonName) +
-                            "/dnQualifier=" + QString(dnq).replace("/", "\\/").replace("+", "\\+");
     const QString section = spec.ca ? "authority" : "leaf";
     qputenv("PATHLEN", QByteArray::number(spec.pathLength));
-
-    QStringList certificates;
     if (spec.issuer == nullptr)
-    {
-        if (!run(folder, "openssl", QStringList{"req", "-new", "-x509", "-sha256", "-config", "profile.cnf",
-                                                "-extensions", section, "-key", key, "-subj", subject, "-set_serial",
-                                                QString::number(spec.serial), "-days", "3653", "-out", name + ".pem"}))
-            return false;
-    }
-    else
-    {
-        const QString issuer = QString::fromLatin1(spec.issuer).section('.', 0, 0);
-        if (!run(folder, "openssl", {"req", "-new", "-config", "profile.cnf", "-key", key, "-subj", subject, "-out",
-                                     name + ".csr"}) ||
-            !run(folder, "openssl",
-                 QStringList{"x509", "-req", "-sha256", "-in", name + ".csr", "-CA", issuer + ".pem", "-CAkey",
-                             issuer + ".key", "-set_serial", QString::number(spec.serial), "-days", "3653",
-                             "-extfile", "profile.cnf", "-extensions", section, "-out", name + ".pem"}))
-            return false;
-        certificates << "root.pem";
-        if (QString::fromLatin1(spec.name) == "leaf")
-            certificates << "intermediate.pem";
-    }
+        return run(folder, "openssl",
+                   QStringList{"req", "-new", "-x509", "-sha256", "-config", "profile.cnf", "-extensions",
+                               section, "-key", key, "-subj", subject, "-set_serial",
+                               QString::number(spec.serial), "-days", "3653", "-out", name + ".pem"});
+    const QString issuer = QString::fromLatin1(spec.issuer).section('.', 0, 0);
+    return run(folder, "openssl",
+               {"req", "-new", "-config", "profile.cnf", "-key", key, "-subj", subject, "-out",
+                name + ".csr"}) &&
+           run(folder, "openssl",
+               QStringList{"x509", "-req", "-sha256", "-in", name + ".csr", "-CA", issuer + ".pem", "-CAkey",
+                           issuer + ".key", "-set_serial", QString::number(spec.serial), "-days", "3653",
+                           "-extfile", "profile.cnf", "-extensions", section, "-out", name + ".pem"});
+}
 
+// The certificates above `spec`, root first, concatenated into `chainFile`.
+bool writeChainFile(const std::string& folder, const Certificate& spec, const QString& chainFile)
+{
+    QStringList certificates = {"root.pem"};
+    if (QString::fromLatin1(spec.name) == "leaf")
+        certificates << "intermediate.pem";
+    QFile chain(QString::fromStdString(folder) + "/" + chainFile);
+    if (!chain.open(QIODevice::WriteOnly))
+        return false;
+    for (const QString& file : certificates)
+    {
+        QFile part(QString::fromStdString(folder) + "/" + file);
+        if (!part.open(QIODevice::ReadOnly))
+            return false;
+        chain.write(part.readAll());
+    }
+    return true;
+}
+
+// <name>.pfx from <name>.pem, its key and, below the root, the certificates above it.
+bool exportWithCommandLine(const std::string& folder, const Certificate& spec, const QString& key)
+{
+    const QString name = QString::fromLatin1(spec.name);
     QStringList arguments = {"pkcs12", "-export", "-legacy", "-in", name + ".pem", "-inkey", key, "-name",
                              "friendlyname", "-certpbe", "PBE-SHA1-RC2-40", "-keypbe", "PBE-SHA1-3DES", "-iter",
                              "2048", "-macalg", "sha1", "-nomaciter", "-passout",
                              QStringLiteral("pass:") + kPassword, "-out", name + ".pfx"};
-    if (!certificates.isEmpty())
+    if (spec.issuer != nullptr)
     {
-        QFile chain(QString::fromStdString(folder) + "/" + name + ".chain.pem");
-        if (!chain.open(QIODevice::WriteOnly))
+        if (!writeChainFile(folder, spec, name + ".chain.pem"))
             return false;
-        for (const QString& file : certificates)
-        {
-            QFile part(QString::fromStdString(folder) + "/" + file);
-            if (!part.open(QIODevice::ReadOnly))
-                return false;
-            chain.write(part.readAll());
-        }
         arguments << "-certfile" << name + ".chain.pem";
     }
     return run(folder, "openssl", arguments);
+}
+
+bool issueWithCommandLine(const std::string& folder, const Certificate& spec, const QString& organization,
+                          bool reuseKey)
+{
+    const QString key = QString::fromLatin1(spec.name) + ".key";
+    const bool haveKey = reuseKey && QFile::exists(QString::fromStdString(folder) + "/" + key);
+    if (!haveKey && !run(folder, "openssl",
+                         {"genpkey", "-quiet", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048",
+                          "-pkeyopt", "rsa_keygen_pubexp:65537", "-out", key}))
+        return false;
+    const QString dnq = dnQualifierOf(folder, key);
+    if (dnq.isEmpty())
+        return false;
+    const QString subject = "/O=" + organization +
+                            "/OU=.Lab.Example/CN=" + QString::fromLatin1(spec.commonName) +
+                            "/dnQualifier=" + QString(dnq).replace("/", "\\/").replace("+", "\\+");
+    return certifyWithCommandLine(folder, spec, key, subject) && exportWithCommandLine(folder, spec, key);
 }
 
 } // namespace

@@ -19,8 +19,20 @@ bool runStartupProbe(const std::string&, const std::string&, const std::string&,
 
 extern char** environ;
 
-bool runStartupProbe(const std::string& program, const std::string& stage, const std::string& folder,
-                     StartupRun& result)
+namespace
+{
+
+struct SpawnedProbe
+{
+    pid_t child = 0;
+    int output = -1; // the reading end of the probe's standard output
+    std::chrono::steady_clock::time_point at;
+};
+
+// Starts `program` in `folder` with its standard output into a pipe, and comes back to the
+// current folder.
+bool spawnProbe(const std::string& program, const std::string& stage, const std::string& folder,
+                SpawnedProbe& spawned)
 {
     int output[2];
     if (pipe(output) != 0)
@@ -37,42 +49,68 @@ bool runStartupProbe(const std::string& program, const std::string& stage, const
         char buffer[4096];
         return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string(".");
     }();
-    if (chdir(folder.c_str()) != 0)
-        return false;
-
-    char* const argv[] = {const_cast<char*>(program.c_str()), stage.empty() ? nullptr : const_cast<char*>(stage.c_str()),
-                          nullptr};
-    pid_t child = 0;
-    const auto spawned = std::chrono::steady_clock::now();
-    const int status = posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ);
+    int status = -1;
+    if (chdir(folder.c_str()) == 0)
+    {
+        char* const argv[] = {const_cast<char*>(program.c_str()),
+                              stage.empty() ? nullptr : const_cast<char*>(stage.c_str()), nullptr};
+        spawned.at = std::chrono::steady_clock::now();
+        status = posix_spawn(&spawned.child, program.c_str(), &actions, nullptr, argv, environ);
+        if (chdir(previous.c_str()) != 0)
+            status = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(output[1]);
-    if (chdir(previous.c_str()) != 0 || status != 0)
+    if (status != 0)
     {
         close(output[0]);
         return false;
     }
+    spawned.output = output[0];
+    return true;
+}
 
+std::string readAll(int fd)
+{
     std::string text;
     char buffer[256];
     ssize_t got = 0;
-    while ((got = read(output[0], buffer, sizeof buffer)) > 0)
+    while ((got = read(fd, buffer, sizeof buffer)) > 0)
         text.append(buffer, static_cast<size_t>(got));
-    close(output[0]);
+    return text;
+}
+
+// The board layer prints its own lines first; the probe's report is the last line.
+long long lastLineNumber(std::string text)
+{
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    const size_t newline = text.rfind('\n');
+    return std::atoll(text.c_str() + (newline == std::string::npos ? 0 : newline + 1));
+}
+
+} // namespace
+
+bool runStartupProbe(const std::string& program, const std::string& stage, const std::string& folder,
+                     StartupRun& result)
+{
+    SpawnedProbe spawned;
+    if (!spawnProbe(program, stage, folder, spawned))
+        return false;
+    const std::string text = readAll(spawned.output);
+    close(spawned.output);
 
     int exitStatus = 0;
     struct rusage usage = {};
-    if (wait4(child, &exitStatus, 0, &usage) != child || !WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
+    if (wait4(spawned.child, &exitStatus, 0, &usage) != spawned.child || !WIFEXITED(exitStatus) ||
+        WEXITSTATUS(exitStatus) != 0)
         return false;
 
-    // The board layer prints its own lines first; the probe's report is the last line.
-    while (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    const long long paintedAt = std::atoll(text.c_str() + (text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1));
+    const long long paintedAt = lastLineNumber(text);
     if (paintedAt <= 0)
         return false;
     const long long spawnedAt =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(spawned.time_since_epoch()).count();
+        std::chrono::duration_cast<std::chrono::nanoseconds>(spawned.at.time_since_epoch()).count();
     result.secondsToFirstPaint = static_cast<double>(paintedAt - spawnedAt) / 1e9;
     result.peakResidentKiB = usage.ru_maxrss;
     return true;

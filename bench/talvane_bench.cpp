@@ -209,6 +209,87 @@ void printRatio(const char* name, double value, double target, const char* compa
     printLine("%-62s %7.3f  (target %s %.2f: %s)\n", name, value, comparison, target, met ? "met" : "NOT met");
 }
 
+// The chain and form measurements, each printed as it is taken.
+struct ChainResults
+{
+    Samples keys;
+    Samples prepared;
+    Samples preparedCommandLine;
+    Samples ours;
+    Samples commandLine;
+    Samples toolChain;
+    Samples toolVerify;
+    Samples checks;
+};
+
+ChainResults measureChains(const QTemporaryDir& work, int runs)
+{
+    ChainResults r;
+    r.keys = keyGeneration(std::max(runs, 15) + 6);
+    printRow(r.keys);
+    r.prepared = chainWithoutKeys(work, runs);
+    printRow(r.prepared);
+    r.preparedCommandLine = commandLineWithoutKeys(work, runs);
+    printRow(r.preparedCommandLine);
+    fullChains(work, runs, r.ours, r.commandLine);
+    printRow(r.ours);
+    printRow(r.commandLine);
+    toolChains(work, runs, r.toolChain, r.toolVerify);
+    printRow(r.toolChain);
+    printRow(r.toolVerify);
+    r.checks = formChecks(work, 4 * runs);
+    printRow(r.checks);
+    return r;
+}
+
+// The window program and the bare widget program first: the ratios compare those two.
+std::vector<StartupSeries> measureStartup(const QTemporaryDir& work, int runs)
+{
+    std::vector<StartupSeries> probes = {
+        {TALVANE_PROBE, "", {"start-up to first paint (window program)", {}}, {"peak resident memory, MiB (window program)", {}}},
+        {BARE_PROBE, "", {"start-up to first paint (bare QWidget)", {}}, {"peak resident memory, MiB (bare QWidget)", {}}},
+        {BARE_PROBE, "text", {"  bare QWidget with one text label", {}}, {"", {}}},
+        {TALVANE_PROBE, "style", {"  bare QWidget under our style", {}}, {"", {}}},
+        {TALVANE_PROBE, "form", {"  the form under our style, without the controller", {}}, {"", {}}},
+    };
+    startup(work, runs, probes);
+    for (const StartupSeries& probe : probes)
+        printRow(probe.time);
+    printRow(probes[0].memory, 1.0);
+    printRow(probes[1].memory, 1.0);
+    return probes;
+}
+
+void printRatios(const ChainResults& r, const Samples& startOurs, const Samples& startBare)
+{
+    printLine("\n");
+    printRatio("ratio 1: our share of a chain (prepared / (prepared + 3 keys))",
+               r.prepared.median() / (r.prepared.median() + 3 * r.keys.median()), 0.05, "<=");
+    printRatio("ratio 2: our full chain / openssl command-line chain",
+               r.ours.median() / r.commandLine.median(), 0.7, "<=");
+    printRatio("ratio 3: start-up, window program / bare QWidget", startOurs.median() / startBare.median(),
+               1.5, "<=");
+    printLine("%-62s %7.3f\n", "without key generation: engine / openssl command line",
+              r.prepared.median() / r.preparedCommandLine.median());
+    // Both spend three runs of the same OpenSSL key generation, whose spread swamps ratio 2 in
+    // any affordable number of runs; the steadier medians above give what it tends to.
+    printLine("%-62s %7.3f\n", "ratio 2 from steady medians: (ours + 3 keys) / (cli + 3 keys)",
+              (r.prepared.median() + 3 * r.keys.median()) /
+                  (r.preparedCommandLine.median() + 3 * r.keys.median()));
+    printLine("%-62s %7.3f\n", "talvane-chain chain / openssl command-line chain",
+              r.toolChain.median() / r.commandLine.median());
+    printRatio("form checks, median ms", r.checks.median() * 1e3, 30.0, "<");
+}
+
+// The board layer reports on standard output; the table keeps its own copy of the stream.
+void setTableApart()
+{
+    std::FILE* table = fdopen(dup(fileno(stdout)), "w");
+    if (table == nullptr || std::freopen(NULL_DEVICE, "w", stdout) == nullptr)
+        fail("setting the table apart");
+    setTableStream(table);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -226,61 +307,12 @@ int main(int argc, char** argv)
         fail("creating a temporary folder");
     // The form and the probes keep their trace and log files in the working directory.
     QDir::setCurrent(work.path());
-
-    // The board layer reports on standard output; the table keeps its own copy of the stream.
-    std::FILE* table = fdopen(dup(fileno(stdout)), "w");
-    if (table == nullptr || std::freopen(NULL_DEVICE, "w", stdout) == nullptr)
-        fail("setting the table apart");
-    setTableStream(table);
+    setTableApart();
 
     printLine("Talvane benchmark: %d runs per chain measurement (times in ms, memory in MiB)\n\n", runs);
     printHeader();
-    const Samples keys = keyGeneration(std::max(runs, 15) + 6);
-    printRow(keys);
-    const Samples prepared = chainWithoutKeys(work, runs);
-    printRow(prepared);
-    const Samples preparedCommandLine = commandLineWithoutKeys(work, runs);
-    printRow(preparedCommandLine);
-    Samples ours, commandLine;
-    fullChains(work, runs, ours, commandLine);
-    printRow(ours);
-    printRow(commandLine);
-    Samples toolChain, toolVerify;
-    toolChains(work, runs, toolChain, toolVerify);
-    printRow(toolChain);
-    printRow(toolVerify);
-    const Samples checks = formChecks(work, 4 * runs);
-    printRow(checks);
-    std::vector<StartupSeries> probes = {
-        {TALVANE_PROBE, "", {"start-up to first paint (window program)", {}}, {"peak resident memory, MiB (window program)", {}}},
-        {BARE_PROBE, "", {"start-up to first paint (bare QWidget)", {}}, {"peak resident memory, MiB (bare QWidget)", {}}},
-        {BARE_PROBE, "text", {"  bare QWidget with one text label", {}}, {"", {}}},
-        {TALVANE_PROBE, "style", {"  bare QWidget under our style", {}}, {"", {}}},
-        {TALVANE_PROBE, "form", {"  the form under our style, without the controller", {}}, {"", {}}},
-    };
-    startup(work, runs, probes);
-    for (const StartupSeries& probe : probes)
-        printRow(probe.time);
-    printRow(probes[0].memory, 1.0);
-    printRow(probes[1].memory, 1.0);
-    const Samples& startOurs = probes[0].time;
-    const Samples& startBare = probes[1].time;
-
-    printLine("\n");
-    printRatio("ratio 1: our share of a chain (prepared / (prepared + 3 keys))",
-               prepared.median() / (prepared.median() + 3 * keys.median()), 0.05, "<=");
-    printRatio("ratio 2: our full chain / openssl command-line chain", ours.median() / commandLine.median(), 0.7,
-               "<=");
-    printRatio("ratio 3: start-up, window program / bare QWidget", startOurs.median() / startBare.median(), 1.5,
-               "<=");
-    printLine("%-62s %7.3f\n", "without key generation: engine / openssl command line",
-              prepared.median() / preparedCommandLine.median());
-    // Both spend three runs of the same OpenSSL key generation, whose spread swamps ratio 2 in
-    // any affordable number of runs; the steadier medians above give what it tends to.
-    printLine("%-62s %7.3f\n", "ratio 2 from steady medians: (ours + 3 keys) / (cli + 3 keys)",
-              (prepared.median() + 3 * keys.median()) / (preparedCommandLine.median() + 3 * keys.median()));
-    printLine("%-62s %7.3f\n", "talvane-chain chain / openssl command-line chain",
-              toolChain.median() / commandLine.median());
-    printRatio("form checks, median ms", checks.median() * 1e3, 30.0, "<");
+    const ChainResults chains = measureChains(work, runs);
+    const std::vector<StartupSeries> probes = measureStartup(work, runs);
+    printRatios(chains, probes[0].time, probes[1].time);
     return 0;
 }

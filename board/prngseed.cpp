@@ -30,59 +30,60 @@ bool isKavraSerial(int serial)
     return serial == 21 || serial == 28;
 }
 
-} // namespace
-
-int seed_prng_kavra(int bytes)
+// What a pass over the installed boards found. The pass stops at the first board that cannot
+// be queried or closed; `count` then leaves that board out.
+struct BoardScan
 {
-    if (bytes > MAX_BYTES)
-    {
-        std::printf("seed_prng_kavra(): bytes > MAX_BYTES, only retrieving MAX_BYTES!\n");
-        bytes = MAX_BYTES;
-    }
-
-    int identified = -1;
-    bool ok = true;
     int count = 0;
-    for (;; ++count)
+    int identified = -1; // with several cryptographic boards the last one wins
+    bool ok = true;
+};
+
+// Reads one open board's serial number into the scan.
+void identifyBoard(sv_handle* handle, int index, BoardScan& scan)
+{
+    int serial = 0;
+    if (sv_query(handle, SV_QUERY_SERIALNUMBER, 0, &serial) != 0)
+    {
+        std::printf("Couldn't get the Serial Number from card %d\n", index);
+        scan.ok = false;
+    }
+    else if (serial < 0)
+    {
+        std::printf("Serial Number from card %d is negative\n", index);
+        scan.ok = false;
+    }
+    else if (isKavraSerial(serial))
+    {
+        scan.identified = index;
+    }
+}
+
+BoardScan scanBoards()
+{
+    BoardScan scan;
+    for (;; ++scan.count)
     {
         sv_handle* handle = nullptr;
-        if (sv_openex(&handle, SetupString(count).text, kOpenMode, kOpenFlags, 0, 0) != 0)
+        if (sv_openex(&handle, SetupString(scan.count).text, kOpenMode, kOpenFlags, 0, 0) != 0)
             break;
-
-        int serial = 0;
-        if (sv_query(handle, SV_QUERY_SERIALNUMBER, 0, &serial) != 0)
-        {
-            std::printf("Couldn't get the Serial Number from card %d\n", count);
-            ok = false;
-        }
-        else if (serial < 0)
-        {
-            std::printf("Serial Number from card %d is negative\n", count);
-            ok = false;
-        }
-        else if (isKavraSerial(serial))
-        {
-            identified = count; // with several boards the last one wins
-        }
-
+        identifyBoard(handle, scan.count, scan);
         if (handle != nullptr && sv_close(handle) != 0)
         {
-            std::printf("Couldn't close card %d\n", count);
-            ok = false;
+            std::printf("Couldn't close card %d\n", scan.count);
+            scan.ok = false;
         }
-        if (!ok)
+        if (!scan.ok)
             break;
     }
+    return scan;
+}
 
-    std::printf("Detected %d Zel %s in your system\n", count, count == 1 ? "card" : "cards");
-    if (identified == -1)
-    {
-        std::printf("No Zel card was identified as Zel Kavra\n");
-        return 0;
-    }
-    std::printf("Identified card %d as Zel Kavra card\n", identified);
-
-    sv_handle* handle = sv_open(SetupString(identified).text);
+// Draws `bytes` random bytes from board `index`; seeds the generator with them only when the
+// scan went well. Returns the number of bytes seeded.
+int seedFromBoard(int index, int bytes, bool scanOk)
+{
+    sv_handle* handle = sv_open(SetupString(index).text);
     if (handle == nullptr)
     {
         std::printf("Couldn't open the Zel Kavra card for programming\n");
@@ -96,7 +97,7 @@ int seed_prng_kavra(int bytes)
     {
         std::printf("Couldn't get random bytes\n");
     }
-    else if (ok)
+    else if (scanOk)
     {
         RAND_seed(buffer, wanted);
         result = RAND_status() != 0 ? wanted : 0;
@@ -104,4 +105,25 @@ int seed_prng_kavra(int bytes)
     OPENSSL_cleanse(buffer, sizeof buffer);
     sv_close(handle);
     return result;
+}
+
+} // namespace
+
+int seed_prng_kavra(int bytes)
+{
+    if (bytes > MAX_BYTES)
+    {
+        std::printf("seed_prng_kavra(): bytes > MAX_BYTES, only retrieving MAX_BYTES!\n");
+        bytes = MAX_BYTES;
+    }
+
+    const BoardScan scan = scanBoards();
+    std::printf("Detected %d Zel %s in your system\n", scan.count, scan.count == 1 ? "card" : "cards");
+    if (scan.identified == -1)
+    {
+        std::printf("No Zel card was identified as Zel Kavra\n");
+        return 0;
+    }
+    std::printf("Identified card %d as Zel Kavra card\n", scan.identified);
+    return seedFromBoard(scan.identified, bytes, scan.ok);
 }

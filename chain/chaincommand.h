@@ -1,5 +1,7 @@
 #pragma once
 
+#include "certificatetype.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -25,5 +27,5 @@ int Report(const CommandError& error);
 
 // The commands, each given the parsed command line (its first positional argument is the
 // command's name). Each returns the exit status.
-int RunCreate(const QCommandLineParser& parser, int certComboIndex);
+int RunCreate(const QCommandLineParser& parser, CertificateType type);
 int RunVerify(const QCommandLineParser& parser);

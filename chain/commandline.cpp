@@ -1,7 +1,7 @@
 #include "commandline.h"
 
+#include "certificaterules.h"
 #include "chaincommand.h"
-#include "settingsissue.h"
 
 #include <QCommandLineParser>
 
@@ -25,14 +25,14 @@ struct CommandEntry
 {
     const char* name;
     CommandFlag flag;
-    int certComboIndex; // -1 for verify
+    CertificateType type; // what a create command makes; not read for verify
 };
 
 constexpr std::array<CommandEntry, 4> kCommands = {{
-    {"root", Root, RootCertificate},
-    {"intermediate", Intermediate, IntermediateCertificate},
-    {"leaf", Leaf, LeafCertificate},
-    {"verify", Verify, -1},
+    {"root", Root, CertificateType::Root},
+    {"intermediate", Intermediate, CertificateType::Intermediate},
+    {"leaf", Leaf, CertificateType::Leaf},
+    {"verify", Verify, CertificateType::Root},
 }};
 
 struct OptionEntry
@@ -52,7 +52,8 @@ const std::array<OptionEntry, 14> kOptions = {{
     {ChainOption::Organization, "TEXT", "Organisation name, the organizational unit (OU).", Create},
     {ChainOption::Entity, "TEXT", "Entity name, the common name (CN); \".\" and for a leaf \"CS\" go in front.",
      Create},
-    {ChainOption::Serial, "N", "Serial number (1 to 2147483647); default: the next one of the trace file.", Create},
+    // The range (%1, %2) comes from the rules.
+    {ChainOption::Serial, "N", "Serial number (%1 to %2); default: the next one of the trace file.", Create},
     {ChainOption::PathLength, "N",
      "Path length of an authority: at least 1, below the issuer's; default 3 for a root, the issuer's less one "
      "for an intermediate.",
@@ -88,6 +89,20 @@ void printOut(const QString& text)
     std::fflush(stdout);
 }
 
+void addOptions(QCommandLineParser& parser)
+{
+    for (const OptionEntry& entry : kOptions)
+    {
+        QString description = QString::fromLatin1(entry.description);
+        if (entry.name == ChainOption::Serial)
+            description = description.arg(CertificateRules::kSmallestSerial).arg(CertificateRules::kLargestSerial);
+        QCommandLineOption option(QString::fromLatin1(entry.name), description);
+        if (entry.valueName)
+            option.setValueName(QString::fromLatin1(entry.valueName));
+        parser.addOption(option);
+    }
+}
+
 } // namespace
 
 int Report(const CommandError& error)
@@ -103,13 +118,7 @@ int RunCommandLine(const QStringList& arguments)
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    for (const OptionEntry& entry : kOptions)
-    {
-        QCommandLineOption option(QString::fromLatin1(entry.name), QString::fromLatin1(entry.description));
-        if (entry.valueName)
-            option.setValueName(QString::fromLatin1(entry.valueName));
-        parser.addOption(option);
-    }
+    addOptions(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("root, intermediate, leaf or verify."));
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Certificate files to verify (PEM or PKCS#12)."),
                                  QStringLiteral("[FILE...]"));
@@ -154,5 +163,5 @@ int RunCommandLine(const QStringList& arguments)
     if (positional.size() > 1)
         return Report({ExitUsage, QStringLiteral("Unexpected argument \"%1\" after the command %2.")
                                       .arg(positional.at(1), QLatin1String(command->name))});
-    return RunCreate(parser, command->certComboIndex);
+    return RunCreate(parser, command->type);
 }

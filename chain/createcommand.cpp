@@ -1,10 +1,13 @@
 // talvane-chain root|intermediate|leaf: one certificate, by the window's rules, without questions.
 
+#include "certificaterules.h"
 #include "chaincommand.h"
 #include "commandline.h"
+#include "issuingcertificate.h"
 #include "outputnames.h"
 #include "passwordsource.h"
 #include "prngseed.h"
+#include "secret.h"
 #include "serialnumbertrace.h"
 #include "settingsissue.h"
 #include "zidcertificate.h"
@@ -13,33 +16,33 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 namespace
 {
 
-constexpr qint64 kLargestSerial = std::numeric_limits<qint32>::max();
-constexpr int kLongestName = 64; // longest CN, O and OU the engine accepts
+namespace Rules = CertificateRules;
+using Refusal = std::optional<CommandError>;
 
 // What the command line asks for, checked against itself but not yet against the issuer.
 struct Request
 {
-    int type = RootCertificate;
+    CertificateType type = CertificateType::Root;
     CertificateSettings settings;
     QString out;
+    QString pemName;
+    QString pfxName;
     bool pathLengthGiven = false;
     bool startGiven = false;
     bool endGiven = false;
     bool serialGiven = false;
     bool force = false;
 };
-
-bool isDerived(int type)
-{
-    return type != RootCertificate;
-}
 
 // A plain decimal number; anything else (signs, spaces, letters) is refused.
 std::optional<qint64> parseNumber(const QString& text)
@@ -67,7 +70,7 @@ QString printed(const QDateTime& time)
     return time.toUTC().toString(Qt::ISODate);
 }
 
-std::optional<CommandError> readName(const QCommandLineParser& parser, const char* option, QString& field)
+Refusal readName(const QCommandLineParser& parser, const char* option, QString& field)
 {
     const QString name = QString::fromLatin1(option);
     if (!parser.isSet(name))
@@ -78,23 +81,35 @@ std::optional<CommandError> readName(const QCommandLineParser& parser, const cha
     return std::nullopt;
 }
 
-std::optional<CommandError> parseRequest(const QCommandLineParser& parser, int type, Request& request)
+// The subject entries as the engine takes them, then the texts as the window's fields take them,
+// so that a name the window refuses is refused here too.
+Refusal checkNames(const CertificateSettings& settings, const QString& entity)
 {
-    request.type = type;
-    CertificateSettings& settings = request.settings;
-    request.out = parser.value(QLatin1String(ChainOption::Out));
-    if (request.out.isEmpty())
-        return CommandError{ExitUsage, QStringLiteral("The option --out with the destination file name is missing.")};
-    if (isDerived(type))
-    {
-        settings.issuerFileName = parser.value(QLatin1String(ChainOption::Issuer));
-        if (settings.issuerFileName.isEmpty())
-            return CommandError{ExitUsage,
-                                QStringLiteral("The option --issuer with the issuing PKCS#12 file is missing.")};
-    }
-    settings.ca = type != LeafCertificate;
-    settings.pathLength = type == LeafCertificate ? 0 : settings.pathLength;
+    const std::pair<const char*, const QString*> entries[] = {{"common name", &settings.entityName},
+                                                              {"organization", &settings.rootName},
+                                                              {"organizational unit", &settings.organizationName}};
+    for (const auto& [what, text] : entries)
+        if (!Rules::fitsNameEntry(*text))
+            return CommandError{ExitUsage, QStringLiteral("The %1 \"%2\" is longer than %3 characters.")
+                                               .arg(QLatin1String(what), *text)
+                                               .arg(Rules::kLongestNameEntry)};
 
+    const std::tuple<const char*, Rules::NameField, const QString*> typed[] = {
+        {ChainOption::RootName, Rules::NameField::RootName, &settings.rootName},
+        {ChainOption::Organization, Rules::NameField::Organization, &settings.organizationName},
+        {ChainOption::Entity, Rules::NameField::Entity, &entity}};
+    for (const auto& [option, field, text] : typed)
+        if (!Rules::fitsField(field, *text))
+            return CommandError{ExitUsage, QStringLiteral("The option --%1 takes at most %2 characters, as the "
+                                                          "window does; \"%3\" has %4.")
+                                               .arg(QLatin1String(option), QString::number(Rules::maxLength(field)),
+                                                    *text, QString::number(text->size()))};
+    return std::nullopt;
+}
+
+Refusal parseNames(const QCommandLineParser& parser, Request& request)
+{
+    CertificateSettings& settings = request.settings;
     for (const char* option : {ChainOption::RootName, ChainOption::Organization, ChainOption::Entity})
     {
         QString& field = option == ChainOption::RootName       ? settings.rootName
@@ -103,24 +118,22 @@ std::optional<CommandError> parseRequest(const QCommandLineParser& parser, int t
         if (auto error = readName(parser, option, field))
             return error;
     }
-    settings.entityName = EntityNameWithRoles(settings.entityName, type == LeafCertificate);
-    const std::pair<const char*, const QString*> names[] = {
-        {"common name", &settings.entityName},
-        {"organization", &settings.rootName},
-        {"organizational unit", &settings.organizationName}};
-    for (const auto& [what, text] : names)
-        if (text->toUtf8().size() > kLongestName)
-            return CommandError{ExitUsage, QStringLiteral("The %1 \"%2\" is longer than %3 characters.")
-                                               .arg(QLatin1String(what), *text)
-                                               .arg(kLongestName)};
+    const QString entity = settings.entityName;
+    settings.entityName = Rules::EntityNameWithRoles(entity, request.type == CertificateType::Leaf);
+    return checkNames(settings, entity);
+}
 
+Refusal parseNumbers(const QCommandLineParser& parser, Request& request)
+{
+    CertificateSettings& settings = request.settings;
     request.serialGiven = parser.isSet(QLatin1String(ChainOption::Serial));
     if (request.serialGiven)
     {
         const auto serial = parseNumber(parser.value(QLatin1String(ChainOption::Serial)));
-        if (!serial || *serial < 1 || *serial > kLargestSerial)
-            return CommandError{ExitUsage, QStringLiteral("The serial number must be a whole number from 1 to %1.")
-                                               .arg(kLargestSerial)};
+        if (!serial || !Rules::serialNumberAllowed(*serial))
+            return CommandError{ExitUsage, QStringLiteral("The serial number must be a whole number from %1 to %2.")
+                                               .arg(Rules::kSmallestSerial)
+                                               .arg(Rules::kLargestSerial)};
         settings.serialNumber = *serial;
     }
 
@@ -128,18 +141,20 @@ std::optional<CommandError> parseRequest(const QCommandLineParser& parser, int t
     if (request.pathLengthGiven)
     {
         const auto pathLength = parseNumber(parser.value(QLatin1String(ChainOption::PathLength)));
-        if (!pathLength || *pathLength < 1 || *pathLength > std::numeric_limits<qint32>::max())
+        if (!pathLength || !Rules::authorityPathLengthAllowed(*pathLength) ||
+            *pathLength > std::numeric_limits<qint32>::max())
             return CommandError{ExitUsage,
                                 QStringLiteral("The path length must be a whole number of at least 1; a "
                                                "certificate that signs nothing is a leaf.")};
         settings.pathLength = int(*pathLength);
     }
+    return std::nullopt;
+}
 
-    settings.signingAlgorithm = parser.isSet(QLatin1String(ChainOption::Sha1)) ? 0 : 1;
-    request.force = parser.isSet(QLatin1String(ChainOption::Force));
-
-    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
-    settings.validityStart = now;
+Refusal parseTimes(const QCommandLineParser& parser, Request& request)
+{
+    CertificateSettings& settings = request.settings;
+    settings.validityStart = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
     request.startGiven = parser.isSet(QLatin1String(ChainOption::Start));
     request.endGiven = parser.isSet(QLatin1String(ChainOption::End));
     for (const char* option : {ChainOption::Start, ChainOption::End})
@@ -158,171 +173,188 @@ std::optional<CommandError> parseRequest(const QCommandLineParser& parser, int t
     return std::nullopt;
 }
 
+Refusal parseRequest(const QCommandLineParser& parser, CertificateType type, Request& request)
+{
+    request.type = type;
+    CertificateSettings& settings = request.settings;
+    request.out = parser.value(QLatin1String(ChainOption::Out));
+    if (request.out.isEmpty())
+        return CommandError{ExitUsage, QStringLiteral("The option --out with the destination file name is missing.")};
+    if (isDerived(type))
+    {
+        settings.issuerFileName = parser.value(QLatin1String(ChainOption::Issuer));
+        if (settings.issuerFileName.isEmpty())
+            return CommandError{ExitUsage,
+                                QStringLiteral("The option --issuer with the issuing PKCS#12 file is missing.")};
+    }
+    settings.ca = isAuthority(type);
+    settings.pathLength = type == CertificateType::Leaf ? 0 : settings.pathLength;
+
+    if (auto error = parseNames(parser, request))
+        return error;
+    if (auto error = parseNumbers(parser, request))
+        return error;
+    settings.signingAlgorithm = parser.isSet(QLatin1String(ChainOption::Sha1)) ? 0 : 1;
+    request.force = parser.isSet(QLatin1String(ChainOption::Force));
+    return parseTimes(parser, request);
+}
+
 // The validity period the window's consistency check accepts.
-std::optional<CommandError> checkPeriod(const CertificateSettings& settings, int status)
+Refusal checkPeriod(const CertificateSettings& settings, int status)
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    if (settings.validityStart < settings.validityEnd && now < settings.validityEnd)
+    if (Rules::checkPeriod(settings.validityStart, settings.validityEnd, now) == Rules::PeriodFinding::Valid)
         return std::nullopt;
     return CommandError{status, QStringLiteral("The validity period from %1 to %2 is invalid: the start must "
                                                "come before the end, and the end must lie in the future.")
                                     .arg(printed(settings.validityStart), printed(settings.validityEnd))};
 }
 
-// The engine prints times as "Jan  1 01:00:00 2025 GMT"; the window reads them the same way.
-QDateTime parseEngineTime(const std::string& text)
+Refusal readIssuer(const QString& path, const Secret& password, IssuingCertificate& issuer)
 {
-    const QString withoutZone = QString::fromStdString(text).chopped(4);
-    QDateTime time = QDateTime::fromString(withoutZone, QStringLiteral("MMM d HH:mm:ss yyyy"));
-    if (!time.isValid())
-        time = QDateTime::fromString(withoutZone, QStringLiteral("MMM  d HH:mm:ss yyyy"));
-    time.setTimeSpec(Qt::UTC);
-    return time;
-}
-
-// The window's checks on the issuing certificate: readable with the password, a path length
-// left for the new certificate, the validity inside its own. Values given are refused, not
-// corrected; values not given are chosen to fit.
-std::optional<CommandError> fitUnderIssuer(Request& request)
-{
-    CertificateSettings& settings = request.settings;
-    const QString& issuer = settings.issuerFileName;
-    if (!QFile::exists(issuer))
-        return CommandError{ExitFailure, QStringLiteral("The issuing file %1 does not exist.").arg(issuer)};
-    ZIDCertificate issuing;
-    const std::string path = issuer.toStdString();
-    std::string password = settings.issuerPassword.toStdString();
-    const bool read = issuing.ReadPKCS12(path.c_str(), password.c_str()) != 0;
-    OPENSSL_cleanse(password.data(), password.size());
-    if (!read)
+    const IssuerReading reading = ReadIssuingCertificate(path, password);
+    switch (reading.outcome)
+    {
+    case IssuerReading::Missing:
+        return CommandError{ExitFailure, QStringLiteral("The issuing file %1 does not exist.").arg(path)};
+    case IssuerReading::Unreadable:
         return CommandError{ExitFailure, QStringLiteral("The issuing file %1 cannot be read: the password is wrong "
                                                         "or the file is not a certificate of this kind.")
-                                             .arg(issuer)};
+                                             .arg(path)};
+    case IssuerReading::Read:
+        break;
+    }
+    issuer = reading.certificate;
+    return std::nullopt;
+}
 
-    const int issuerPathLength = issuing.getPathLength();
-    if (issuerPathLength <= 0)
+// A path length not given is the largest the issuer leaves; one given is refused, not corrected.
+Refusal fitPathLength(Request& request, const IssuingCertificate& issuer)
+{
+    CertificateSettings& settings = request.settings;
+    if (Rules::issuerSignsNothing(issuer.pathLength))
         return CommandError{ExitFailure, QStringLiteral("The issuing certificate has a path length of 0 and cannot "
                                                         "sign a derived certificate.")};
-    if (request.type == IntermediateCertificate)
-    {
-        if (!request.pathLengthGiven)
-            settings.pathLength = issuerPathLength - 1;
-        if (settings.pathLength >= issuerPathLength)
-            return CommandError{ExitFailure, QStringLiteral("The path length %1 is too long: it must be lower than "
-                                                            "the issuing certificate's %2.")
-                                                 .arg(settings.pathLength)
-                                                 .arg(issuerPathLength)};
-        if (settings.pathLength < 1)
-            return CommandError{ExitFailure, QStringLiteral("The issuing certificate has a path length of 1: it can "
-                                                            "sign leaves only.")};
-    }
+    if (request.type != CertificateType::Intermediate)
+        return std::nullopt;
+    if (!request.pathLengthGiven)
+        settings.pathLength = int(Rules::largestPathLengthUnder(issuer.pathLength));
+    if (Rules::pathLengthUnderIssuer(settings.pathLength, issuer.pathLength) != Rules::PathLengthFit::Fits)
+        return CommandError{ExitFailure, QStringLiteral("The path length %1 is too long: it must be lower than "
+                                                        "the issuing certificate's %2.")
+                                             .arg(settings.pathLength)
+                                             .arg(issuer.pathLength)};
+    if (!Rules::authorityPathLengthAllowed(settings.pathLength))
+        return CommandError{ExitFailure, QStringLiteral("The issuing certificate has a path length of 1: it can "
+                                                        "sign leaves only.")};
+    return std::nullopt;
+}
 
-    const QDateTime issuerStart = parseEngineTime(issuing.getValidityStart());
-    const QDateTime issuerEnd = parseEngineTime(issuing.getValidityEnd());
-    if (!issuerStart.isValid() || !issuerEnd.isValid())
+// Times not given start no earlier than the issuer and end a year later or with the issuer;
+// times given are refused when they do not fit.
+Refusal fitValidity(Request& request, const IssuingCertificate& issuer)
+{
+    CertificateSettings& settings = request.settings;
+    if (!issuer.start.isValid() || !issuer.end.isValid())
         return CommandError{ExitFailure, QStringLiteral("The validity of the issuing certificate (%1 to %2) cannot "
                                                         "be read.")
-                                             .arg(QString::fromStdString(issuing.getValidityStart()),
-                                                  QString::fromStdString(issuing.getValidityEnd()))};
-    if (!request.startGiven && settings.validityStart < issuerStart)
-        settings.validityStart = issuerStart;
+                                             .arg(issuer.printedStart, issuer.printedEnd)};
+    if (!request.startGiven && settings.validityStart < issuer.start)
+        settings.validityStart = issuer.start;
     if (!request.endGiven)
-        settings.validityEnd = std::min(settings.validityStart.addYears(1), issuerEnd);
-    if (settings.validityStart < issuerStart)
+        settings.validityEnd = std::min(settings.validityStart.addYears(1), issuer.end);
+
+    const Rules::ValidityFit fit =
+        Rules::validityInsideIssuer(settings.validityStart, settings.validityEnd, issuer.start, issuer.end);
+    if (fit.startTooEarly)
         return CommandError{ExitFailure, QStringLiteral("The validity start %1 lies before the issuing certificate's "
                                                         "start %2.")
-                                             .arg(printed(settings.validityStart), printed(issuerStart))};
-    if (settings.validityEnd > issuerEnd)
+                                             .arg(printed(settings.validityStart), printed(issuer.start))};
+    if (fit.endTooLate)
         return CommandError{ExitFailure, QStringLiteral("The validity end %1 lies after the issuing certificate's "
                                                         "end %2.")
-                                             .arg(printed(settings.validityEnd), printed(issuerEnd))};
+                                             .arg(printed(settings.validityEnd), printed(issuer.end))};
     return checkPeriod(settings, ExitFailure);
 }
 
-void wipe(QString& text)
+// The window's checks on the issuing certificate: readable with the password, a path length
+// left for the new certificate, the validity inside its own.
+Refusal checkAgainstIssuer(Request& request, const Secret& issuerPassword)
 {
-    text.fill(QChar(0));
-    text.clear();
+    IssuingCertificate issuer;
+    if (auto error = readIssuer(request.settings.issuerFileName, issuerPassword, issuer))
+        return error;
+    if (auto error = fitPathLength(request, issuer))
+        return error;
+    return fitValidity(request, issuer);
 }
 
-} // namespace
-
-int RunCreate(const QCommandLineParser& parser, int type)
+Refusal checkOutputs(Request& request)
 {
-    Request request;
-    if (auto error = parseRequest(parser, type, request))
-        return Report(*error);
-    CertificateSettings& settings = request.settings;
-    if (request.startGiven || request.endGiven || !isDerived(type))
-        if (auto error = checkPeriod(settings, ExitUsage))
-            return Report(*error);
-
-    const QString pemName = OutputFiles::pemFileName(request.out);
-    const QString pfxName = OutputFiles::pkcs12FileName(pemName);
-    settings.destinationFileName = pemName;
+    request.pemName = OutputFiles::pemFileName(request.out);
+    request.pfxName = OutputFiles::pkcs12FileName(request.pemName);
+    request.settings.destinationFileName = request.pemName;
     if (!request.force)
-        for (const QString& name : {pemName, pfxName})
+        for (const QString& name : {request.pemName, request.pfxName})
             if (QFile::exists(name))
-                return Report({ExitFailure, QStringLiteral("The file %1 exists; give --force to overwrite it.")
-                                                .arg(name)});
+                return CommandError{ExitFailure,
+                                    QStringLiteral("The file %1 exists; give --force to overwrite it.").arg(name)};
+    return std::nullopt;
+}
 
-    Secret issuerPassword;
-    if (isDerived(type))
+Refusal obtainPasswords(const QCommandLineParser& parser, const Request& request, Secret& issuerPassword,
+                        Secret& password)
+{
+    CommandError error;
+    if (isDerived(request.type))
     {
-        CommandError error;
         const PasswordSource source{parser.value(QLatin1String(ChainOption::IssuerPasswordFile)),
                                     "TALVANE_ISSUER_PASSWORD", QStringLiteral("--issuer-password-file"),
-                                    QStringLiteral("the issuing file %1").arg(settings.issuerFileName), false};
-        if (!ObtainPassword(source, issuerPassword, error))
-            return Report(error);
-        settings.issuerPassword = QString::fromUtf8(issuerPassword.data());
+                                    QStringLiteral("the issuing file %1").arg(request.settings.issuerFileName),
+                                    false};
+        Secret given;
+        if (!ObtainPassword(source, given, error))
+            return error;
+        // Handed to the engine as the window hands over a typed password: as text in UTF-8.
+        issuerPassword = Secret(QString::fromUtf8(given.data()));
     }
-    Secret password;
-    {
-        CommandError error;
-        const PasswordSource source{parser.value(QLatin1String(ChainOption::PasswordFile)), "TALVANE_PASSWORD",
-                                    QStringLiteral("--password-file"),
-                                    QStringLiteral("the new PKCS#12 file %1").arg(pfxName), true};
-        if (!ObtainPassword(source, password, error))
-            return Report(error);
-    }
+    const PasswordSource source{parser.value(QLatin1String(ChainOption::PasswordFile)), "TALVANE_PASSWORD",
+                                QStringLiteral("--password-file"),
+                                QStringLiteral("the new PKCS#12 file %1").arg(request.pfxName), true};
+    if (!ObtainPassword(source, password, error))
+        return error;
+    return std::nullopt;
+}
 
-    if (isDerived(type))
-        if (auto error = fitUnderIssuer(request))
-        {
-            wipe(settings.issuerPassword);
-            return Report(*error);
-        }
+Refusal serialFromTrace(CertificateSettings& settings)
+{
+    qint64 last = 0;
+    ReadSerialNumberTrace(last);
+    settings.serialNumber = last + 1;
+    if (Rules::serialNumberAllowed(settings.serialNumber))
+        return std::nullopt;
+    return CommandError{ExitFailure, QStringLiteral("The next serial number of the trace file %1, %2, is outside "
+                                                    "%3 to %4; give --serial.")
+                                         .arg(QFileInfo(serialNumberTracePath()).absoluteFilePath())
+                                         .arg(settings.serialNumber)
+                                         .arg(Rules::kSmallestSerial)
+                                         .arg(Rules::kLargestSerial)};
+}
 
-    if (!request.serialGiven)
-    {
-        qint64 last = 0;
-        ReadSerialNumberTrace(last);
-        settings.serialNumber = last + 1;
-        if (settings.serialNumber < 1 || settings.serialNumber > kLargestSerial)
-        {
-            wipe(settings.issuerPassword);
-            return Report({ExitFailure, QStringLiteral("The next serial number of the trace file %1, %2, is outside "
-                                                       "1 to %3; give --serial.")
-                                            .arg(QFileInfo(serialNumberTracePath()).absoluteFilePath())
-                                            .arg(settings.serialNumber)
-                                            .arg(kLargestSerial)});
-        }
-    }
-
-    // A fresh seed from the board before every certificate, as the window does.
+// A fresh seed from the board before every certificate, as the window does; then both files and
+// the trace.
+int issueAndWrite(const Request& request, const Secret& issuerPassword, const Secret& password)
+{
+    const CertificateSettings& settings = request.settings;
     if (seed_prng_kavra(MAX_BYTES) == 0)
-    {
-        wipe(settings.issuerPassword);
         return Report({ExitFailure, QStringLiteral("Failed seeding the random generator: no Quorrel ZID card was "
                                                    "found or the card is in use by another application.")});
-    }
     ZIDCertificate certificate;
-    const bool issued = IssueFromSettings(certificate, settings, type);
-    wipe(settings.issuerPassword);
-    if (!issued)
+    if (!IssueFromSettings(certificate, settings, int(request.type), issuerPassword))
         return Report({ExitFailure, QStringLiteral("Failed creating the certificate.")});
 
+    const QString& pemName = request.pemName;
+    const QString& pfxName = request.pfxName;
     if (certificate.WritePem(pemName.toStdString().c_str()) == 0)
         return Report({ExitFailure, QStringLiteral("Failed writing the certificate to %1.").arg(pemName)});
     if (certificate.WritePKCS12(pfxName.toStdString().c_str(), password.data()) == 0)
@@ -339,4 +371,31 @@ int RunCreate(const QCommandLineParser& parser, int type)
                 qPrintable(QFileInfo(pemName).absoluteFilePath()), qPrintable(QFileInfo(pfxName).absoluteFilePath()));
     std::fflush(stdout);
     return ExitSuccess;
+}
+
+} // namespace
+
+int RunCreate(const QCommandLineParser& parser, CertificateType type)
+{
+    Request request;
+    if (auto error = parseRequest(parser, type, request))
+        return Report(*error);
+    // A derived certificate's times not given are chosen under the issuer, and checked there.
+    if (request.startGiven || request.endGiven || !isDerived(type))
+        if (auto error = checkPeriod(request.settings, ExitUsage))
+            return Report(*error);
+    if (auto error = checkOutputs(request))
+        return Report(*error);
+
+    Secret issuerPassword;
+    Secret password;
+    if (auto error = obtainPasswords(parser, request, issuerPassword, password))
+        return Report(*error);
+    if (isDerived(type))
+        if (auto error = checkAgainstIssuer(request, issuerPassword))
+            return Report(*error);
+    if (!request.serialGiven)
+        if (auto error = serialFromTrace(request.settings))
+            return Report(*error);
+    return issueAndWrite(request, issuerPassword, password);
 }

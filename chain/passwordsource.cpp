@@ -7,8 +7,6 @@
 
 #include <QFile>
 
-#include <openssl/crypto.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,9 +39,8 @@ bool readPasswordFile(const PasswordSource& source, Secret& secret, CommandError
         error = {ExitUsage, QStringLiteral("The password file %1 cannot be read.").arg(source.file)};
         return false;
     }
-    QByteArray content = file.read(PasswordBuffer::kSize);
-    secret.assign(content.constData(), lineLength(content.constData(), int(content.size())));
-    OPENSSL_cleanse(content.data(), size_t(content.size()));
+    const Secret content(file.read(PasswordBuffer::kSize));
+    secret.assign(content.data(), lineLength(content.data(), content.size()));
     if (secret.isEmpty())
     {
         error = {ExitUsage, QStringLiteral("The password file %1 holds no password on its first line.")
@@ -67,19 +64,6 @@ bool prompt(const QString& label, Secret& secret)
 }
 
 } // namespace
-
-Secret::~Secret()
-{
-    if (!mBytes.isEmpty())
-        OPENSSL_cleanse(mBytes.data(), size_t(mBytes.size()));
-}
-
-void Secret::assign(const char* data, int size)
-{
-    if (!mBytes.isEmpty())
-        OPENSSL_cleanse(mBytes.data(), size_t(mBytes.size()));
-    mBytes = QByteArray(data, size);
-}
 
 bool ObtainPassword(const PasswordSource& source, Secret& secret, CommandError& error)
 {

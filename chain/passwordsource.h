@@ -1,26 +1,9 @@
 #pragma once
 
 #include "chaincommand.h"
+#include "secret.h"
 
-#include <QByteArray>
 #include <QString>
-
-// A password held only as long as needed; its bytes are wiped when it goes.
-class Secret
-{
-public:
-    Secret() = default;
-    ~Secret();
-    Secret(const Secret&) = delete;
-    Secret& operator=(const Secret&) = delete;
-
-    void assign(const char* data, int size);
-    const char* data() const { return mBytes.constData(); }
-    bool isEmpty() const { return mBytes.isEmpty(); }
-
-private:
-    QByteArray mBytes;
-};
 
 // Where one password comes from, tried in this order: the file named by an option (its first
 // line), the environment variable, a prompt without echo when standard input is a terminal.

@@ -1,6 +1,8 @@
 #include "talvanewidget.h"
 
+#include "certificaterules.h"
 #include "certificatesettings.h"
+#include "certificatetype.h"
 #include "wholenumbervalidator.h"
 
 #include <QComboBox>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 
 #include <initializer_list>
+#include <limits>
 #include <new>
 
 namespace
@@ -21,35 +24,16 @@ namespace
 
 const char kDateTimeFormat[] = "yyyy.MM.dd HH:mm:ss";
 
-enum CertificateType
-{
-    RootType = 0,
-    IntermediateType = 1,
-    LeafType = 2,
-};
+namespace Rules = CertificateRules;
 
-// What the type choice does to the issuer, path-length and root-name rows.
-struct TypeState
-{
-    bool issuerEnabled;
-    bool pathLengthEnabled;
-    bool rootNameEnabled;
-};
-
-constexpr TypeState kTypeStates[] = {
-    /* RootType         */ {false, true, true},
-    /* IntermediateType */ {true, true, false},
-    /* LeafType         */ {true, false, false},
-};
-
-// A validator for a field that takes a whole number from 1 up to the largest int. It is a child
-// of the field; null when it could not be allocated.
-QIntValidator* attachPositiveValidator(QLineEdit* edit)
+// A validator for a field that takes a whole number from `bottom` to `top`. It is a child of
+// the field; null when it could not be allocated.
+QIntValidator* attachRangeValidator(QLineEdit* edit, qint64 bottom, qint64 top)
 {
     auto* validator = new (std::nothrow) WholeNumberValidator(edit);
     if (validator == nullptr)
         return nullptr;
-    validator->setBottom(1);
+    validator->setRange(int(bottom), int(top));
     edit->setValidator(validator);
     return validator;
 }
@@ -137,12 +121,15 @@ bool TalvaneWidget::init(CertificateSettings* settings)
     mAlgorithmList << QStringLiteral("SHA1") << QStringLiteral("SHA256");
     mpAlgorithmComboBox->addItems(mAlgorithmList);
 
-    bool validatorsAttached = attachPositiveValidator(mpPathLengthLineEdit) != nullptr;
-    validatorsAttached = attachPositiveValidator(mpSerialLineEdit) != nullptr && validatorsAttached;
+    bool validatorsAttached = attachRangeValidator(mpPathLengthLineEdit, Rules::kLeastAuthorityPathLength,
+                                                   std::numeric_limits<int>::max()) != nullptr;
+    validatorsAttached =
+        attachRangeValidator(mpSerialLineEdit, Rules::kSmallestSerial, Rules::kLargestSerial) != nullptr &&
+        validatorsAttached;
 
-    mpRootNameLineEdit->setMaxLength(64);
-    mpOrganizationLineEdit->setMaxLength(32);
-    mpEntityLineEdit->setMaxLength(64);
+    mpRootNameLineEdit->setMaxLength(Rules::maxLength(Rules::NameField::RootName));
+    mpOrganizationLineEdit->setMaxLength(Rules::maxLength(Rules::NameField::Organization));
+    mpEntityLineEdit->setMaxLength(Rules::maxLength(Rules::NameField::Entity));
 
     // The validity shown at start-up comes from the clock, not from the record: the record's
     // times were taken when the controller started and the form shows them only once saved.
@@ -181,27 +168,29 @@ void TalvaneWidget::setSerialNumber(qint64 serialNumber)
 
 // The issuer rows are kept as typed when they are disabled, so switching back to a derived type
 // finds them again; the path length and root name go back to the record's values.
+// Derived types name an issuer, authorities a path length, and only a root its own O.
 void TalvaneWidget::certificateTypeChanged(int index)
 {
-    if (index < RootType || index > LeafType)
+    const CertificateType type = CertificateType(index);
+    if (!isKnownType(type))
         return;
-    const TypeState& state = kTypeStates[index];
 
     const std::initializer_list<QWidget*> issuerRows = {mpRootLabel, mpRootCertificateToolButton,
                                                         mpRootLineEdit, mpRootPasswordLabel,
                                                         mpRootPasswordLineEdit};
     for (QWidget* widget : issuerRows)
-        widget->setEnabled(state.issuerEnabled);
+        widget->setEnabled(isDerived(type));
 
-    mpPathLengthLabel->setEnabled(state.pathLengthEnabled);
-    mpPathLengthLineEdit->setEnabled(state.pathLengthEnabled);
-    mpPathLengthLineEdit->setText(state.pathLengthEnabled ? QString::number(mpSettings->pathLength)
-                                                          : tr("[end of certificate chain]"));
+    const bool pathLengthEnabled = isAuthority(type);
+    mpPathLengthLabel->setEnabled(pathLengthEnabled);
+    mpPathLengthLineEdit->setEnabled(pathLengthEnabled);
+    mpPathLengthLineEdit->setText(pathLengthEnabled ? QString::number(mpSettings->pathLength)
+                                                    : tr("[end of certificate chain]"));
 
-    mpRootNameLabel->setEnabled(state.rootNameEnabled);
-    mpRootNameLineEdit->setEnabled(state.rootNameEnabled);
-    mpRootNameLineEdit->setText(state.rootNameEnabled ? mpSettings->rootName
-                                                      : tr("[taken from issuing certificate]"));
+    const bool rootNameEnabled = type == CertificateType::Root;
+    mpRootNameLabel->setEnabled(rootNameEnabled);
+    mpRootNameLineEdit->setEnabled(rootNameEnabled);
+    mpRootNameLineEdit->setText(rootNameEnabled ? mpSettings->rootName : tr("[taken from issuing certificate]"));
 }
 
 void TalvaneWidget::certificateNameButtonClicked()

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 struct CertificateSettings;
-class ZIDCertificate;
+struct IssuingCertificate;
 
 // The main window: the certificate form. It checks its input against itself and against the
 // issuing certificate, writes it into the controller's settings record and then asks the
@@ -48,9 +48,13 @@ private:
     // How every check ends: with an error text the message is appended to it, without one a
     // failed check shows its message. Returns `passed`.
     bool report(bool passed, const QString& message, QString* pErrorMsg);
-    // Reads the issuing PKCS#12 file afresh into `issuer` (borrowed). On failure `message` holds
-    // the reason and the offending field (path or password) is focused and selected.
-    bool loadIssuer(ZIDCertificate& issuer, QString& message);
+    // Reads the issuing PKCS#12 file afresh into `issuer`. On failure `message` holds the reason
+    // and the offending field (path or password) is focused and selected.
+    bool loadIssuer(IssuingCertificate& issuer, QString& message);
+    // The steps of checkValidity: the issuer's dates must be readable (each one that is not is
+    // reported, printed and logged), then the entered period is moved inside the issuer's.
+    bool issuerDatesReadable(const IssuingCertificate& issuer, QString& message);
+    bool correctIntoIssuerPeriod(const IssuingCertificate& issuer, QString& message);
     // The steps of checkConsistency after the password comparison; each appends to `errors`.
     bool checkTypeFields(QString& errors);
     bool checkIssuerFields(QString& errors);

@@ -2,42 +2,32 @@
 
 #include "talvanewidget.h"
 
+#include "certificaterules.h"
 #include "certificatesettings.h"
+#include "certificatetype.h"
+#include "issuingcertificate.h"
+#include "secret.h"
 #include "validitylog.h"
-#include "zidcertificate.h"
 
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
-#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <openssl/crypto.h>
-
 #include <cstdio>
-#include <string>
 
 namespace
 {
 
-enum CertificateType
-{
-    RootType = 0,
-    IntermediateType = 1,
-    LeafType = 2,
-};
+namespace Rules = CertificateRules;
 
 const char kIssuerMissing[] =
     "Issuing certificate does not exist. Error reading .pfx file!\nPlease check file path!";
 const char kIssuerUnreadable[] = "Error reading .pfx file!\nPlease check file/password!";
 const char kIssuerPathLengthZero[] =
     "You cannot create a derived certificate.\n Issuing Certificate has a Path Length of 0!";
-
-// The largest serial number the certificate engine writes faithfully: it keeps the low 32 bits
-// as a signed value, and RFC 5280 wants a positive serial.
-constexpr qint64 kLargestSerialNumber = 2147483647;
 
 void focusAndSelect(QLineEdit* edit)
 {
@@ -51,36 +41,6 @@ void focusAndSelect(QDateTimeEdit* edit)
     edit->setFocus(Qt::OtherFocusReason);
 }
 
-// An 8-bit copy of a password for the engine, wiped when it goes.
-class PasswordCopy
-{
-public:
-    explicit PasswordCopy(const QString& text) : mText(text.toStdString()) {}
-    ~PasswordCopy() { OPENSSL_cleanse(mText.data(), mText.size()); }
-    PasswordCopy(const PasswordCopy&) = delete;
-    PasswordCopy& operator=(const PasswordCopy&) = delete;
-    const char* c_str() const { return mText.c_str(); }
-
-private:
-    std::string mText;
-};
-
-// The issuer's printed validity time ("Jan 15 08:30:00 2009 GMT", or "May  5 ..." with the day
-// padded by a blank) as a UTC date-time; invalid when the text has another form. The zone suffix
-// is not inspected. The text is read as UTC from the start: read as local time first, an issuer
-// time inside the local clock's spring-forward gap (02:30 on the last Sunday of March in
-// Berlin) would not exist and be refused.
-QDateTime parseIssuerTime(const QString& printed)
-{
-    QString text = printed;
-    text.chop(4);
-    text += QStringLiteral(" Z");
-    QDateTime time = QDateTime::fromString(text, QStringLiteral("MMM d HH:mm:ss yyyy t"));
-    if (!time.isValid())
-        time = QDateTime::fromString(text, QStringLiteral("MMM  d HH:mm:ss yyyy t"));
-    return time.toUTC();
-}
-
 QString dateFormatError(const char* which, const QString& printed)
 {
     return QStringLiteral("Error reading date format!\n") + QLatin1String(which) +
@@ -88,13 +48,9 @@ QString dateFormatError(const char* which, const QString& printed)
            QStringLiteral("\"\nFormat expected: MMM d HH:mm:ss yyyy GMT\n");
 }
 
-// Dates are compared in UTC at whole seconds: the date-time edits keep the milliseconds of the
-// clock, a certificate holds none.
-QDateTime wholeSecondsUtc(const QDateTime& time)
+CertificateType typeOf(const QComboBox* types)
 {
-    QDateTime utc = time.toUTC();
-    utc.setTime(QTime(utc.time().hour(), utc.time().minute(), utc.time().second()));
-    return utc;
+    return CertificateType(types->currentIndex());
 }
 
 } // namespace
@@ -116,28 +72,30 @@ bool TalvaneWidget::report(bool passed, const QString& message, QString* pErrorM
     return passed;
 }
 
-bool TalvaneWidget::loadIssuer(ZIDCertificate& issuer, QString& message)
+bool TalvaneWidget::loadIssuer(IssuingCertificate& issuer, QString& message)
 {
-    const QString path = mpRootLineEdit->text();
-    if (!QFile::exists(path))
+    const IssuerReading reading =
+        ReadIssuingCertificate(mpRootLineEdit->text(), Secret(mpRootPasswordLineEdit->text()));
+    switch (reading.outcome)
     {
+    case IssuerReading::Missing:
         message = QString::fromLatin1(kIssuerMissing);
         focusAndSelect(mpRootLineEdit);
         return false;
-    }
-    const PasswordCopy password(mpRootPasswordLineEdit->text());
-    if (issuer.ReadPKCS12(path.toStdString().c_str(), password.c_str()) == 0)
-    {
+    case IssuerReading::Unreadable:
         message = QString::fromLatin1(kIssuerUnreadable);
         focusAndSelect(mpRootPasswordLineEdit);
         return false;
+    case IssuerReading::Read:
+        break;
     }
+    issuer = reading.certificate;
     return true;
 }
 
 bool TalvaneWidget::readIssuerRoot(QString* pErrorMsg)
 {
-    ZIDCertificate issuer;
+    IssuingCertificate issuer;
     QString message;
     const bool passed = loadIssuer(issuer, message);
     return report(passed, message, pErrorMsg);
@@ -146,97 +104,90 @@ bool TalvaneWidget::readIssuerRoot(QString* pErrorMsg)
 bool TalvaneWidget::checkPathlen(QString* pErrorMsg)
 {
     QString message;
-    ZIDCertificate issuer;
+    IssuingCertificate issuer;
     if (!loadIssuer(issuer, message))
         return report(false, message, pErrorMsg);
 
-    const long issuerPathLength = issuer.getPathLength();
     // The leaf's placeholder and an empty field read as 0.
     const long requested = mpPathLengthLineEdit->text().toLong();
-    if (requested < issuerPathLength)
+    switch (Rules::pathLengthUnderIssuer(requested, issuer.pathLength))
+    {
+    case Rules::PathLengthFit::Fits:
         return report(true, QString(), pErrorMsg);
-
-    // Only an intermediate can ask for too much under an issuer that allows more below it: a
-    // leaf's field reads as 0.
-    if (issuerPathLength > 0)
-    {
+    case Rules::PathLengthFit::TooLong: // only an intermediate: a leaf's field reads as 0
         message = QStringLiteral("The entered path length is too long!\nA valid path length is lower than ") +
-                  QString::number(issuerPathLength) + QStringLiteral(".\n") +
+                  QString::number(issuer.pathLength) + QStringLiteral(".\n") +
                   QStringLiteral("Path length field will be set to the maximum.");
-        mpPathLengthLineEdit->setText(QString::number(issuerPathLength - 1));
-    }
-    else
-    {
+        mpPathLengthLineEdit->setText(QString::number(Rules::largestPathLengthUnder(issuer.pathLength)));
+        break;
+    case Rules::PathLengthFit::IssuerSignsNothing:
         message = QString::fromLatin1(kIssuerPathLengthZero);
-        mpPathLengthLineEdit->setText(QString::number(issuerPathLength));
+        mpPathLengthLineEdit->setText(QString::number(issuer.pathLength));
+        break;
     }
     // A leaf's field is disabled: it shows the issuer's value but cannot take the focus.
-    if (mpCertificateTypeComboBox->currentIndex() != LeafType)
+    if (typeOf(mpCertificateTypeComboBox) != CertificateType::Leaf)
         focusAndSelect(mpPathLengthLineEdit);
     return report(false, message, pErrorMsg);
+}
+
+bool TalvaneWidget::issuerDatesReadable(const IssuingCertificate& issuer, QString& message)
+{
+    bool readable = true;
+    if (!issuer.start.isValid())
+    {
+        const QString error = dateFormatError("Start", issuer.printedStart);
+        std::printf("%s", error.toLocal8Bit().constData());
+        message += error;
+        ValidityLog::append(error);
+        readable = false;
+    }
+    if (!issuer.end.isValid())
+    {
+        const QString error = dateFormatError("End", issuer.printedEnd);
+        std::printf("%s", error.toLocal8Bit().constData());
+        message += error;
+        // One record per check: the start date's failure already names the certificate.
+        if (readable)
+            ValidityLog::append(error);
+        readable = false;
+    }
+    return readable;
+}
+
+bool TalvaneWidget::correctIntoIssuerPeriod(const IssuingCertificate& issuer, QString& message)
+{
+    const Rules::ValidityFit fit =
+        Rules::validityInsideIssuer(mpStartValidityDateTimeEdit->dateTime(), mpEndValidityDateTimeEdit->dateTime(),
+                                    issuer.start, issuer.end);
+    if (fit.startTooEarly)
+    {
+        const QDateTime earliest = issuer.start.toLocalTime();
+        message += QStringLiteral("The entered validity start date is wrong!\nMust be equal or later than ") +
+                   earliest.toString(Qt::TextDate) + QStringLiteral(".\n") +
+                   QStringLiteral("Start validity field will be set to the earliest possible date and time.");
+        mpStartValidityDateTimeEdit->setDateTime(earliest);
+        focusAndSelect(mpStartValidityDateTimeEdit);
+    }
+    if (fit.endTooLate)
+    {
+        const QDateTime latest = issuer.end.toLocalTime();
+        message += QStringLiteral("The entered validity end date is wrong!\nMust be equal or ealier than ") +
+                   latest.toString(Qt::TextDate) + QStringLiteral(".\n") +
+                   QStringLiteral("End validity field will be set to the latest possible date and time.");
+        mpEndValidityDateTimeEdit->setDateTime(latest);
+        focusAndSelect(mpEndValidityDateTimeEdit);
+    }
+    return fit.fits();
 }
 
 bool TalvaneWidget::checkValidity(QString* pErrorMsg)
 {
     QString message;
-    QDateTime issuerStart;
-    QDateTime issuerEnd;
-    bool result = false;
-    {
-        ZIDCertificate issuer;
-        result = loadIssuer(issuer, message);
-        if (result)
-        {
-            const QString startText = QString::fromStdString(issuer.getValidityStart());
-            issuerStart = parseIssuerTime(startText);
-            if (!issuerStart.isValid())
-            {
-                const QString error = dateFormatError("Start", startText);
-                std::printf("%s", error.toLocal8Bit().constData());
-                message += error;
-                ValidityLog::append(error);
-                result = false;
-            }
-            const QString endText = QString::fromStdString(issuer.getValidityEnd());
-            issuerEnd = parseIssuerTime(endText);
-            if (!issuerEnd.isValid())
-            {
-                const QString error = dateFormatError("End", endText);
-                std::printf("%s", error.toLocal8Bit().constData());
-                message += error;
-                // One record per check: the start date's failure already names the certificate.
-                if (result)
-                    ValidityLog::append(error);
-                result = false;
-            }
-        }
-    }
-
+    IssuingCertificate issuer;
+    bool result = loadIssuer(issuer, message) && issuerDatesReadable(issuer, message);
     if (result)
-    {
-        if (wholeSecondsUtc(mpStartValidityDateTimeEdit->dateTime()) < issuerStart)
-        {
-            const QDateTime earliest = issuerStart.toLocalTime();
-            message +=
-                QStringLiteral("The entered validity start date is wrong!\nMust be equal or later than ") +
-                earliest.toString(Qt::TextDate) + QStringLiteral(".\n") +
-                QStringLiteral("Start validity field will be set to the earliest possible date and time.");
-            mpStartValidityDateTimeEdit->setDateTime(earliest);
-            focusAndSelect(mpStartValidityDateTimeEdit);
-            result = false;
-        }
-        if (wholeSecondsUtc(mpEndValidityDateTimeEdit->dateTime()) > issuerEnd)
-        {
-            const QDateTime latest = issuerEnd.toLocalTime();
-            message +=
-                QStringLiteral("The entered validity end date is wrong!\nMust be equal or ealier than ") +
-                latest.toString(Qt::TextDate) + QStringLiteral(".\n") +
-                QStringLiteral("End validity field will be set to the latest possible date and time.");
-            mpEndValidityDateTimeEdit->setDateTime(latest);
-            focusAndSelect(mpEndValidityDateTimeEdit);
-            result = false;
-        }
-    }
+        result = correctIntoIssuerPeriod(issuer, message);
     return report(result, message, pErrorMsg);
 }
 
@@ -258,23 +209,23 @@ bool TalvaneWidget::checkDestinationPassword(QString* pErrorMsg)
 
 bool TalvaneWidget::checkTypeFields(QString& errors)
 {
-    const int type = mpCertificateTypeComboBox->currentIndex();
-    if (type == RootType || type == IntermediateType)
+    const CertificateType type = typeOf(mpCertificateTypeComboBox);
+    if (isAuthority(type))
     {
-        if (mpPathLengthLineEdit->text().toInt() <= 0)
+        if (!Rules::authorityPathLengthAllowed(mpPathLengthLineEdit->text().toInt()))
         {
-            errors += type == RootType
+            errors += type == CertificateType::Root
                           ? QStringLiteral("Invalid path length for root certificate!\n"
                                            "Please choose path length larger than 0.\n")
                           : QStringLiteral("Invalid path length for intermediate certificate!\n"
                                            "Please choose path length larger than 0 or create a leaf "
                                            "certificate.\n");
-            mpPathLengthLineEdit->setText(QStringLiteral("1"));
+            mpPathLengthLineEdit->setText(QString::number(Rules::kLeastAuthorityPathLength));
             focusAndSelect(mpPathLengthLineEdit);
             return false;
         }
     }
-    if (type == IntermediateType || type == LeafType)
+    if (isDerived(type))
         return checkIssuerFields(errors);
     return true;
 }
@@ -315,10 +266,11 @@ bool TalvaneWidget::checkDestinationFields(QString& errors)
     // certificate with a serial of 0 or a negative one.
     bool isNumber = false;
     const qint64 serial = mpSerialLineEdit->text().toLongLong(&isNumber);
-    if (!isNumber || serial < 1 || serial > kLargestSerialNumber)
+    if (!isNumber || !Rules::serialNumberAllowed(serial))
     {
-        errors += QStringLiteral("Invalid serial number!\n"
-                                 "Please choose a serial number between 1 and 2147483647.\n");
+        errors += QStringLiteral("Invalid serial number!\nPlease choose a serial number between %1 and %2.\n")
+                      .arg(Rules::kSmallestSerial)
+                      .arg(Rules::kLargestSerial);
         focusAndSelect(mpSerialLineEdit);
         return false;
     }
@@ -335,7 +287,7 @@ bool TalvaneWidget::checkConsistency()
     const QDateTime start = mpStartValidityDateTimeEdit->dateTime().toUTC();
     const QDateTime end = mpEndValidityDateTimeEdit->dateTime().toUTC();
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    if (ok && start < end && now < end)
+    if (ok && Rules::checkPeriod(start, end, now) == Rules::PeriodFinding::Valid)
         return true;
     if (ok)
         errors += QStringLiteral("Invalid validity period for the certificate!\n");
@@ -348,37 +300,35 @@ void TalvaneWidget::save()
     if (!checkConsistency())
         return;
 
-    QString entityName = mpEntityLineEdit->text();
-    if (!entityName.startsWith(QLatin1Char('.')))
-        entityName.prepend(QLatin1Char('.'));
+    const CertificateType type = typeOf(mpCertificateTypeComboBox);
+    const QString entityName =
+        Rules::EntityNameWithRoles(mpEntityLineEdit->text(), type == CertificateType::Leaf);
     if (mpSettings == nullptr)
         return;
 
-    const int type = mpCertificateTypeComboBox->currentIndex();
     CertificateSettings& settings = *mpSettings;
     switch (type)
     {
-    case RootType:
+    case CertificateType::Root:
         settings.issuerFileName.clear();
         settings.issuerPassword.clear();
         settings.ca = true;
         settings.pathLength = static_cast<int>(mpPathLengthLineEdit->text().toLongLong());
         settings.rootName = mpRootNameLineEdit->text();
         break;
-    case IntermediateType:
+    case CertificateType::Intermediate:
         settings.issuerFileName = mpRootLineEdit->text();
         settings.issuerPassword = mpRootPasswordLineEdit->text();
         settings.ca = true;
         settings.pathLength = static_cast<int>(mpPathLengthLineEdit->text().toLongLong());
         break;
-    case LeafType:
+    case CertificateType::Leaf:
         settings.issuerFileName = mpRootLineEdit->text();
         settings.issuerPassword = mpRootPasswordLineEdit->text();
         settings.ca = false;
         settings.pathLength = 0;
-        entityName.prepend(QStringLiteral("CS"));
         break;
-    default:
+    default: // no type chosen: only the common fields
         break;
     }
 
@@ -391,5 +341,5 @@ void TalvaneWidget::save()
     settings.validityStart = mpStartValidityDateTimeEdit->dateTime().toUTC();
     settings.validityEnd = mpEndValidityDateTimeEdit->dateTime().toUTC();
 
-    emit CreateCertificatePressed(type);
+    emit CreateCertificatePressed(int(type));
 }

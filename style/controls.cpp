@@ -341,66 +341,78 @@ void QuorrelStyle::drawToolButtonLabel(const QStyleOption* option, QPainter* pai
     const auto* tool = qstyleoption_cast<const QStyleOptionToolButton*>(option);
     if (!tool)
         return;
+    // A pressed or checked button's label moves one pixel right and down.
     const int shift = tool->state & (State_Sunken | State_On) ? 1 : 0;
-    const bool enabled = tool->state & State_Enabled;
-    QRect rect = tool->rect;
-
     if (tool->features & QStyleOptionToolButton::Arrow)
-    {
-        static constexpr PrimitiveElement arrows[] = {PE_CustomBase, PE_IndicatorArrowUp,
-                                                      PE_IndicatorArrowDown, PE_IndicatorArrowLeft,
-                                                      PE_IndicatorArrowRight};
-        if (tool->arrowType <= Qt::NoArrow || tool->arrowType > Qt::RightArrow)
-            return;
-        QStyleOption arrow;
-        arrow.rect = rect.translated(shift, shift);
-        arrow.palette = tool->palette;
-        arrow.state = tool->state;
-        proxy()->drawPrimitive(arrows[tool->arrowType], &arrow, painter, widget);
-        return;
-    }
+        drawToolButtonArrow(*tool, shift, painter, widget);
+    else if ((tool->icon.isNull() && !tool->text.isEmpty()) ||
+             tool->toolButtonStyle == Qt::ToolButtonTextOnly)
+        drawToolButtonText(*tool, shift, painter, widget);
+    else
+        drawToolButtonIcon(*tool, tool->rect.translated(shift, shift), painter);
+}
 
-    if ((tool->icon.isNull() && !tool->text.isEmpty()) || tool->toolButtonStyle == Qt::ToolButtonTextOnly)
-    {
-        int alignment = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextShowMnemonic;
-        int indent = 0;
-        if (const auto* zel = qobject_cast<const ZelToolButton*>(widget))
-        {
-            alignment = int(zel->alignment());
-            if (alignment & Qt::AlignLeft)
-                indent = 4;
-        }
-        QPalette palette = tool->palette;
-        if (tool->state & State_On)
-        {
-            palette.setBrush(QPalette::Active, QPalette::ButtonText, ColorTable::colorAccent);
-            palette.setBrush(QPalette::Inactive, QPalette::ButtonText, ColorTable::colorAccent);
-        }
-        proxy()->drawItemText(painter, rect.translated(shift + indent, shift), alignment, palette, enabled,
-                              tool->text, QPalette::ButtonText);
+void QuorrelStyle::drawToolButtonArrow(const QStyleOptionToolButton& tool, int shift, QPainter* painter,
+                                       const QWidget* widget) const
+{
+    // Indexed by Qt::ArrowType; NoArrow draws nothing.
+    static constexpr PrimitiveElement arrows[] = {PE_CustomBase, PE_IndicatorArrowUp, PE_IndicatorArrowDown,
+                                                  PE_IndicatorArrowLeft, PE_IndicatorArrowRight};
+    if (tool.arrowType <= Qt::NoArrow || tool.arrowType > Qt::RightArrow)
         return;
-    }
+    QStyleOption arrow;
+    arrow.rect = tool.rect.translated(shift, shift);
+    arrow.palette = tool.palette;
+    arrow.state = tool.state;
+    proxy()->drawPrimitive(arrows[tool.arrowType], &arrow, painter, widget);
+}
 
-    const QIcon::Mode mode = !enabled ? QIcon::Disabled
-                             : (tool->state & State_MouseOver) && (tool->state & State_AutoRaise)
+void QuorrelStyle::drawToolButtonText(const QStyleOptionToolButton& tool, int shift, QPainter* painter,
+                                      const QWidget* widget) const
+{
+    int alignment = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextShowMnemonic;
+    int indent = 0;
+    if (const auto* zel = qobject_cast<const ZelToolButton*>(widget))
+    {
+        alignment = int(zel->alignment());
+        if (alignment & Qt::AlignLeft)
+            indent = 4;
+    }
+    // A checked button says so in the accent colour.
+    QPalette palette = tool.palette;
+    if (tool.state & State_On)
+    {
+        palette.setBrush(QPalette::Active, QPalette::ButtonText, ColorTable::colorAccent);
+        palette.setBrush(QPalette::Inactive, QPalette::ButtonText, ColorTable::colorAccent);
+    }
+    proxy()->drawItemText(painter, tool.rect.translated(shift + indent, shift), alignment, palette,
+                          tool.state & State_Enabled, tool.text, QPalette::ButtonText);
+}
+
+void QuorrelStyle::drawToolButtonIcon(const QStyleOptionToolButton& tool, const QRect& rect,
+                                      QPainter* painter) const
+{
+    const QIcon::Mode mode = !(tool.state & State_Enabled) ? QIcon::Disabled
+                             : (tool.state & State_MouseOver) && (tool.state & State_AutoRaise)
                                  ? QIcon::Active
                                  : QIcon::Normal;
-    const QPixmap pixmap = tool->icon.pixmap(tool->iconSize.boundedTo(rect.size()), mode,
-                                             tool->state & State_On ? QIcon::On : QIcon::Off);
-    const QSize size = logicalSize(pixmap);
-    rect.translate(shift, shift);
-    if (tool->toolButtonStyle == Qt::ToolButtonIconOnly || tool->text.isEmpty())
-    {
+    const QPixmap pixmap = tool.icon.pixmap(tool.iconSize.boundedTo(rect.size()), mode,
+                                            tool.state & State_On ? QIcon::On : QIcon::Off);
+    if (tool.toolButtonStyle == Qt::ToolButtonIconOnly || tool.text.isEmpty())
         proxy()->drawItemPixmap(painter, rect, Qt::AlignCenter, pixmap);
-        return;
-    }
+    else
+        drawToolButtonIconText(tool, rect, pixmap, painter);
+}
 
+void QuorrelStyle::drawToolButtonIconText(const QStyleOptionToolButton& tool, const QRect& rect,
+                                          const QPixmap& pixmap, QPainter* painter) const
+{
     painter->save();
-    painter->setFont(tool->font);
+    painter->setFont(tool.font);
     QRect pixmapArea = rect;
     QRect textArea = rect;
     int textAlignment = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
-    if (tool->toolButtonStyle == Qt::ToolButtonTextUnderIcon)
+    if (tool.toolButtonStyle == Qt::ToolButtonTextUnderIcon)
     {
         const int textHeight = painter->fontMetrics().height() + 3;
         pixmapArea.setBottom(rect.bottom() - textHeight);
@@ -409,12 +421,12 @@ void QuorrelStyle::drawToolButtonLabel(const QStyleOption* option, QPainter* pai
     }
     else
     {
-        pixmapArea.setWidth(size.width() + 7);
+        pixmapArea.setWidth(logicalSize(pixmap).width() + 7);
         textArea.setLeft(pixmapArea.right() + 1);
     }
     proxy()->drawItemPixmap(painter, pixmapArea, Qt::AlignCenter, pixmap);
-    proxy()->drawItemText(painter, textArea, textAlignment, tool->palette, enabled, tool->text,
-                          QPalette::ButtonText);
+    proxy()->drawItemText(painter, textArea, textAlignment, tool.palette, tool.state & State_Enabled,
+                          tool.text, QPalette::ButtonText);
     painter->restore();
 }
 

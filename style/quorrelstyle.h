@@ -13,6 +13,7 @@
 class QStyleOptionButton;
 class QStyleOptionMenuItem;
 class QStyleOptionSlider;
+class QStyleOptionToolButton;
 
 // The application style: a dark palette, a small fixed font, compact metrics, and controls
 // painted from nine-piece images and gradients. Everything it does not paint or measure
@@ -118,6 +119,13 @@ private:
     void drawMenuBarItem(const QStyleOption* option, QPainter* painter) const;
     void drawMenuBarEmptyArea(QPainter* painter, const QWidget* widget) const;
     void drawToolButtonLabel(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawToolButtonArrow(const QStyleOptionToolButton& tool, int shift, QPainter* painter,
+                             const QWidget* widget) const;
+    void drawToolButtonText(const QStyleOptionToolButton& tool, int shift, QPainter* painter,
+                            const QWidget* widget) const;
+    void drawToolButtonIcon(const QStyleOptionToolButton& tool, const QRect& rect, QPainter* painter) const;
+    void drawToolButtonIconText(const QStyleOptionToolButton& tool, const QRect& rect, const QPixmap& pixmap,
+                                QPainter* painter) const;
     void drawHeaderLabel(const QStyleOption* option, QPainter* painter) const;
     void drawSplitter(QPainter* painter, const QWidget* widget) const;
     void drawScrollBarLine(const QStyleOption* option, QPainter* painter, const QWidget* widget,

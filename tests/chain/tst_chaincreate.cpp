@@ -77,6 +77,8 @@ private slots:
     void refusedCreation_data();
     void refusedCreation();
     void rootWithEveryOption();
+    void namesAtTheWindowsLimits();
+    void issuerStartingInTheLocalClocksGap();
     void derivedDefaultsFitTheIssuer();
     void serialFromTheTrace();
     void existingFilesNeedForce();
@@ -207,6 +209,13 @@ void TestChainCreate::badUsage_data()
     QTest::newRow("common name over 64 characters")
         << QStringList{"root", "--out", "x", "--entity", longEntity}
         << "The common name \"." + longEntity + "\" is longer than 64 characters.";
+    // The window's organisation field takes 32 characters; talvane-chain refuses a 33rd before it
+    // asks for a password or makes a key.
+    const QString longOrganization(33, QLatin1Char('o'));
+    QTest::newRow("organization over the window's 32 characters")
+        << QStringList{"root", "--out", "x", "--organization", longOrganization}
+        << "The option --organization takes at most 32 characters, as the window does; \"" + longOrganization +
+               "\" has 33.";
     QTest::newRow("no password and no terminal")
         << QStringList{"root", "--out", "x"}
         << "No password for the new PKCS#12 file x.pfx: give --password-file or set TALVANE_PASSWORD.";
@@ -368,6 +377,40 @@ void TestChainCreate::rootWithEveryOption()
     QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
     const QStringList layout = ChainCheck::checkPkcs12File(mWork->filePath("named.pfx"), kPassword);
     QVERIFY2(layout.isEmpty(), qPrintable(layout.join('\n')));
+}
+
+void TestChainCreate::namesAtTheWindowsLimits()
+{
+    // The longest texts the window's fields take: root name 64, organisation 32, and an entity
+    // of 63 that makes a CN of 64 with its leading ".".
+    const QString rootName(64, QLatin1Char('r'));
+    const QString organization(32, QLatin1Char('o'));
+    const QString entity(63, QLatin1Char('e'));
+    const ChainRun result = run({"root", "--out", "limits", "--root-name", rootName, "--organization", organization,
+                                 "--entity", entity, "--password-file", fixture("password")});
+    QVERIFY2(result.exitCode == 0 && result.err.isEmpty(), describeRun(result));
+    const auto certificates = ChainCheck::loadPemCertificates(mWork->filePath("limits.pem"));
+    QCOMPARE(certificates.size(), size_t(1));
+    QCOMPARE(subjectEntry(certificates.front().get(), NID_organizationName), rootName);
+    QCOMPARE(subjectEntry(certificates.front().get(), NID_organizationalUnitName), organization);
+    QCOMPARE(subjectEntry(certificates.front().get(), NID_commonName), "." + entity);
+}
+
+void TestChainCreate::issuerStartingInTheLocalClocksGap()
+{
+    // 02:30 on 29 March 2009 does not exist on Berlin's clocks (the tests run there); the issuer's
+    // time is UTC and must still be read.
+    const QString password = fixture("password");
+    const QDateTime gap(QDate(2009, 3, 29), QTime(2, 30, 0), Qt::UTC);
+    ChainRun result = run({"root", "--out", "gap", "--start", iso(gap), "--end", iso(mRootEnd), "--password-file",
+                           password});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    result = run({"leaf", "--out", "gapleaf", "--issuer", "gap.pfx", "--issuer-password-file", password,
+                  "--password-file", password, "--start", iso(gap), "--end", iso(mRootEnd)});
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    const auto leaf = ChainCheck::loadPemCertificates(mWork->filePath("gapleaf.pem"));
+    QCOMPARE(leaf.size(), size_t(1));
+    QCOMPARE(timeOf(X509_get0_notBefore(leaf.front().get())), gap);
 }
 
 void TestChainCreate::derivedDefaultsFitTheIssuer()

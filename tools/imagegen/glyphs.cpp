@@ -82,14 +82,9 @@ enum class Sign
     Critical
 };
 
-// Message icons: a coloured disc (a triangle for warnings) with a white sign drawn as shapes.
-QImage messageIcon(Sign sign, int size)
+// The coloured plate behind a message sign: a disc, or a triangle for warnings.
+void drawSignPlate(QPainter& painter, Sign sign)
 {
-    QImage image = canvas(size, size);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 32.0, size / 32.0);
-    painter.setPen(Qt::NoPen);
     switch (sign)
     {
     case Sign::Info:
@@ -109,6 +104,11 @@ QImage messageIcon(Sign sign, int size)
         painter.drawEllipse(QRectF(1, 1, 30, 30));
         break;
     }
+}
+
+// The sign on the plate, drawn as shapes: white, dark on the yellow warning triangle.
+void drawSignMark(QPainter& painter, Sign sign)
+{
     const QColor mark = sign == Sign::Warning ? QColor(40, 40, 40) : white;
     painter.setBrush(mark);
     switch (sign)
@@ -141,6 +141,18 @@ QImage messageIcon(Sign sign, int size)
         painter.drawLine(QPointF(22, 10), QPointF(10, 22));
         break;
     }
+}
+
+// Message icons, drawn on a 32 x 32 grid and scaled to `size`.
+QImage messageIcon(Sign sign, int size)
+{
+    QImage image = canvas(size, size);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
+    painter.setPen(Qt::NoPen);
+    drawSignPlate(painter, sign);
+    drawSignMark(painter, sign);
     return image;
 }
 

@@ -14,7 +14,7 @@ const QColor light(200, 205, 212);
 const QColor dim(110, 116, 126);
 const QColor accent = ColorTable::colorAccent;
 
-QImage glyph(const std::function<void(QPainter&)>& draw, int width = 16, int height = 16)
+QImage glyph(void (*draw)(QPainter&), int width, int height)
 {
     QImage image = canvas(width, height);
     QPainter painter(&image);
@@ -30,16 +30,6 @@ void triangleRight(QPainter& painter, double left, double top, double width, dou
     const QPointF points[] = {{left, top}, {left + width, top + height / 2}, {left, top + height}};
     painter.drawPolygon(points, 3);
 }
-
-enum class ClipKind
-{
-    Audio,
-    Video,
-    VideoAudio,
-    Group,
-    Pending,
-    Unknown
-};
 
 void drawWave(QPainter& painter, const QRectF& area)
 {
@@ -71,48 +61,212 @@ void drawFilmStrip(QPainter& painter, const QRectF& area)
     }
 }
 
+// What a clip thumbnail shows, by the kind of clip.
+
+void audioClip(QPainter& p)
+{
+    drawWave(p, QRectF(8, 16, 112, 40));
+}
+
+void videoClip(QPainter& p)
+{
+    drawFilmStrip(p, QRectF(16, 8, 96, 56));
+}
+
+void videoAudioClip(QPainter& p)
+{
+    drawFilmStrip(p, QRectF(16, 4, 96, 40));
+    drawWave(p, QRectF(16, 50, 96, 16));
+}
+
+void groupClip(QPainter& p)
+{
+    for (int i = 2; i >= 0; --i)
+    {
+        p.setBrush(QColor(60 + 30 * i, 90 + 20 * i, 140));
+        p.drawRect(QRectF(24 + 10 * i, 12 + 8 * i, 60, 34));
+    }
+}
+
+void pendingClip(QPainter& p)
+{
+    p.setBrush(light);
+    const QPointF glass[] = {{50, 14}, {78, 14}, {64, 36}, {78, 58}, {50, 58}, {64, 36}};
+    p.drawPolygon(glass, 6);
+}
+
+void unknownClip(QPainter& p)
+{
+    p.setPen(QPen(dim, 4));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(40, 14, 48, 44));
+    p.drawLine(QPointF(40, 14), QPointF(88, 58));
+    p.drawLine(QPointF(88, 14), QPointF(40, 58));
+}
+
 // Thumbnails for clips in a bin, 128 x 72.
-QImage clip(ClipKind kind)
+QImage clip(void (*drawContent)(QPainter&))
 {
     QImage image = verticalStrip(128, 72, QColor(52, 56, 64), QColor(30, 32, 36));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    switch (kind)
-    {
-    case ClipKind::Audio:
-        drawWave(painter, QRectF(8, 16, 112, 40));
-        break;
-    case ClipKind::Video:
-        drawFilmStrip(painter, QRectF(16, 8, 96, 56));
-        break;
-    case ClipKind::VideoAudio:
-        drawFilmStrip(painter, QRectF(16, 4, 96, 40));
-        drawWave(painter, QRectF(16, 50, 96, 16));
-        break;
-    case ClipKind::Group:
-        for (int i = 2; i >= 0; --i)
-        {
-            painter.setBrush(QColor(60 + 30 * i, 90 + 20 * i, 140));
-            painter.drawRect(QRectF(24 + 10 * i, 12 + 8 * i, 60, 34));
-        }
-        break;
-    case ClipKind::Pending:
-    {
-        painter.setBrush(light);
-        const QPointF glass[] = {{50, 14}, {78, 14}, {64, 36}, {78, 58}, {50, 58}, {64, 36}};
-        painter.drawPolygon(glass, 6);
-        break;
-    }
-    case ClipKind::Unknown:
-        painter.setPen(QPen(dim, 4));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(40, 14, 48, 44));
-        painter.drawLine(QPointF(40, 14), QPointF(88, 58));
-        painter.drawLine(QPointF(88, 14), QPointF(40, 58));
-        break;
-    }
+    drawContent(painter);
     return image;
+}
+
+// The small glyphs; each starts from glyph()'s painter: antialiased, no pen, a `light` brush.
+
+void play(QPainter& p)
+{
+    triangleRight(p, 4, 3, 9, 10);
+}
+
+void step(QPainter& p)
+{
+    triangleRight(p, 3, 3, 8, 10);
+    p.drawRect(QRectF(11, 3, 2, 10));
+}
+
+void tenSteps(QPainter& p)
+{
+    triangleRight(p, 1, 4, 6, 8);
+    triangleRight(p, 7, 4, 6, 8);
+    p.drawRect(QRectF(13, 4, 2, 8));
+}
+
+void skip(QPainter& p)
+{
+    p.drawRect(QRectF(2, 3, 2, 10));
+    triangleRight(p, 5, 3, 8, 10);
+}
+
+void loop(QPainter& p)
+{
+    p.setPen(QPen(light, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(2, 3, 12, 10), 30 * 16, 300 * 16);
+    p.setPen(Qt::NoPen);
+    p.setBrush(light);
+    const QPointF head[] = {{11, 2}, {15, 5}, {11, 8}};
+    p.drawPolygon(head, 3);
+}
+
+void pingPong(QPainter& p)
+{
+    p.drawRect(QRectF(4, 7, 8, 2));
+    const QPointF left[] = {{1, 8}, {5, 4}, {5, 12}};
+    const QPointF right[] = {{15, 8}, {11, 4}, {11, 12}};
+    p.drawPolygon(left, 3);
+    p.drawPolygon(right, 3);
+}
+
+void toStart(QPainter& p)
+{
+    p.drawRect(QRectF(2, 3, 2, 10));
+    const QPointF back[] = {{13, 3}, {13, 13}, {5, 8}};
+    p.drawPolygon(back, 3);
+}
+
+void tapeInOut(QPainter& p)
+{
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(light, 1.5));
+    p.drawEllipse(QRectF(1.5, 4.5, 6, 6));
+    p.drawEllipse(QRectF(8.5, 4.5, 6, 6));
+    p.drawLine(QPointF(4.5, 10.5), QPointF(11.5, 10.5));
+}
+
+void inOutButton(QPainter& p)
+{
+    p.drawRect(QRectF(2, 2, 2, 12));
+    p.drawRect(QRectF(12, 2, 2, 12));
+    p.setBrush(accent);
+    p.drawRect(QRectF(5, 7, 6, 2));
+}
+
+void inOutMarker(QPainter& p)
+{
+    p.setBrush(accent);
+    const QPointF marker[] = {{0, 0}, {9, 0}, {4.5, 9}};
+    p.drawPolygon(marker, 3);
+}
+
+void inOutRangeButton(QPainter& p)
+{
+    p.drawRect(QRectF(1, 3, 2, 10));
+    p.drawRect(QRectF(13, 3, 2, 10));
+    p.setBrush(accent);
+    p.drawRect(QRectF(3, 6, 10, 4));
+}
+
+void editMode(QPainter& p)
+{
+    p.setPen(QPen(light, 2.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(3, 13), QPointF(12, 4));
+}
+
+void masterMode(QPainter& p)
+{
+    p.drawEllipse(QRectF(3, 3, 10, 10));
+    p.setBrush(accent);
+    p.drawEllipse(QRectF(6, 6, 4, 4));
+}
+
+void trimMode(QPainter& p)
+{
+    p.drawRect(QRectF(7, 2, 2, 12));
+    const QPointF left[] = {{6, 8}, {2, 5}, {2, 11}};
+    const QPointF right[] = {{10, 8}, {14, 5}, {14, 11}};
+    p.drawPolygon(left, 3);
+    p.drawPolygon(right, 3);
+}
+
+void playhead(QPainter& p)
+{
+    p.setBrush(QColor(236, 117, 0));
+    const QPointF head[] = {{0, 0}, {9, 0}, {9, 4}, {4.5, 8}, {0, 4}};
+    p.drawPolygon(head, 5);
+    p.drawRect(QRectF(4, 8, 1, 5));
+}
+
+void ledOn(QPainter& p)
+{
+    p.setBrush(QColor(52, 211, 44));
+    p.drawEllipse(QRectF(0.5, 0.5, 7, 7));
+}
+
+void ledOff(QPainter& p)
+{
+    p.setBrush(QColor(25, 70, 25));
+    p.drawEllipse(QRectF(0.5, 0.5, 7, 7));
+}
+
+void defragDrive(QPainter& p)
+{
+    p.setBrush(QColor(90, 96, 106));
+    p.drawRoundedRect(QRectF(1, 4, 14, 8), 2, 2);
+    p.setBrush(QColor(52, 211, 44));
+    p.drawRect(QRectF(11, 9, 2, 1.5));
+}
+
+void defragFolder(QPainter& p)
+{
+    p.setBrush(QColor(214, 170, 70));
+    p.drawRect(QRectF(1, 4, 14, 10));
+    p.drawRect(QRectF(1, 2, 6, 2));
+}
+
+void smiley(QPainter& p)
+{
+    p.setBrush(QColor(240, 200, 40));
+    p.drawEllipse(QRectF(1, 1, 14, 14));
+    p.setBrush(QColor(40, 40, 40));
+    p.drawEllipse(QRectF(4.5, 4.5, 2, 2.5));
+    p.drawEllipse(QRectF(9.5, 4.5, 2, 2.5));
+    p.setPen(QPen(QColor(40, 40, 40), 1.2));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4, 5, 8, 7), 200 * 16, 140 * 16);
 }
 
 QImage logo()
@@ -150,22 +304,6 @@ QImage crossCursor()
     return image;
 }
 
-QImage smiley()
-{
-    return glyph(
-        [](QPainter& painter)
-        {
-            painter.setBrush(QColor(240, 200, 40));
-            painter.drawEllipse(QRectF(1, 1, 14, 14));
-            painter.setBrush(QColor(40, 40, 40));
-            painter.drawEllipse(QRectF(4.5, 4.5, 2, 2.5));
-            painter.drawEllipse(QRectF(9.5, 4.5, 2, 2.5));
-            painter.setPen(QPen(QColor(40, 40, 40), 1.2));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawArc(QRectF(4, 5, 8, 7), 200 * 16, 140 * 16);
-        });
-}
-
 QImage notSupported()
 {
     QImage image = verticalStrip(178, 38, QColor(60, 60, 62), QColor(38, 38, 40));
@@ -183,10 +321,77 @@ QImage notSupported()
     return image;
 }
 
-QImage strip(const QColor& top, const QColor& bottom, int height)
+struct ClipImage
 {
-    return verticalStrip(1, height, top, bottom);
-}
+    const char* name;
+    void (*drawContent)(QPainter&);
+};
+
+constexpr ClipImage clipImages[] = {
+    {"clip_audio.png", audioClip}, {"clip_video.png", videoClip},     {"clip_videoaudio.png", videoAudioClip},
+    {"clip_group.png", groupClip}, {"clip_pending.png", pendingClip}, {"clip_unknown.png", unknownClip},
+};
+
+struct GlyphImage
+{
+    const char* name;
+    void (*draw)(QPainter&);
+    int width;
+    int height;
+};
+
+constexpr GlyphImage glyphImages[] = {
+    {"play.png", play, 16, 16},
+    {"step.png", step, 16, 16},
+    {"10step.png", tenSteps, 16, 16},
+    {"skip.png", skip, 16, 16},
+    {"loop.png", loop, 16, 16},
+    {"pingPong.png", pingPong, 16, 16},
+    {"tl_start.png", toStart, 16, 16},
+    {"vtr_io.png", tapeInOut, 16, 16},
+    {"io_button.png", inOutButton, 16, 16},
+    {"io_marker.png", inOutMarker, 9, 9},
+    {"io_range_button.png", inOutRangeButton, 16, 16},
+    {"mode_edit.png", editMode, 16, 16},
+    {"mode_master.png", masterMode, 16, 16},
+    {"mode_trim.png", trimMode, 16, 16},
+    {"scrubbar_playhead.png", playhead, 9, 13},
+    {"led_on.png", ledOn, 8, 8},
+    {"led_off.png", ledOff, 8, 8},
+    {"defrag_drive.png", defragDrive, 16, 16},
+    {"defrag_folder.png", defragFolder, 16, 16},
+    {"smiley.png", smiley, 16, 16},
+};
+
+// Vertical gradients one pixel wide.
+struct StripImage
+{
+    const char* name;
+    QColor top;
+    QColor bottom;
+    int height;
+};
+
+constexpr StripImage stripImages[] = {
+    {"scrub_9.png", {70, 78, 92}, {40, 44, 53}, 13},
+    {"scrubbar_9.png", {30, 32, 36}, {50, 54, 60}, 13},
+    {"timeline_text.png", {64, 70, 82}, {48, 52, 60}, 16},
+    {"timeline_thumb.png", {60, 90, 140}, {40, 60, 100}, 16},
+    {"timeline_thumb_all.png", {80, 110, 160}, {50, 75, 120}, 16},
+    {"timeline_wave.png", {50, 110, 70}, {30, 70, 45}, 16},
+};
+
+struct PictureImage
+{
+    const char* name;
+    QImage (*draw)();
+};
+
+constexpr PictureImage pictureImages[] = {
+    {"zel_logo_small.png", logo},
+    {"cursor_zelcross.png", crossCursor},
+    {"not_supported.png", notSupported},
+};
 
 } // namespace
 
@@ -195,236 +400,14 @@ void addMediaImages(std::vector<ImageEntry>& entries)
     const auto add = [&entries](const char* name, std::function<QImage()> draw) {
         entries.push_back({QLatin1String("data/") + QLatin1String(name), std::move(draw)});
     };
-    add("clip_audio.png", [] { return clip(ClipKind::Audio); });
-    add("clip_video.png", [] { return clip(ClipKind::Video); });
-    add("clip_videoaudio.png", [] { return clip(ClipKind::VideoAudio); });
-    add("clip_group.png", [] { return clip(ClipKind::Group); });
-    add("clip_pending.png", [] { return clip(ClipKind::Pending); });
-    add("clip_unknown.png", [] { return clip(ClipKind::Unknown); });
-
-    add("play.png", [] { return glyph([](QPainter& p) { triangleRight(p, 4, 3, 9, 10); }); });
-    add("step.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    triangleRight(p, 3, 3, 8, 10);
-                    p.drawRect(QRectF(11, 3, 2, 10));
-                });
-        });
-    add("10step.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    triangleRight(p, 1, 4, 6, 8);
-                    triangleRight(p, 7, 4, 6, 8);
-                    p.drawRect(QRectF(13, 4, 2, 8));
-                });
-        });
-    add("skip.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.drawRect(QRectF(2, 3, 2, 10));
-                    triangleRight(p, 5, 3, 8, 10);
-                });
-        });
-    add("loop.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setPen(QPen(light, 2));
-                    p.setBrush(Qt::NoBrush);
-                    p.drawArc(QRectF(2, 3, 12, 10), 30 * 16, 300 * 16);
-                    p.setPen(Qt::NoPen);
-                    p.setBrush(light);
-                    const QPointF head[] = {{11, 2}, {15, 5}, {11, 8}};
-                    p.drawPolygon(head, 3);
-                });
-        });
-    add("pingPong.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.drawRect(QRectF(4, 7, 8, 2));
-                    const QPointF left[] = {{1, 8}, {5, 4}, {5, 12}};
-                    const QPointF right[] = {{15, 8}, {11, 4}, {11, 12}};
-                    p.drawPolygon(left, 3);
-                    p.drawPolygon(right, 3);
-                });
-        });
-    add("tl_start.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.drawRect(QRectF(2, 3, 2, 10));
-                    const QPointF back[] = {{13, 3}, {13, 13}, {5, 8}};
-                    p.drawPolygon(back, 3);
-                });
-        });
-    add("vtr_io.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setBrush(Qt::NoBrush);
-                    p.setPen(QPen(light, 1.5));
-                    p.drawEllipse(QRectF(1.5, 4.5, 6, 6));
-                    p.drawEllipse(QRectF(8.5, 4.5, 6, 6));
-                    p.drawLine(QPointF(4.5, 10.5), QPointF(11.5, 10.5));
-                });
-        });
-    add("io_button.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.drawRect(QRectF(2, 2, 2, 12));
-                    p.drawRect(QRectF(12, 2, 2, 12));
-                    p.setBrush(accent);
-                    p.drawRect(QRectF(5, 7, 6, 2));
-                });
-        });
-    add("io_marker.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setBrush(accent);
-                    const QPointF marker[] = {{0, 0}, {9, 0}, {4.5, 9}};
-                    p.drawPolygon(marker, 3);
-                },
-                9, 9);
-        });
-    add("io_range_button.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.drawRect(QRectF(1, 3, 2, 10));
-                    p.drawRect(QRectF(13, 3, 2, 10));
-                    p.setBrush(accent);
-                    p.drawRect(QRectF(3, 6, 10, 4));
-                });
-        });
-    add("mode_edit.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setPen(QPen(light, 2.5, Qt::SolidLine, Qt::RoundCap));
-                    p.drawLine(QPointF(3, 13), QPointF(12, 4));
-                });
-        });
-    add("mode_master.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.drawEllipse(QRectF(3, 3, 10, 10));
-                    p.setBrush(accent);
-                    p.drawEllipse(QRectF(6, 6, 4, 4));
-                });
-        });
-    add("mode_trim.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.drawRect(QRectF(7, 2, 2, 12));
-                    const QPointF left[] = {{6, 8}, {2, 5}, {2, 11}};
-                    const QPointF right[] = {{10, 8}, {14, 5}, {14, 11}};
-                    p.drawPolygon(left, 3);
-                    p.drawPolygon(right, 3);
-                });
-        });
-    add("scrub_9.png", [] { return strip(QColor(70, 78, 92), QColor(40, 44, 53), 13); });
-    add("scrubbar_9.png", [] { return strip(QColor(30, 32, 36), QColor(50, 54, 60), 13); });
-    add("scrubbar_playhead.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setBrush(QColor(236, 117, 0));
-                    const QPointF head[] = {{0, 0}, {9, 0}, {9, 4}, {4.5, 8}, {0, 4}};
-                    p.drawPolygon(head, 5);
-                    p.drawRect(QRectF(4, 8, 1, 5));
-                },
-                9, 13);
-        });
-    add("timeline_text.png", [] { return strip(QColor(64, 70, 82), QColor(48, 52, 60), 16); });
-    add("timeline_thumb.png", [] { return strip(QColor(60, 90, 140), QColor(40, 60, 100), 16); });
-    add("timeline_thumb_all.png", [] { return strip(QColor(80, 110, 160), QColor(50, 75, 120), 16); });
-    add("timeline_wave.png", [] { return strip(QColor(50, 110, 70), QColor(30, 70, 45), 16); });
-    add("led_on.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setBrush(QColor(52, 211, 44));
-                    p.drawEllipse(QRectF(0.5, 0.5, 7, 7));
-                },
-                8, 8);
-        });
-    add("led_off.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setBrush(QColor(25, 70, 25));
-                    p.drawEllipse(QRectF(0.5, 0.5, 7, 7));
-                },
-                8, 8);
-        });
-    add("defrag_drive.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setBrush(QColor(90, 96, 106));
-                    p.drawRoundedRect(QRectF(1, 4, 14, 8), 2, 2);
-                    p.setBrush(QColor(52, 211, 44));
-                    p.drawRect(QRectF(11, 9, 2, 1.5));
-                });
-        });
-    add("defrag_folder.png",
-        []
-        {
-            return glyph(
-                [](QPainter& p)
-                {
-                    p.setBrush(QColor(214, 170, 70));
-                    p.drawRect(QRectF(1, 4, 14, 10));
-                    p.drawRect(QRectF(1, 2, 6, 2));
-                });
-        });
-
-    add("zel_logo_small.png", logo);
-    add("cursor_zelcross.png", crossCursor);
-    add("smiley.png", smiley);
-    add("not_supported.png", notSupported);
+    for (const ClipImage& image : clipImages)
+        add(image.name, [image] { return clip(image.drawContent); });
+    for (const GlyphImage& image : glyphImages)
+        add(image.name, [image] { return glyph(image.draw, image.width, image.height); });
+    for (const StripImage& image : stripImages)
+        add(image.name, [image] { return verticalStrip(1, image.height, image.top, image.bottom); });
+    for (const PictureImage& image : pictureImages)
+        add(image.name, image.draw);
 }
 
 QImage notSupportedCard()

@@ -3,9 +3,9 @@
 
 #include "settingsissue.h"
 
+#include "certificatetype.h"
+#include "secret.h"
 #include "zidcertificate.h"
-
-#include <openssl/crypto.h>
 
 #include <string>
 
@@ -24,15 +24,8 @@ const char* givenOrNull(const std::string& text)
 
 } // namespace
 
-QString EntityNameWithRoles(const QString& entity, bool leaf)
-{
-    QString name = entity.startsWith(QLatin1Char('.')) ? entity : QLatin1Char('.') + entity;
-    if (leaf)
-        name.prepend(QLatin1String("CS"));
-    return name;
-}
-
-bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex)
+bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
+                       const Secret& issuerPassword)
 {
     // A refused combination keeps the constraints the certificate was made with; the
     // certificate is still issued.
@@ -41,14 +34,14 @@ bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& s
     const std::string rootName = settings.rootName.toStdString();
     const std::string organizationName = settings.organizationName.toStdString();
     const std::string entityName = settings.entityName.toStdString();
-    switch (certComboIndex)
+    switch (CertificateType(certComboIndex))
     {
-    case RootCertificate: // the form's root name is the O, its organisation name the OU
+    case CertificateType::Root: // the form's root name is the O, its organisation name the OU
         certificate.SetSubjectNames(givenOrNull(rootName), givenOrNull(organizationName),
                                     givenOrNull(entityName), nullptr);
         break;
-    case IntermediateCertificate: // intermediate and leaf take their O from the issuer
-    case LeafCertificate:
+    case CertificateType::Intermediate: // intermediate and leaf take their O from the issuer
+    case CertificateType::Leaf:
         certificate.SetSubjectNames(nullptr, givenOrNull(organizationName), givenOrNull(entityName), nullptr);
         break;
     default:
@@ -61,10 +54,7 @@ bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& s
     certificate.SetValidityEnd(settings.validityEnd.toSecsSinceEpoch());
     certificate.SetKeyUsage(settings.ca ? kKeyUsageAuthority : kKeyUsageLeaf, true);
 
-    std::string issuerPassword = settings.issuerPassword.toStdString();
     const std::string issuerFileName = settings.issuerFileName.toStdString();
-    const bool issued =
-        certificate.IssueCertificate(givenOrNull(issuerPassword), givenOrNull(issuerFileName), nullptr) != 0;
-    OPENSSL_cleanse(issuerPassword.data(), issuerPassword.size());
-    return issued;
+    const char* password = issuerPassword.isEmpty() ? nullptr : issuerPassword.data();
+    return certificate.IssueCertificate(password, givenOrNull(issuerFileName), nullptr) != 0;
 }

@@ -1,0 +1,85 @@
+#include "certificaterules.h"
+
+#include <QTime>
+
+namespace CertificateRules
+{
+
+namespace
+{
+
+struct FieldLimit
+{
+    NameField field;
+    int maxLength;
+};
+
+// The maximum lengths of the window's name fields.
+constexpr FieldLimit kFieldLimits[] = {
+    {NameField::RootName, 64},
+    {NameField::Organization, 32},
+    {NameField::Entity, 64},
+};
+
+QDateTime wholeSecondsUtc(const QDateTime& time)
+{
+    QDateTime utc = time.toUTC();
+    utc.setTime(QTime(utc.time().hour(), utc.time().minute(), utc.time().second()));
+    return utc;
+}
+
+} // namespace
+
+PathLengthFit pathLengthUnderIssuer(qint64 requested, qint64 issuerPathLength)
+{
+    if (requested < issuerPathLength)
+        return PathLengthFit::Fits;
+    return issuerSignsNothing(issuerPathLength) ? PathLengthFit::IssuerSignsNothing : PathLengthFit::TooLong;
+}
+
+ValidityFit validityInsideIssuer(const QDateTime& start, const QDateTime& end, const QDateTime& issuerStart,
+                                 const QDateTime& issuerEnd)
+{
+    ValidityFit fit;
+    fit.startTooEarly = wholeSecondsUtc(start) < issuerStart;
+    fit.endTooLate = wholeSecondsUtc(end) > issuerEnd;
+    return fit;
+}
+
+PeriodFinding checkPeriod(const QDateTime& start, const QDateTime& end, const QDateTime& now)
+{
+    if (!(start < end))
+        return PeriodFinding::EndNotAfterStart;
+    if (!(now < end))
+        return PeriodFinding::EndPassed;
+    return PeriodFinding::Valid;
+}
+
+int maxLength(NameField field)
+{
+    for (const FieldLimit& limit : kFieldLimits)
+        if (limit.field == field)
+            return limit.maxLength;
+    return 0;
+}
+
+bool fitsField(NameField field, const QString& text)
+{
+    return text.size() <= maxLength(field);
+}
+
+bool fitsNameEntry(const QString& entry)
+{
+    // The engine gets the text as UTF-8 (QString::toStdString) and counts its bytes.
+    return entry.toUtf8().size() <= kLongestNameEntry;
+}
+
+QString EntityNameWithRoles(const QString& entity, bool leaf)
+{
+    QString name = entity.startsWith(QLatin1Char('.')) ? entity : QLatin1Char('.') + entity;
+    if (leaf)
+        name.prepend(QLatin1String("CS"));
+    return name;
+}
+
+} // namespace CertificateRules

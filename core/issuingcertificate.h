@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class Secret;
+
+// What the rules need of an issuing certificate, read from its PKCS#12 file in one go. Nothing
+// is kept between readings: a file or password changed since is seen at the next reading.
+struct IssuingCertificate
+{
+    int pathLength = 0;
+    // The validity as the engine prints it ("Jan 15 08:30:00 2009 GMT"), for messages.
+    QString printedStart;
+    QString printedEnd;
+    // The same in UTC; invalid when the printed text has another form.
+    QDateTime start;
+    QDateTime end;
+    QString organization; // the subject's O, which derived certificates inherit
+};
+
+struct IssuerReading
+{
+    enum Outcome
+    {
+        Missing,    // no file at the path
+        Unreadable, // not a PKCS#12 file of this kind, or the password is wrong
+        Read
+    };
+    Outcome outcome = Missing;
+    IssuingCertificate certificate; // filled when read
+};
+
+// Reads the issuing PKCS#12 file at `path` with `password` (borrowed).
+IssuerReading ReadIssuingCertificate(const QString& path, const Secret& password);
+
+// An issuer's printed validity time ("Jan 15 08:30:00 2009 GMT", or "May  5 ..." with the
+// day padded by a blank) as a UTC date-time; invalid when the text has another form. The zone
+// suffix (the last four characters) is not inspected.
+QDateTime parseIssuerTime(const QString& printed);
