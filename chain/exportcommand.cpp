@@ -65,16 +65,8 @@ bool sameFile(const QString& a, const QString& b)
     return !error && firstName == secondName;
 }
 
-Refusal parseRequest(const QCommandLineParser& parser, ExportRequest& request)
+Refusal parseOutputs(const QCommandLineParser& parser, ExportRequest& request)
 {
-    const QStringList files = parser.positionalArguments().mid(1);
-    if (files.isEmpty())
-        return CommandError{ExitUsage, QStringLiteral("No PKCS#12 file given to export.")};
-    if (files.size() > 1)
-        return CommandError{
-            ExitUsage,
-            QStringLiteral("Unexpected argument \"%1\": export reads one PKCS#12 file.").arg(files.at(1))};
-    request.input = files.front();
     const std::pair<const char*, QString*> outputs[] = {{ChainOption::KeyPem, &request.keyPem},
                                                         {ChainOption::ChainPem, &request.chainPem},
                                                         {ChainOption::Pkcs12, &request.pkcs12}};
@@ -91,15 +83,29 @@ Refusal parseRequest(const QCommandLineParser& parser, ExportRequest& request)
     if (request.outputs.empty())
         return CommandError{ExitUsage,
                             QStringLiteral("Nothing to export: give --key-pem, --chain-pem or --pkcs12.")};
-    const std::pair<const char*, const QString*> dependents[] = {{ChainOption::NoEncrypt, &request.keyPem},
-                                                                 {ChainOption::LeafFirst, &request.chainPem}};
-    for (const auto& [option, needed] : dependents)
-        if (parser.isSet(QLatin1String(option)) && needed->isEmpty())
+    // Switches that change one output, and that output.
+    const std::pair<const char*, const char*> modifiers[] = {{ChainOption::NoEncrypt, ChainOption::KeyPem},
+                                                             {ChainOption::LeafFirst, ChainOption::ChainPem}};
+    for (const auto& [modifier, output] : modifiers)
+        if (parser.isSet(QLatin1String(modifier)) && !parser.isSet(QLatin1String(output)))
             return CommandError{ExitUsage,
-                                QStringLiteral("The option --%1 is about %2, which is not given.")
-                                    .arg(QLatin1String(option), option == ChainOption::NoEncrypt
-                                                                    ? QStringLiteral("--key-pem")
-                                                                    : QStringLiteral("--chain-pem"))};
+                                QStringLiteral("The option --%1 is about --%2, which is not given.")
+                                    .arg(QLatin1String(modifier), QLatin1String(output))};
+    return std::nullopt;
+}
+
+Refusal parseRequest(const QCommandLineParser& parser, ExportRequest& request)
+{
+    const QStringList files = parser.positionalArguments().mid(1);
+    if (files.isEmpty())
+        return CommandError{ExitUsage, QStringLiteral("No PKCS#12 file given to export.")};
+    if (files.size() > 1)
+        return CommandError{
+            ExitUsage,
+            QStringLiteral("Unexpected argument \"%1\": export reads one PKCS#12 file.").arg(files.at(1))};
+    request.input = files.front();
+    if (auto error = parseOutputs(parser, request))
+        return error;
     request.encryptKey = !parser.isSet(QLatin1String(ChainOption::NoEncrypt));
     request.leafFirst = parser.isSet(QLatin1String(ChainOption::LeafFirst));
     request.force = parser.isSet(QLatin1String(ChainOption::Force));
