@@ -11,7 +11,8 @@ class QCommandLineParser;
 enum ExitStatus
 {
     ExitSuccess = 0,
-    ExitFailure = 1, // creation failed or was refused; verification found errors
+    ExitFailure = 1, // creation or export failed or was refused; verification found errors; a
+                     // file cannot be read
     ExitUsage = 2    // the command line itself is wrong
 };
 
@@ -29,3 +30,5 @@ int Report(const CommandError& error);
 // command's name). Each returns the exit status.
 int RunCreate(const QCommandLineParser& parser, CertificateType type);
 int RunVerify(const QCommandLineParser& parser);
+int RunShow(const QCommandLineParser& parser);
+int RunExport(const QCommandLineParser& parser);

@@ -18,6 +18,8 @@ enum CommandFlag : unsigned
     Intermediate = 2,
     Leaf = 4,
     Verify = 8,
+    Show = 16,
+    Export = 32,
     Create = Root | Intermediate | Leaf
 };
 
@@ -28,11 +30,13 @@ struct CommandEntry
     CertificateType type; // what a create command makes; not read for verify
 };
 
-constexpr std::array<CommandEntry, 4> kCommands = {{
+constexpr std::array<CommandEntry, 6> kCommands = {{
     {"root", Root, CertificateType::Root},
     {"intermediate", Intermediate, CertificateType::Intermediate},
     {"leaf", Leaf, CertificateType::Leaf},
     {"verify", Verify, CertificateType::Root},
+    {"show", Show, CertificateType::Root},
+    {"export", Export, CertificateType::Root},
 }};
 
 struct OptionEntry
@@ -43,7 +47,7 @@ struct OptionEntry
     unsigned commands;
 };
 
-const std::array<OptionEntry, 14> kOptions = {{
+const std::array<OptionEntry, 21> kOptions = {{
     {ChainOption::Out, "NAME", "Destination: NAME.pem and NAME.pfx are written, named as the window names them.",
      Create},
     {ChainOption::Issuer, "FILE.pfx", "PKCS#12 file of the issuing certificate (intermediate and leaf).",
@@ -62,31 +66,68 @@ const std::array<OptionEntry, 14> kOptions = {{
     {ChainOption::End, "ISO-8601", "End of validity; default one year after the start (not after the issuer's end).",
      Create},
     {ChainOption::Sha1, nullptr, "Sign with SHA-1 instead of SHA-256.", Create},
-    {ChainOption::Force, nullptr, "Overwrite existing output files.", Create},
+    {ChainOption::Force, nullptr, "Overwrite existing output files.", Create | Export},
     {ChainOption::PasswordFile, "FILE",
-     "First line of FILE: password of the new PKCS#12 file, or of the files to verify (else TALVANE_PASSWORD, "
-     "else a prompt).",
-     Create | Verify},
+     "First line of FILE: password of the new PKCS#12 file, of the PKCS#12 files to verify or show, or the new "
+     "password of what export writes (else TALVANE_PASSWORD, else a prompt; a new password is asked twice).",
+     Create | Verify | Show | Export},
     {ChainOption::IssuerPasswordFile, "FILE",
-     "First line of FILE: password of the issuing file (else TALVANE_ISSUER_PASSWORD, else a prompt).",
-     Intermediate | Leaf},
+     "First line of FILE: password of the issuing file, or of the PKCS#12 file export reads (else "
+     "TALVANE_ISSUER_PASSWORD, else a prompt).",
+     Intermediate | Leaf | Export},
     {ChainOption::At, "ISO-8601",
      "Verify: judge validity and the warnings at this time instead of now (when the chain is to be used).",
      Verify},
+    {ChainOption::WarnDays, "N",
+     "Verify: warn about a certificate that ends within N days of now, or of --at (default 30; 0: never).",
+     Verify},
+    {ChainOption::Json, nullptr, "Show: print one JSON document instead of text.", Show},
+    {ChainOption::KeyPem, "OUT",
+     "Export: the private key as PKCS#8 PEM, encrypted with AES-256-CBC (PBKDF2) under the new password; "
+     "owner-only.",
+     Export},
+    {ChainOption::NoEncrypt, nullptr, "Export: write the --key-pem key unencrypted (said on standard error).",
+     Export},
+    {ChainOption::ChainPem, "OUT", "Export: every certificate as PEM in chain order, root first.", Export},
+    {ChainOption::LeafFirst, nullptr, "Export: --chain-pem with the leaf first, for tools that want the signer first.",
+     Export},
+    {ChainOption::Pkcs12, "OUT",
+     "Export: key and certificates as a current PKCS#12 file (AES-256-CBC with PBKDF2, SHA-256 MAC, each "
+     "certificate named after its CN) under the new password; owner-only.",
+     Export},
 }};
 
 const char kDescription[] =
-    "Creates and verifies digital-cinema certificate chains.\n"
+    "Creates digital-cinema certificate chains, verifies them, and shows and exports their certificates.\n"
     "\n"
     "  talvane-chain root|intermediate|leaf --out NAME [options]\n"
-    "  talvane-chain verify FILE... [--password-file FILE] [--at ISO-8601]\n"
+    "  talvane-chain verify FILE... [--password-file FILE] [--at ISO-8601] [--warn-days N]\n"
+    "  talvane-chain show FILE... [--password-file FILE] [--json]\n"
+    "  talvane-chain export FILE.pfx [--key-pem OUT [--no-encrypt]] [--chain-pem OUT [--leaf-first]]\n"
+    "                                [--pkcs12 OUT] [--force]\n"
     "\n"
-    "Exit status: 0 success, 1 creation failed or verification found errors, 2 bad usage.";
+    "Files to verify or show are PEM, DER or PKCS#12, told by their content.\n"
+    "Passwords of export: the PKCS#12 file it reads takes --issuer-password-file or\n"
+    "TALVANE_ISSUER_PASSWORD; the new password of --key-pem and --pkcs12 takes --password-file or\n"
+    "TALVANE_PASSWORD; else each is asked for (the new one twice).\n"
+    "\n"
+    "Exit status: 0 success, 1 creation or export failed, verification found errors or a file cannot\n"
+    "be read, 2 bad usage.";
 
 void printOut(const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
+}
+
+// "root, intermediate, leaf, verify, show or export".
+QString commandList()
+{
+    QStringList names;
+    for (const CommandEntry& entry : kCommands)
+        names << QLatin1String(entry.name);
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
 void addOptions(QCommandLineParser& parser)
@@ -119,8 +160,10 @@ int RunCommandLine(const QStringList& arguments)
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     addOptions(parser);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("root, intermediate, leaf or verify."));
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Certificate files to verify (PEM or PKCS#12)."),
+    parser.addPositionalArgument(QStringLiteral("command"), commandList() + QLatin1Char('.'));
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Certificate files to verify or show (PEM, DER or PKCS#12); the "
+                                                "PKCS#12 file to export."),
                                  QStringLiteral("[FILE...]"));
 
     if (!parser.parse(arguments))
@@ -138,15 +181,13 @@ int RunCommandLine(const QStringList& arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return Report({ExitUsage, QStringLiteral("No command given: use root, intermediate, leaf or verify "
-                                                 "(see --help).")});
+        return Report({ExitUsage, QStringLiteral("No command given: use %1 (see --help).").arg(commandList())});
     const CommandEntry* command = nullptr;
     for (const CommandEntry& entry : kCommands)
         if (positional.front() == QLatin1String(entry.name))
             command = &entry;
     if (!command)
-        return Report({ExitUsage, QStringLiteral("Unknown command \"%1\": use root, intermediate, leaf or verify.")
-                                      .arg(positional.front())});
+        return Report({ExitUsage, QStringLiteral("Unknown command \"%1\": use %2.").arg(positional.front(), commandList())});
 
     for (const OptionEntry& entry : kOptions)
         if (!(entry.commands & command->flag) && parser.isSet(QString::fromLatin1(entry.name)))
@@ -160,6 +201,10 @@ int RunCommandLine(const QStringList& arguments)
 
     if (command->flag == Verify)
         return RunVerify(parser);
+    if (command->flag == Show)
+        return RunShow(parser);
+    if (command->flag == Export)
+        return RunExport(parser);
     if (positional.size() > 1)
         return Report({ExitUsage, QStringLiteral("Unexpected argument \"%1\" after the command %2.")
                                       .arg(positional.at(1), QLatin1String(command->name))});

@@ -19,6 +19,13 @@ constexpr char Force[] = "force";
 constexpr char PasswordFile[] = "password-file";
 constexpr char IssuerPasswordFile[] = "issuer-password-file";
 constexpr char At[] = "at";
+constexpr char WarnDays[] = "warn-days";
+constexpr char Json[] = "json";
+constexpr char KeyPem[] = "key-pem";
+constexpr char NoEncrypt[] = "no-encrypt";
+constexpr char ChainPem[] = "chain-pem";
+constexpr char LeafFirst[] = "leaf-first";
+constexpr char Pkcs12[] = "pkcs12";
 } // namespace ChainOption
 
 // Parses the arguments (program name first), refuses what does not fit the command and runs

@@ -36,14 +36,16 @@ class Findings
 {
 public:
     explicit Findings(std::vector<ChainFinding>& out) : mOut(out) {}
-    void add(const char* rule, const QString& who, const QString& what)
+    void add(const QString& rule, const QString& who, const QString& what)
     {
-        mOut.push_back({ChainFinding::Severity::Error, QLatin1String(rule), who, what});
+        mOut.push_back({ChainFinding::Severity::Error, rule, who, what});
     }
-    void warn(const char* rule, const QString& who, const QString& what)
+    void add(const char* rule, const QString& who, const QString& what) { add(QLatin1String(rule), who, what); }
+    void warn(const QString& rule, const QString& who, const QString& what)
     {
-        mOut.push_back({ChainFinding::Severity::Warning, QLatin1String(rule), who, what});
+        mOut.push_back({ChainFinding::Severity::Warning, rule, who, what});
     }
+    void warn(const char* rule, const QString& who, const QString& what) { warn(QLatin1String(rule), who, what); }
 
 private:
     std::vector<ChainFinding>& mOut;
@@ -200,9 +202,8 @@ void ruleOrganization(const Link& link, Findings& findings)
 void ruleCommonNameRole(const Link& link, Findings& findings)
 {
     const QString cn = nameText(X509_get_subject_name(link.certificate), NID_commonName);
-    const int dot = cn.indexOf(QLatin1Char('.'));
-    const QString roles = dot < 0 ? QString() : cn.left(dot);
-    if (dot < 0)
+    const QString roles = rolesOf(cn);
+    if (!cn.contains(QLatin1Char('.')))
         findings.add("common name role", link.who, QStringLiteral("CN has no \".\" after its roles"));
     else if (link.authority && !roles.isEmpty())
         findings.add("common name role", link.who,
@@ -240,29 +241,38 @@ void ruleBasicConstraints(const Link& link, Findings& findings)
     }
 }
 
+// What a role does with each keyUsage bit, in RFC 5280 order.
+enum class Usage
+{
+    No,
+    Yes,
+    May // accepted beside the required bits, as the public checkers of the field accept it
+};
+using UsageProfile = std::array<Usage, kKeyUsageBits.size()>;
+constexpr Usage N = Usage::No;
+constexpr Usage Y = Usage::Yes;
+// keyCertSign, and cRLSign beside it (the classic one-call root carries both).
+constexpr UsageProfile kAuthorityUsage = {N, N, N, N, N, Y, Usage::May, N, N};
+// digitalSignature and keyEncipherment.
+constexpr UsageProfile kLeafUsage = {Y, N, Y, N, N, N, N, N, N};
+
 void ruleKeyUsage(const Link& link, Findings& findings)
 {
-    static constexpr std::array<const char*, 9> bitNames = {
-        "digitalSignature", "nonRepudiation", "keyEncipherment", "dataEncipherment", "keyAgreement",
-        "keyCertSign",      "cRLSign",        "encipherOnly",    "decipherOnly"};
     const auto usage = extension<BitStringPtr>(link.certificate, NID_key_usage, "keyUsage", link, findings);
     if (!usage)
         return;
-    // Bit positions as RFC 5280 numbers them.
-    const std::array<bool, 9> wanted =
-        link.authority ? std::array<bool, 9>{false, false, false, false, false, true, false, false, false}
-                       : std::array<bool, 9>{true, false, true, false, false, false, false, false, false};
+    const UsageProfile& profile = link.authority ? kAuthorityUsage : kLeafUsage;
     QStringList missing;
     QStringList extra;
-    for (size_t bit = 0; bit < bitNames.size(); ++bit)
+    for (size_t bit = 0; bit < profile.size(); ++bit)
     {
         const bool set = ASN1_BIT_STRING_get_bit(usage.get(), int(bit)) != 0;
-        if (set && !wanted[bit])
-            extra << QLatin1String(bitNames[bit]);
-        if (!set && wanted[bit])
-            missing << QLatin1String(bitNames[bit]);
+        if (set && profile[bit] == Usage::No)
+            extra << QLatin1String(kKeyUsageBits[bit]);
+        if (!set && profile[bit] == Usage::Yes)
+            missing << QLatin1String(kKeyUsageBits[bit]);
     }
-    for (int bit = int(bitNames.size()); bit < ASN1_STRING_length(usage.get()) * 8; ++bit)
+    for (int bit = int(profile.size()); bit < ASN1_STRING_length(usage.get()) * 8; ++bit)
         if (ASN1_BIT_STRING_get_bit(usage.get(), bit))
             extra << QStringLiteral("bit %1").arg(bit);
     if (!missing.isEmpty())
@@ -273,6 +283,9 @@ void ruleKeyUsage(const Link& link, Findings& findings)
                      QStringLiteral("also has %1").arg(extra.join(QStringLiteral(", "))));
 }
 
+// The digital-cinema test plans hold serial numbers to 64 bits.
+constexpr int kLongestSerialBits = 64;
+
 void ruleSerialNumber(const Link& link, Findings& findings)
 {
     const BigNumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(link.certificate), nullptr));
@@ -280,6 +293,12 @@ void ruleSerialNumber(const Link& link, Findings& findings)
         findings.add("serial number", link.who,
                      QStringLiteral("%1 is not greater than 0")
                          .arg(integerText(X509_get0_serialNumber(link.certificate))));
+    else if (BN_num_bits(serial.get()) > kLongestSerialBits)
+        findings.add("serial number", link.who,
+                     QStringLiteral("%1 is %2 bits long, more than %3")
+                         .arg(bignumText(serial.get()))
+                         .arg(BN_num_bits(serial.get()))
+                         .arg(kLongestSerialBits));
 }
 
 void ruleSubjectKeyIdentifier(const Link& link, Findings& findings)
@@ -402,28 +421,48 @@ void ruleValidity(const Link& link, const QDateTime& at, Findings& findings)
 const QDateTime kEndOf32BitTime(QDate(2038, 1, 19), QTime(3, 14, 7), Qt::UTC);
 constexpr int kLongestYearsAhead = 10;
 
-void ruleValidityNow(const Link& link, const QDateTime& now, Findings& findings)
+// The time the "now" rules judge at, as findings name it: "now", or "at <time>" for a time the
+// caller chose.
+QString nameOfNow(const ChainVerifier::Options& options)
+{
+    return options.nowChosen ? QStringLiteral("at ") + options.now.toUTC().toString(Qt::ISODate)
+                             : QStringLiteral("now");
+}
+
+void ruleValidityNow(const Link& link, const ChainVerifier::Options& options, Findings& findings)
 {
     const QDateTime notBefore = toDateTime(X509_get0_notBefore(link.certificate));
     const QDateTime notAfter = toDateTime(X509_get0_notAfter(link.certificate));
     if (!notBefore.isValid() || !notAfter.isValid())
         return; // "validity" reports it
-    const QDateTime nowSeconds = QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch(), Qt::UTC);
-    if (nowSeconds < notBefore)
-        findings.add("validity now", link.who,
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(options.now.toSecsSinceEpoch(), Qt::UTC);
+    const QString when = nameOfNow(options);
+    const QString reference = options.nowChosen ? now.toString(Qt::ISODate) : when;
+    if (now < notBefore)
+        findings.add(QStringLiteral("validity ") + when, link.who,
                      QStringLiteral("not valid yet, starts %1").arg(notBefore.toString(Qt::ISODate)));
-    else if (nowSeconds > notAfter)
-        findings.add("validity now", link.who,
+    else if (now > notAfter)
+        findings.add(QStringLiteral("validity ") + when, link.who,
                      QStringLiteral("expired, ended %1").arg(notAfter.toString(Qt::ISODate)));
+    else if (options.warnDays > 0 && notAfter <= now.addDays(options.warnDays))
+        findings.warn("expiry", link.who,
+                      QStringLiteral("ends %1, within %2 days of %3")
+                          .arg(notAfter.toString(Qt::ISODate))
+                          .arg(options.warnDays)
+                          .arg(reference));
     if (notAfter > kEndOf32BitTime)
         findings.warn("validity past 2038", link.who,
                       QStringLiteral("ends %1, after %2 (beyond 32-bit time)")
                           .arg(notAfter.toString(Qt::ISODate), kEndOf32BitTime.toString(Qt::ISODate)));
-    if (notAfter > nowSeconds.addYears(kLongestYearsAhead))
+    if (notAfter > now.addYears(kLongestYearsAhead))
         findings.warn("validity over 10 years", link.who,
-                      QStringLiteral("ends %1, more than %2 years ahead")
-                          .arg(notAfter.toString(Qt::ISODate))
-                          .arg(kLongestYearsAhead));
+                      options.nowChosen ? QStringLiteral("ends %1, more than %2 years after %3")
+                                              .arg(notAfter.toString(Qt::ISODate))
+                                              .arg(kLongestYearsAhead)
+                                              .arg(reference)
+                                        : QStringLiteral("ends %1, more than %2 years ahead")
+                                              .arg(notAfter.toString(Qt::ISODate))
+                                              .arg(kLongestYearsAhead));
 }
 
 // --- the whole chain ---------------------------------------------------------------------
@@ -513,7 +552,7 @@ void checkLink(const Link& link, const ChainVerifier::Options& options, Findings
     ruleSignature(link, findings);
     ruleValidity(link, options.at, findings);
     if (options.now.isValid())
-        ruleValidityNow(link, options.now, findings);
+        ruleValidityNow(link, options, findings);
 }
 
 } // namespace

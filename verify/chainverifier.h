@@ -53,6 +53,36 @@ struct ChainVerifyOptions
     // warnings of the field's checkers, an end past 2038-01-19 03:14:07 UTC (beyond 32-bit
     // time) and an end more than 10 years after this time.
     QDateTime now;
+    // `now` is a time the caller chose rather than the present: findings say "at <time>" where
+    // they would say "now" ("validity at 2030-01-01T00:00:00Z").
+    bool nowChosen = false;
+    // With `now` valid and warnDays > 0: the warning "expiry" for a certificate still valid at
+    // `now` that ends within this many days after it.
+    int warnDays = 0;
+};
+
+// The certificates of one or more files sorted into chains.
+struct ChainSorting
+{
+    // Each chain to judge, root first: from a self-signed root down to a certificate that issued
+    // none of the others, so an authority above several leaves is in each of their chains. Borrowed.
+    std::vector<std::vector<X509*>> chains;
+    // The top certificate of each branch whose issuer is not among the certificates; the
+    // branch is not in `chains`. Borrowed.
+    std::vector<X509*> orphans;
+    // Every certificate once (duplicates dropped), in chain order: each root or orphan, then
+    // depth-first what it issued. Borrowed.
+    std::vector<X509*> ordered;
+    // Set when the certificates cannot be sorted (several self-signed roots, or issuers in a
+    // circle): then `chains` is the one list of the certificates as given, duplicates dropped.
+    QString problem;
+};
+
+// What verifying a set of certificates found.
+struct ChainReport
+{
+    std::vector<ChainFinding> findings; // each finding once, chain by chain
+    size_t certificates = 0;            // distinct certificates judged or named
 };
 
 // The digital-cinema certificate profile as the public checkers of this field apply it.
@@ -68,9 +98,9 @@ struct ChainVerifyOptions
 //   common name role        an authority's CN starts with "." (no role), a leaf's with "CS."
 //   basicConstraints        present, critical; authority CA:TRUE with a path length, leaf
 //                           CA:FALSE without one; each path length below the one above it
-//   keyUsage                exactly keyCertSign (authority), exactly digitalSignature and
-//                           keyEncipherment (leaf)
-//   serial number           greater than 0
+//   keyUsage                keyCertSign, and at most cRLSign beside it (authority); exactly
+//                           digitalSignature and keyEncipherment (leaf)
+//   serial number           greater than 0, at most 64 bits long
 //   subjectKeyIdentifier    present
 //   authorityKeyIdentifier  present; key identifier = issuer's SKI; issuer name and serial =
 //                           the issuer certificate's own issuer name and serial
@@ -82,6 +112,9 @@ struct ChainVerifyOptions
 //   validity now            (options.now) valid at that time
 //   validity past 2038      (options.now, warning) ends after 2038-01-19 03:14:07 UTC
 //   validity over 10 years  (options.now, warning) ends more than 10 years after options.now
+//   expiry                  (options.now and options.warnDays, warning) ends within warnDays
+//                           days after options.now
+// The "validity now" rule is named "validity at <time>" when options.nowChosen is set.
 //
 // No function throws; each leaves the OpenSSL error queue as it found it.
 class ChainVerifier
@@ -93,11 +126,15 @@ public:
     // certificate is judged from its DER encoding, as a file would hold it.
     static std::vector<ChainFinding> verify(const std::vector<X509*>& rootFirst, const Options& options = Options());
 
-    // Puts certificates in chain order, root first, linking each to its parent by name or by
-    // key identifier; duplicates are dropped. When they do not form one chain from a
-    // self-signed root, *problem says why and the result keeps the given order (duplicates
-    // dropped), so the rules can still be applied. Borrowed in, borrowed out.
-    static std::vector<X509*> orderRootFirst(const std::vector<X509*>& certificates, QString* problem);
+    // Sorts certificates into chains, linking each to its parent by name or, where the name is
+    // what is broken, by key identifier; duplicates are dropped. Borrowed in, borrowed out.
+    static ChainSorting sortIntoChains(const std::vector<X509*>& certificates);
+
+    // Sorts the certificates into chains and judges each (options.lastIsLeaf is decided per
+    // chain by endsInLeaf). A branch whose issuer is missing gets the one error "missing
+    // issuer" naming that issuer, and nothing else of it is judged; certificates that cannot be
+    // sorted get the error "chain order" and are judged in the order given. Borrowed.
+    static ChainReport verifyCertificates(const std::vector<X509*>& certificates, const Options& options);
 
     // Whether a chain ends in a leaf: its last certificate is not an authority (no CA:TRUE)
     // or its CN carries a role.
@@ -105,6 +142,21 @@ public:
 
     // Every "CERTIFICATE" block of a PEM file in file order; empty when none can be read.
     static std::vector<X509Ptr> loadPemCertificates(const QString& path);
+
+    // A certificate file told by its content, not its name.
+    struct CertificateFile
+    {
+        enum class Kind
+        {
+            Unreadable, // cannot be opened
+            Pem,        // a "-----BEGIN " line in its first 64 KiB
+            Der,        // the whole file is one DER certificate
+            Other       // anything else: a PKCS#12 container, or nothing of use
+        };
+        Kind kind = Kind::Unreadable;
+        std::vector<X509Ptr> certificates; // Pem: every readable block, in file order; Der: the one
+    };
+    static CertificateFile loadCertificateFile(const QString& path);
 
     struct Pkcs12Contents
     {

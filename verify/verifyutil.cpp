@@ -138,6 +138,49 @@ QByteArray publicKeyThumbprint(const EVP_PKEY* key)
     return digest.toBase64();
 }
 
+QByteArray tbsCertificateDer(const X509* certificate)
+{
+    // Certificate ::= SEQUENCE { tbsCertificate, signatureAlgorithm, signature }: the first
+    // element inside the outer sequence, header included.
+    const QByteArray der = derOf(certificate);
+    const auto* start = reinterpret_cast<const unsigned char*>(der.constData());
+    const unsigned char* cursor = start;
+    long length = 0;
+    int tag = 0;
+    int objectClass = 0;
+    if (der.isEmpty() || ASN1_get_object(&cursor, &length, &tag, &objectClass, long(der.size())) != V_ASN1_CONSTRUCTED ||
+        tag != V_ASN1_SEQUENCE)
+        return QByteArray();
+    const unsigned char* tbs = cursor;
+    const long remaining = long(der.size()) - long(cursor - start);
+    if (ASN1_get_object(&cursor, &length, &tag, &objectClass, remaining) != V_ASN1_CONSTRUCTED ||
+        tag != V_ASN1_SEQUENCE)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char*>(tbs), int(cursor - tbs) + int(length));
+}
+
+QByteArray certificateThumbprint(const X509* certificate)
+{
+    const QByteArray tbs = tbsCertificateDer(certificate);
+    return tbs.isEmpty() ? QByteArray() : sha1(tbs).toBase64();
+}
+
+QStringList keyUsageNames(const ASN1_BIT_STRING* usage)
+{
+    QStringList names;
+    for (int bit = 0; usage && bit < ASN1_STRING_length(usage) * 8; ++bit)
+        if (ASN1_BIT_STRING_get_bit(usage, bit))
+            names << (size_t(bit) < kKeyUsageBits.size() ? QLatin1String(kKeyUsageBits[size_t(bit)])
+                                                         : QStringLiteral("bit %1").arg(bit));
+    return names;
+}
+
+QString rolesOf(const QString& commonName)
+{
+    const int dot = commonName.indexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : commonName.left(dot);
+}
+
 QString lastOpenSslError()
 {
     const unsigned long code = ERR_peek_last_error();

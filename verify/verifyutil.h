@@ -7,14 +7,28 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <openssl/asn1.h>
 #include <openssl/bn.h>
 #include <openssl/err.h>
 #include <openssl/x509.h>
 
+#include <array>
+
 namespace chainverify
 {
+
+// The keyUsage bits by their RFC 5280 positions.
+constexpr std::array<const char*, 9> kKeyUsageBits = {
+    "digitalSignature", "nonRepudiation", "keyEncipherment", "dataEncipherment", "keyAgreement",
+    "keyCertSign",      "cRLSign",        "encipherOnly",    "decipherOnly"};
+// The names of the bits set, in bit order; a set bit past the named ones reads "bit <n>".
+QStringList keyUsageNames(const ASN1_BIT_STRING* usage);
+
+// The roles a common name carries: the text before its first "." (empty for an authority's
+// ".name", and for a name without any ".").
+QString rolesOf(const QString& commonName);
 
 // The attribute's name as OpenSSL spells it in long form ("organizationName", "dnQualifier").
 QString objectName(int nid);
@@ -38,6 +52,11 @@ QByteArray sha1(const QByteArray& data);
 QByteArray derOf(const X509* certificate);
 // Base64 of the SHA-1 of the DER RSAPublicKey, the form a dnQualifier takes.
 QByteArray publicKeyThumbprint(const EVP_PKEY* key);
+// The TBSCertificate exactly as the certificate's encoding holds it (not encoded anew, so a
+// certificate read from a file gives the bytes that were signed); empty when unreadable.
+QByteArray tbsCertificateDer(const X509* certificate);
+// Base64 of the SHA-1 of the DER TBSCertificate: the certificate thumbprint of this field.
+QByteArray certificateThumbprint(const X509* certificate);
 
 // The newest OpenSSL error as text, for messages.
 QString lastOpenSslError();

@@ -153,10 +153,11 @@ void TestChainCreate::badUsage_data()
 
     const QString password = QDir::tempPath() + "/talvane-chain-no-such-file";
     const QString longEntity(70, QLatin1Char('x'));
-    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf or verify "
-                                                    "(see --help).";
+    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, verify, show "
+                                                    "or export (see --help).";
     QTest::newRow("unknown command") << QStringList{"branch"}
-                                     << "Unknown command \"branch\": use root, intermediate, leaf or verify.";
+                                     << "Unknown command \"branch\": use root, intermediate, leaf, verify, show or "
+                                        "export.";
     QTest::newRow("unknown option") << QStringList{"root", "--out", "x", "--colour"} << "Unknown option 'colour'.";
     QTest::newRow("option without its value") << QStringList{"root", "--out"} << "Missing value after '--out'.";
     QTest::newRow("root without --out") << QStringList{"root"}
@@ -224,6 +225,17 @@ void TestChainCreate::badUsage_data()
     QTest::newRow("verify without files") << QStringList{"verify"} << "No file given to verify.";
     QTest::newRow("verify --at not ISO-8601") << QStringList{"verify", "a.pem", "--at", "soon"}
                                               << "The time \"soon\" of --at is not an ISO-8601 date and time.";
+    QTest::newRow("verify --warn-days negative")
+        << QStringList{"verify", "a.pem", "--warn-days", "-1"}
+        << "The number of days \"-1\" of --warn-days is not a whole number of 0 or more.";
+    QTest::newRow("verify --warn-days not a number")
+        << QStringList{"verify", "a.pem", "--warn-days", "a month"}
+        << "The number of days \"a month\" of --warn-days is not a whole number of 0 or more.";
+    QTest::newRow("show without files") << QStringList{"show"} << "No file given to show.";
+    QTest::newRow("show with --force") << QStringList{"show", "a.pem", "--force"}
+                                       << "The option --force does not apply to the command show.";
+    QTest::newRow("--json for verify") << QStringList{"verify", "a.pem", "--json"}
+                                       << "The option --json does not apply to the command verify.";
 }
 
 void TestChainCreate::badUsage()
@@ -242,7 +254,8 @@ void TestChainCreate::helpAndVersion()
 {
     const ChainRun help = run({"--help"});
     QCOMPARE(help.exitCode, 0);
-    for (const char* word : {"root|intermediate|leaf", "verify FILE", "--issuer-password-file", "--force", "--sha1"})
+    for (const char* word : {"root|intermediate|leaf", "verify FILE", "--issuer-password-file", "--force", "--sha1",
+                             "show FILE", "export FILE.pfx", "--warn-days", "--key-pem", "--leaf-first"})
         QVERIFY2(help.out.contains(word), word);
     QVERIFY(help.err.isEmpty());
 

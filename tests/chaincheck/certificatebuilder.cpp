@@ -75,8 +75,10 @@ void addKeyUsage(X509* certificate, const CertificateSpec& spec)
     if (spec.pathLength >= 0)
     {
         ASN1_BIT_STRING_set_bit(usage.get(), 5, 1); // keyCertSign
-        if (spec.fault == Fault::ExtraKeyUsage)
+        if (spec.crlSign)
             ASN1_BIT_STRING_set_bit(usage.get(), 6, 1); // cRLSign
+        if (spec.fault == Fault::ExtraKeyUsage)
+            ASN1_BIT_STRING_set_bit(usage.get(), 0, 1); // digitalSignature
     }
     else
     {
@@ -151,6 +153,14 @@ X509Ptr CertificateBuilder::make(const CertificateSpec& spec, X509* issuer, EVP_
     X509* x = certificate.get();
     X509_set_version(x, spec.fault == Fault::Version1 ? X509_VERSION_1 : X509_VERSION_3);
     ASN1_INTEGER_set(X509_get_serialNumber(x), spec.fault == Fault::SerialZero ? 0 : spec.serial);
+    const QByteArray serialHex = spec.fault == Fault::SerialOver64Bits ? QByteArray("10000000000000000") : spec.serialHex;
+    if (!serialHex.isEmpty())
+    {
+        BIGNUM* serial = nullptr;
+        BN_hex2bn(&serial, serialHex.constData());
+        BN_to_ASN1_INTEGER(serial, X509_get_serialNumber(x));
+        BN_free(serial);
+    }
     X509_set_pubkey(x, spec.key);
     fillSubject(X509_get_subject_name(x), spec);
 

@@ -42,6 +42,7 @@ enum class Fault
     BadSignature,
     OuterAlgorithmDiffers,
     SerialZero,
+    SerialOver64Bits, // 2^64, one bit more than the test plans allow
 };
 Q_DECLARE_METATYPE(Fault)
 
@@ -57,6 +58,10 @@ struct CertificateSpec
     Fault fault = Fault::None;
     // Read the extensions (as OpenSSL caches them) before signing, as issuing code may.
     bool readBeforeSigning = false;
+    // An authority's keyUsage has cRLSign beside keyCertSign, as OpenSSL's one-call roots do.
+    bool crlSign = false;
+    // When not empty: the serial number as hex digits, for values a long cannot hold.
+    QByteArray serialHex = QByteArray();
 };
 
 // The keys test chains are signed with, made once per suite (key generation is slow): one per

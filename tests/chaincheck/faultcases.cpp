@@ -17,7 +17,7 @@ const std::vector<FaultCase>& sharedFaultCases()
         {"leaf with CA:TRUE", Fault::LeafCa, leaf, "basicConstraints"},
         {"path length equal to the parent's", Fault::PathLengthNotBelowParent, intermediate,
          "basicConstraints"},
-        {"authority with cRLSign too", Fault::ExtraKeyUsage, intermediate, "keyUsage"},
+        {"authority with digitalSignature too", Fault::ExtraKeyUsage, intermediate, "keyUsage"},
         {"leaf with nonRepudiation too", Fault::ExtraKeyUsage, leaf, "keyUsage"},
         {"missing SKI", Fault::MissingSubjectKeyId, intermediate, "subjectKeyIdentifier"},
         {"root without AKI", Fault::MissingAuthorityKeyId, root, "authorityKeyIdentifier"},
@@ -36,6 +36,7 @@ const std::vector<FaultCase>& sharedFaultCases()
         {"bad signature", Fault::BadSignature, intermediate, "signature"},
         {"bad self-signature", Fault::BadSignature, root, "signature"},
         {"serial 0", Fault::SerialZero, leaf, "serial number"},
+        {"serial of 65 bits", Fault::SerialOver64Bits, leaf, "serial number"},
     };
     return cases;
 }
