@@ -4,7 +4,10 @@
 #include "chaincheck.h"
 #include "fakedazavo.h"
 #include "modalanswerer.h"
+#include "noconsole.h"
+#include "osslptr.h"
 #include "serialnumbertrace.h"
+#include "smallfilesystem.h"
 #include "stdoutcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
@@ -15,15 +18,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
-
-#include <cstdio>
 
 namespace
 {
@@ -98,7 +98,7 @@ private:
 void TestCreation::initTestCase()
 {
     // Tests must never wait for a keyboard: the engine's console prompt sees no console.
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mFixtures.isValid());
 }
 
@@ -392,24 +392,14 @@ void TestCreation::fullFileSystemKeepsTheOldContainer()
 {
 #ifdef Q_OS_LINUX
     // Room for the PEM file and nothing more: the container's write fails half-way.
-    QDir::current().mkdir("small");
-    QProcess mount;
-    mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", "small"});
-    if (!mount.waitForFinished() || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
-        QSKIP("cannot mount a small tmpfs here (needs root); the full-disk case is not exercised");
-    const auto unmount = qScopeGuard([] { QProcess::execute("umount", {"small"}); });
+    SmallFileSystem small("small");
+    if (!small.mounted())
+        QSKIP(qPrintable(small.reason()));
 
     writeFile("small/cert.pfx", "old container");
-    {
-        QFile filler("small/filler");
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush())
-        {
-        }
-        filler.close();
-        QVERIFY(filler.resize(filler.size() - 4096)); // one page free: enough for the PEM only
-    }
+    QVERIFY(small.fill());
+    QFile filler("small/filler");
+    QVERIFY(filler.resize(filler.size() - 4096)); // one page free: enough for the PEM only
     prepare(0, "small/cert");
     ModalAnswerer answerer({"Continue"});
     QVERIFY(!mController->CreateCertificate(0));

@@ -8,16 +8,11 @@
 #include <openssl/bn.h>
 #include <openssl/err.h>
 #include <openssl/objects.h>
+#include <openssl/pem.h>
 #include <openssl/sha.h>
 #include <openssl/x509v3.h>
 
-#include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace EngineTest
 {
@@ -247,74 +242,6 @@ std::int64_t seconds(const ASN1_TIME* time)
     if (time == nullptr || ASN1_TIME_to_tm(time, &broken) != 1)
         return -1;
     return static_cast<std::int64_t>(timegm(&broken));
-}
-
-StdinReplacement::StdinReplacement(int fd) : mSaved(::dup(STDIN_FILENO))
-{
-    ::dup2(fd, STDIN_FILENO);
-}
-
-StdinReplacement::~StdinReplacement()
-{
-    if (mSaved >= 0)
-    {
-        ::dup2(mSaved, STDIN_FILENO);
-        ::close(mSaved);
-    }
-}
-
-NoConsole::NoConsole() : mNull(::open("/dev/null", O_RDONLY))
-{
-    mReplacement = new StdinReplacement(mNull);
-}
-
-NoConsole::~NoConsole()
-{
-    delete mReplacement;
-    ::close(mNull);
-}
-
-SmallFileSystem::SmallFileSystem(const QString& folder) : mFolder(folder)
-{
-    QDir().mkpath(folder);
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0)
-        mMounted = true;
-    else
-        mWhyNot = QStringLiteral("cannot mount a tmpfs here (%1)")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-SmallFileSystem::~SmallFileSystem()
-{
-    if (mMounted)
-        ::umount2(QFile::encodeName(mFolder).constData(), MNT_DETACH);
-}
-
-bool SmallFileSystem::remountReadOnly()
-{
-    return ::mount("tmpfs", QFile::encodeName(mFolder).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY,
-                   "size=64k") == 0;
-}
-
-bool SmallFileSystem::fill()
-{
-    QFile filler(mFolder + QStringLiteral("/filler"));
-    if (!filler.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray block(1024, 'x');
-    while (filler.write(block) == block.size() && filler.flush())
-    {
-    }
-    // Whatever the last partial block left: fill byte by byte.
-    while (filler.write("x", 1) == 1 && filler.flush())
-    {
-    }
-    filler.close();
-    QFile probe(mFolder + QStringLiteral("/probe"));
-    const bool full = !probe.open(QIODevice::WriteOnly) || probe.write("x", 1) != 1 || !probe.flush();
-    probe.close();
-    probe.remove();
-    return full;
 }
 
 } // namespace EngineTest

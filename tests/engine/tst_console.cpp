@@ -2,6 +2,7 @@
 // and the operations that fall back to it when they are given no password.
 
 #include "enginetestsupport.h"
+#include "noconsole.h"
 #include "opensslutil.h"
 #include "stdoutcapture.h"
 #include "zidcertificate.h"

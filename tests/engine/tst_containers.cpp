@@ -6,7 +6,9 @@
 
 #include "chaincheck.h"
 #include "enginetestsupport.h"
+#include "noconsole.h"
 #include "opensslutil.h"
+#include "smallfilesystem.h"
 #include "stdoutcapture.h"
 
 #include <QDir>
@@ -843,7 +845,7 @@ void TestContainers::failingWrites()
     {
         small = std::make_unique<SmallFileSystem>(folder);
         if (!small->mounted())
-            QSKIP(qPrintable(small->whyNot()));
+            QSKIP(qPrintable(small->reason()));
         QVERIFY(writeAll(target, "earlier content"));
         QVERIFY(failure == "file system full" ? small->fill() : small->remountReadOnly());
     }

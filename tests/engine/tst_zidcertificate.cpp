@@ -3,6 +3,7 @@
 
 #include "chaincheck.h"
 #include "enginetestsupport.h"
+#include "noconsole.h"
 #include "opensslutil.h"
 #include "stdoutcapture.h"
 #include "zidcertificate.h"
