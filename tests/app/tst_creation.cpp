@@ -468,13 +468,11 @@ void TestCreation::profileEdges()
 
     const auto extensionText = [x509](int nid) {
         const int index = X509_get_ext_by_NID(x509, nid, -1);
-        BIO* memory = BIO_new(BIO_s_mem());
-        X509V3_EXT_print(memory, X509_get_ext(x509, index), 0, 0);
+        const BioPtr memory(BIO_new(BIO_s_mem()));
+        X509V3_EXT_print(memory.get(), X509_get_ext(x509, index), 0, 0);
         char* data = nullptr;
-        const long length = BIO_get_mem_data(memory, &data);
-        const QString text = QString::fromLatin1(data, int(length));
-        BIO_free(memory);
-        return text;
+        const long length = BIO_get_mem_data(memory.get(), &data);
+        return QString::fromLatin1(data, int(length));
     };
     QCOMPARE(extensionText(NID_basic_constraints), basicConstraints);
     QCOMPARE(extensionText(NID_key_usage), keyUsage);

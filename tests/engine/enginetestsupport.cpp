@@ -1,3 +1,7 @@
+// Outputs hands RSA objects, which the engine's interfaces still pass, to their owner;
+// OpenSSL 3 deprecates RSA_free.
+#define OPENSSL_SUPPRESS_DEPRECATED
+
 #include "enginetestsupport.h"
 
 #include <QDir>
@@ -114,6 +118,14 @@ X509Ptr makeCertificate(const CertificateRecipe& recipe)
     return certificate;
 }
 
+Outputs::~Outputs()
+{
+    const EvpPkeyPtr ownedKey(key);
+    const X509Ptr ownedCertificate(certificate);
+    const OwnedX509StackPtr ownedChain(chain);
+    const RsaPtr ownedRsa(rsa);
+}
+
 EvpPkeyPtr makeRsaKey(int bits)
 {
     return EvpPkeyPtr(EVP_RSA_gen(static_cast<unsigned>(bits)));
@@ -173,6 +185,20 @@ QByteArray der(const X509* certificate)
     QByteArray result(reinterpret_cast<const char*>(bytes), length);
     OPENSSL_free(bytes);
     return result;
+}
+
+QByteArray pemOf(X509* certificate)
+{
+    const BioPtr memory(BIO_new(BIO_s_mem()));
+    PEM_write_bio_X509(memory.get(), certificate);
+    return memoryContents(memory.get());
+}
+
+QByteArray memoryContents(BIO* memory)
+{
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(memory, &data);
+    return QByteArray(data, int(length));
 }
 
 QByteArray sha1(const QByteArray& data)

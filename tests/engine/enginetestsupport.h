@@ -56,6 +56,21 @@ EvpPkeyPtr makeRsaKey(int bits = 2048);
 std::vector<NameEntry> names(const QByteArray& cn, const QByteArray& o = "Org",
                              const QByteArray& ou = "Unit");
 
+// The raw slots the engine's T** interfaces fill (and refill, freeing what they held): whatever
+// they hold last goes to its owner when the test ends, whatever its outcome.
+struct Outputs
+{
+    Outputs() = default;
+    ~Outputs();
+    Outputs(const Outputs&) = delete;
+    Outputs& operator=(const Outputs&) = delete;
+
+    EVP_PKEY* key = nullptr;
+    X509* certificate = nullptr;
+    STACK_OF(X509) * chain = nullptr;
+    RSA* rsa = nullptr;
+};
+
 // The OpenSSL error queue as text, emptied.
 QString takeOpenSslErrors();
 
@@ -67,6 +82,9 @@ unsigned fileMode(const QString& path);
 QStringList folderEntries(const QString& folder);
 
 QByteArray der(const X509* certificate);
+QByteArray pemOf(X509* certificate);
+// Everything written to a memory BIO so far.
+QByteArray memoryContents(BIO* memory);
 QByteArray sha1(const QByteArray& data);
 // Base64 of the SHA-1 of the DER RSAPublicKey: the profile's dnQualifier and key identifier.
 QByteArray keyThumbprintBase64(EVP_PKEY* key);

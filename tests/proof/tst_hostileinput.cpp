@@ -63,19 +63,18 @@ QByteArray modernContainer(const QString& legacyPath)
     const ChainCheck::Pkcs12Contents contents = ChainCheck::loadPkcs12(legacyPath, kPassword.toLatin1());
     if (contents.key == nullptr || contents.certificate == nullptr)
         return QByteArray();
-    STACK_OF(X509)* chain = sk_X509_new_null();
+    const BorrowedX509StackPtr chain(sk_X509_new_null());
     for (const auto& certificate : contents.chain)
-        sk_X509_push(chain, certificate.get());
-    PKCS12* container = PKCS12_create(kPassword.toLatin1().constData(), "friendlyname", contents.key.get(),
-                                      contents.certificate.get(), chain, 0, 0, 0, 0, 0);
-    sk_X509_free(chain);
-    if (container == nullptr)
+        sk_X509_push(chain.get(), certificate.get());
+    const Pkcs12Ptr container(PKCS12_create(kPassword.toLatin1().constData(), "friendlyname",
+                                            contents.key.get(), contents.certificate.get(), chain.get(), 0, 0,
+                                            0, 0, 0));
+    const int length = container ? i2d_PKCS12(container.get(), nullptr) : 0;
+    if (length <= 0)
         return QByteArray();
-    unsigned char* der = nullptr;
-    const int length = i2d_PKCS12(container, &der);
-    PKCS12_free(container);
-    QByteArray bytes(reinterpret_cast<const char*>(der), length);
-    OPENSSL_free(der);
+    QByteArray bytes(length, Qt::Uninitialized);
+    auto* cursor = reinterpret_cast<unsigned char*>(bytes.data());
+    i2d_PKCS12(container.get(), &cursor);
     return bytes;
 }
 
