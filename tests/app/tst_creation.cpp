@@ -4,7 +4,10 @@
 #include "chaincheck.h"
 #include "fakedazavo.h"
 #include "modalanswerer.h"
+#include "noconsole.h"
+#include "osslptr.h"
 #include "serialnumbertrace.h"
+#include "smallfilesystem.h"
 #include "stdoutcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
@@ -15,15 +18,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
-
-#include <cstdio>
 
 namespace
 {
@@ -98,7 +98,7 @@ private:
 void TestCreation::initTestCase()
 {
     // Tests must never wait for a keyboard: the engine's console prompt sees no console.
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mFixtures.isValid());
 }
 
@@ -392,24 +392,14 @@ void TestCreation::fullFileSystemKeepsTheOldContainer()
 {
 #ifdef Q_OS_LINUX
     // Room for the PEM file and nothing more: the container's write fails half-way.
-    QDir::current().mkdir("small");
-    QProcess mount;
-    mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", "small"});
-    if (!mount.waitForFinished() || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
-        QSKIP("cannot mount a small tmpfs here (needs root); the full-disk case is not exercised");
-    const auto unmount = qScopeGuard([] { QProcess::execute("umount", {"small"}); });
+    SmallFileSystem small("small");
+    if (!small.mounted())
+        QSKIP(qPrintable(small.reason()));
 
     writeFile("small/cert.pfx", "old container");
-    {
-        QFile filler("small/filler");
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush())
-        {
-        }
-        filler.close();
-        QVERIFY(filler.resize(filler.size() - 4096)); // one page free: enough for the PEM only
-    }
+    QVERIFY(small.fill());
+    QFile filler("small/filler");
+    QVERIFY(filler.resize(filler.size() - 4096)); // one page free: enough for the PEM only
     prepare(0, "small/cert");
     ModalAnswerer answerer({"Continue"});
     QVERIFY(!mController->CreateCertificate(0));
@@ -478,13 +468,11 @@ void TestCreation::profileEdges()
 
     const auto extensionText = [x509](int nid) {
         const int index = X509_get_ext_by_NID(x509, nid, -1);
-        BIO* memory = BIO_new(BIO_s_mem());
-        X509V3_EXT_print(memory, X509_get_ext(x509, index), 0, 0);
+        const BioPtr memory(BIO_new(BIO_s_mem()));
+        X509V3_EXT_print(memory.get(), X509_get_ext(x509, index), 0, 0);
         char* data = nullptr;
-        const long length = BIO_get_mem_data(memory, &data);
-        const QString text = QString::fromLatin1(data, int(length));
-        BIO_free(memory);
-        return text;
+        const long length = BIO_get_mem_data(memory.get(), &data);
+        return QString::fromLatin1(data, int(length));
     };
     QCOMPARE(extensionText(NID_basic_constraints), basicConstraints);
     QCOMPARE(extensionText(NID_key_usage), keyUsage);

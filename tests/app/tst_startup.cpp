@@ -2,6 +2,7 @@
 // the end of the program.
 
 #include "fakedazavo.h"
+#include "formhands.h"
 #include "modalanswerer.h"
 #include "serialnumbertrace.h"
 #include "stdoutcapture.h"
@@ -20,18 +21,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+using FormTestSupport::shownForm;
+
 namespace
 {
 
 const char kChildVariable[] = "TALVANE_TEST_STARTUP_CHILD";
-
-TalvaneWidget* shownForm()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* form = qobject_cast<TalvaneWidget*>(widget); form != nullptr && form->isVisible())
-            return form;
-    return nullptr;
-}
 
 // The child process of noBoardWarnsAndQuits: starts the controller without any board and
 // reports, as it leaves, every box it answered.

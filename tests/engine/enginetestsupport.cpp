@@ -1,3 +1,7 @@
+// Outputs hands RSA objects, which the engine's interfaces still pass, to their owner;
+// OpenSSL 3 deprecates RSA_free.
+#define OPENSSL_SUPPRESS_DEPRECATED
+
 #include "enginetestsupport.h"
 
 #include <QDir>
@@ -8,16 +12,11 @@
 #include <openssl/bn.h>
 #include <openssl/err.h>
 #include <openssl/objects.h>
+#include <openssl/pem.h>
 #include <openssl/sha.h>
 #include <openssl/x509v3.h>
 
-#include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace EngineTest
 {
@@ -119,6 +118,14 @@ X509Ptr makeCertificate(const CertificateRecipe& recipe)
     return certificate;
 }
 
+Outputs::~Outputs()
+{
+    const EvpPkeyPtr ownedKey(key);
+    const X509Ptr ownedCertificate(certificate);
+    const OwnedX509StackPtr ownedChain(chain);
+    const RsaPtr ownedRsa(rsa);
+}
+
 EvpPkeyPtr makeRsaKey(int bits)
 {
     return EvpPkeyPtr(EVP_RSA_gen(static_cast<unsigned>(bits)));
@@ -178,6 +185,20 @@ QByteArray der(const X509* certificate)
     QByteArray result(reinterpret_cast<const char*>(bytes), length);
     OPENSSL_free(bytes);
     return result;
+}
+
+QByteArray pemOf(X509* certificate)
+{
+    const BioPtr memory(BIO_new(BIO_s_mem()));
+    PEM_write_bio_X509(memory.get(), certificate);
+    return memoryContents(memory.get());
+}
+
+QByteArray memoryContents(BIO* memory)
+{
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(memory, &data);
+    return QByteArray(data, int(length));
 }
 
 QByteArray sha1(const QByteArray& data)
@@ -247,74 +268,6 @@ std::int64_t seconds(const ASN1_TIME* time)
     if (time == nullptr || ASN1_TIME_to_tm(time, &broken) != 1)
         return -1;
     return static_cast<std::int64_t>(timegm(&broken));
-}
-
-StdinReplacement::StdinReplacement(int fd) : mSaved(::dup(STDIN_FILENO))
-{
-    ::dup2(fd, STDIN_FILENO);
-}
-
-StdinReplacement::~StdinReplacement()
-{
-    if (mSaved >= 0)
-    {
-        ::dup2(mSaved, STDIN_FILENO);
-        ::close(mSaved);
-    }
-}
-
-NoConsole::NoConsole() : mNull(::open("/dev/null", O_RDONLY))
-{
-    mReplacement = new StdinReplacement(mNull);
-}
-
-NoConsole::~NoConsole()
-{
-    delete mReplacement;
-    ::close(mNull);
-}
-
-SmallFileSystem::SmallFileSystem(const QString& folder) : mFolder(folder)
-{
-    QDir().mkpath(folder);
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0)
-        mMounted = true;
-    else
-        mWhyNot = QStringLiteral("cannot mount a tmpfs here (%1)")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-SmallFileSystem::~SmallFileSystem()
-{
-    if (mMounted)
-        ::umount2(QFile::encodeName(mFolder).constData(), MNT_DETACH);
-}
-
-bool SmallFileSystem::remountReadOnly()
-{
-    return ::mount("tmpfs", QFile::encodeName(mFolder).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY,
-                   "size=64k") == 0;
-}
-
-bool SmallFileSystem::fill()
-{
-    QFile filler(mFolder + QStringLiteral("/filler"));
-    if (!filler.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray block(1024, 'x');
-    while (filler.write(block) == block.size() && filler.flush())
-    {
-    }
-    // Whatever the last partial block left: fill byte by byte.
-    while (filler.write("x", 1) == 1 && filler.flush())
-    {
-    }
-    filler.close();
-    QFile probe(mFolder + QStringLiteral("/probe"));
-    const bool full = !probe.open(QIODevice::WriteOnly) || probe.write("x", 1) != 1 || !probe.flush();
-    probe.close();
-    probe.remove();
-    return full;
 }
 
 } // namespace EngineTest

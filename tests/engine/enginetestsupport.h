@@ -56,6 +56,21 @@ EvpPkeyPtr makeRsaKey(int bits = 2048);
 std::vector<NameEntry> names(const QByteArray& cn, const QByteArray& o = "Org",
                              const QByteArray& ou = "Unit");
 
+// The raw slots the engine's T** interfaces fill (and refill, freeing what they held): whatever
+// they hold last goes to its owner when the test ends, whatever its outcome.
+struct Outputs
+{
+    Outputs() = default;
+    ~Outputs();
+    Outputs(const Outputs&) = delete;
+    Outputs& operator=(const Outputs&) = delete;
+
+    EVP_PKEY* key = nullptr;
+    X509* certificate = nullptr;
+    STACK_OF(X509) * chain = nullptr;
+    RSA* rsa = nullptr;
+};
+
 // The OpenSSL error queue as text, emptied.
 QString takeOpenSslErrors();
 
@@ -67,6 +82,9 @@ unsigned fileMode(const QString& path);
 QStringList folderEntries(const QString& folder);
 
 QByteArray der(const X509* certificate);
+QByteArray pemOf(X509* certificate);
+// Everything written to a memory BIO so far.
+QByteArray memoryContents(BIO* memory);
 QByteArray sha1(const QByteArray& data);
 // Base64 of the SHA-1 of the DER RSAPublicKey: the profile's dnQualifier and key identifier.
 QByteArray keyThumbprintBase64(EVP_PKEY* key);
@@ -79,53 +97,5 @@ QString nameText(const X509_NAME* name, bool withTypes = false);
 QString extensionOrder(X509* certificate);
 // Seconds since 1970 of an ASN1_TIME, -1 when it cannot be read.
 std::int64_t seconds(const ASN1_TIME* time);
-
-// Stand-in for standard input for as long as it lives (a pty slave, /dev/null, ...).
-class StdinReplacement
-{
-public:
-    explicit StdinReplacement(int fd);
-    ~StdinReplacement();
-    StdinReplacement(const StdinReplacement&) = delete;
-    StdinReplacement& operator=(const StdinReplacement&) = delete;
-
-private:
-    int mSaved = -1;
-};
-
-// Standard input from /dev/null: no console, so prompts give up at once.
-class NoConsole
-{
-public:
-    NoConsole();
-    ~NoConsole();
-    NoConsole(const NoConsole&) = delete;
-    NoConsole& operator=(const NoConsole&) = delete;
-
-private:
-    int mNull = -1;
-    StdinReplacement* mReplacement = nullptr;
-};
-
-// A 64 KiB tmpfs mounted on a folder (needs root); unmounted on destruction.
-class SmallFileSystem
-{
-public:
-    explicit SmallFileSystem(const QString& folder);
-    ~SmallFileSystem();
-    SmallFileSystem(const SmallFileSystem&) = delete;
-    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
-
-    bool mounted() const { return mMounted; }
-    QString whyNot() const { return mWhyNot; }
-    bool remountReadOnly();
-    // Fills the file system with a file of its own until no byte more fits.
-    bool fill();
-
-private:
-    QString mFolder;
-    bool mMounted = false;
-    QString mWhyNot;
-};
 
 } // namespace EngineTest

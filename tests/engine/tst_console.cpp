@@ -2,6 +2,7 @@
 // and the operations that fall back to it when they are given no password.
 
 #include "enginetestsupport.h"
+#include "noconsole.h"
 #include "opensslutil.h"
 #include "stdoutcapture.h"
 #include "zidcertificate.h"
@@ -224,10 +225,10 @@ void TestConsole::containerPasswordsFromTheConsole()
         QCOMPARE(OpenSSLUtil::PKCS12Write(file, mCertificate.get(), mKey.get(), nullptr, nullptr), 1);
         QCOMPARE(capture.take(), QByteArray("Enter password:\n************\n"));
     }
-    EVP_PKEY* key = nullptr;
-    X509* certificate = nullptr;
+    Outputs outputs;
+    EVP_PKEY*& key = outputs.key;
+    X509*& certificate = outputs.certificate;
     QCOMPARE(OpenSSLUtil::PKCS12Extract(file, &key, &certificate, nullptr, "typed secret"), 1);
-    X509_free(certificate);
     {
         Console console;
         QVERIFY(console.ready());
@@ -236,7 +237,6 @@ void TestConsole::containerPasswordsFromTheConsole()
         QCOMPARE(OpenSSLUtil::PCKS12ExtractPrivateKey(file, &key, nullptr), 1);
         capture.take();
         QVERIFY(sameKey(key, mKey.get()));
-        EVP_PKEY_free(key);
     }
 }
 

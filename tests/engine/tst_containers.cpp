@@ -6,7 +6,9 @@
 
 #include "chaincheck.h"
 #include "enginetestsupport.h"
+#include "noconsole.h"
 #include "opensslutil.h"
+#include "smallfilesystem.h"
 #include "stdoutcapture.h"
 
 #include <QDir>
@@ -29,23 +31,6 @@ using namespace EngineTest;
 
 namespace
 {
-
-// Outputs of one PKCS#12 or PEM read: the raw slots the T** interfaces fill, handed to their
-// owners whatever the test's outcome.
-struct Outputs
-{
-    ~Outputs()
-    {
-        const EvpPkeyPtr ownedKey(key);
-        const X509Ptr ownedCertificate(certificate);
-        const OwnedX509StackPtr ownedChain(chain);
-        const RsaPtr ownedRsa(rsa);
-    }
-    EVP_PKEY* key = nullptr;
-    X509* certificate = nullptr;
-    STACK_OF(X509) * chain = nullptr;
-    RSA* rsa = nullptr;
-};
 
 using Writer = std::function<int(const char* path)>;
 using Call = std::function<int()>;
@@ -112,7 +97,6 @@ private slots:
 
 private:
     QString path(const QString& name) const { return mDir.filePath(name); }
-    QByteArray pemOf(X509* certificate) const;
     QByteArray keyPem(EVP_PKEY* key) const;
     QString writePkcs12(const QString& name, X509* certificate, EVP_PKEY* key, STACK_OF(X509) * chain,
                         const char* password);
@@ -162,26 +146,11 @@ void TestContainers::initTestCase()
     QVERIFY(mRoot && mIntermediate && mLeaf && mNoConstraints);
 }
 
-QByteArray TestContainers::pemOf(X509* certificate) const
-{
-    BIO* memory = BIO_new(BIO_s_mem());
-    PEM_write_bio_X509(memory, certificate);
-    char* data = nullptr;
-    const long length = BIO_get_mem_data(memory, &data);
-    const QByteArray text(data, int(length));
-    BIO_free(memory);
-    return text;
-}
-
 QByteArray TestContainers::keyPem(EVP_PKEY* key) const
 {
-    BIO* memory = BIO_new(BIO_s_mem());
-    PEM_write_bio_PrivateKey(memory, key, nullptr, nullptr, 0, nullptr, nullptr);
-    char* data = nullptr;
-    const long length = BIO_get_mem_data(memory, &data);
-    const QByteArray text(data, int(length));
-    BIO_free(memory);
-    return text;
+    const BioPtr memory(BIO_new(BIO_s_mem()));
+    PEM_write_bio_PrivateKey(memory.get(), key, nullptr, nullptr, 0, nullptr, nullptr);
+    return memoryContents(memory.get());
 }
 
 QString TestContainers::writePkcs12(const QString& name, X509* certificate, EVP_PKEY* key,
@@ -236,10 +205,10 @@ void TestContainers::certificatePemLayout()
     // Of two blocks the loader takes the first.
     const QString two = path("two.pem");
     QVERIFY(writeAll(two, pemOf(mIntermediate.get()) + pemOf(mRoot.get())));
-    X509* read = nullptr;
+    Outputs outputs;
+    X509*& read = outputs.certificate;
     QCOMPARE(OpenSSLUtil::LoadX509Certificate(qPrintable(two), &read, true), 1);
     QCOMPARE(X509_cmp(read, mIntermediate.get()), 0);
-    X509_free(read);
 }
 
 void TestContainers::privateKeyRoundTrip_data()
@@ -327,13 +296,10 @@ void TestContainers::publicKeyFiles()
     QCOMPARE(BN_cmp(RSA_get0_n(out.rsa), RSA_get0_n(key.get())), 0);
 
     // A file with only the PKCS#1 form is read on the second attempt.
-    BIO* memory = BIO_new(BIO_s_mem());
-    PEM_write_bio_RSAPublicKey(memory, key.get());
-    char* data = nullptr;
-    const long length = BIO_get_mem_data(memory, &data);
+    const BioPtr memory(BIO_new(BIO_s_mem()));
+    PEM_write_bio_RSAPublicKey(memory.get(), key.get());
     const QString pkcs1 = path("rsa-public.pem");
-    QVERIFY(writeAll(pkcs1, pemOf(mRoot.get()) + QByteArray(data, int(length))));
-    BIO_free(memory);
+    QVERIFY(writeAll(pkcs1, pemOf(mRoot.get()) + memoryContents(memory.get())));
     QCOMPARE(OpenSSLUtil::PEMExtractPublicRSAKey(qPrintable(pkcs1), &out.rsa, nullptr), 1);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
     QCOMPARE(BN_cmp(RSA_get0_n(out.rsa), RSA_get0_n(key.get())), 0);
@@ -381,11 +347,10 @@ void TestContainers::pkcs12LayoutAsPeersReadIt()
 {
     X509Ptr root = asReadFromContainer(mRoot.get());
     X509Ptr intermediate = asReadFromContainer(mIntermediate.get());
-    STACK_OF(X509)* chain = sk_X509_new_null();
-    sk_X509_push(chain, root.get());
-    sk_X509_push(chain, intermediate.get());
-    const QString file = writePkcs12("layout.p12", mLeaf.get(), mLeafKey.get(), chain, "secret");
-    sk_X509_free(chain);
+    const BorrowedX509StackPtr chain(sk_X509_new_null());
+    sk_X509_push(chain.get(), root.get());
+    sk_X509_push(chain.get(), intermediate.get());
+    const QString file = writePkcs12("layout.p12", mLeaf.get(), mLeafKey.get(), chain.get(), "secret");
     QVERIFY(!file.isEmpty());
     const QStringList findings =
         ChainCheck::checkPkcs12File(file, "secret", {mRoot.get(), mIntermediate.get()});
@@ -399,11 +364,10 @@ void TestContainers::pkcs12ReadByTheOpensslCommandLine()
         QSKIP("the openssl command line is not installed");
     X509Ptr root = asReadFromContainer(mRoot.get());
     X509Ptr intermediate = asReadFromContainer(mIntermediate.get());
-    STACK_OF(X509)* chain = sk_X509_new_null();
-    sk_X509_push(chain, root.get());
-    sk_X509_push(chain, intermediate.get());
-    const QString file = writePkcs12("cli.p12", mLeaf.get(), mLeafKey.get(), chain, "secret");
-    sk_X509_free(chain);
+    const BorrowedX509StackPtr chain(sk_X509_new_null());
+    sk_X509_push(chain.get(), root.get());
+    sk_X509_push(chain.get(), intermediate.get());
+    const QString file = writePkcs12("cli.p12", mLeaf.get(), mLeafKey.get(), chain.get(), "secret");
 
     QProcess process;
     process.start(openssl, {"pkcs12", "-info", "-legacy", "-in", file, "-passin", "pass:secret", "-noenc"});
@@ -596,14 +560,11 @@ void TestContainers::pemExtract()
     QCOMPARE(X509_cmp(sk_X509_value(out.chain, 1), mIntermediate.get()), 0);
 
     // An encrypted key is opened with the password.
-    BIO* memory = BIO_new(BIO_s_mem());
-    PEM_write_bio_PrivateKey(memory, mLeafKey.get(), EVP_aes_128_cbc(), nullptr, 0, nullptr,
+    const BioPtr memory(BIO_new(BIO_s_mem()));
+    PEM_write_bio_PrivateKey(memory.get(), mLeafKey.get(), EVP_aes_128_cbc(), nullptr, 0, nullptr,
                              const_cast<char*>("secret"));
-    char* data = nullptr;
-    const long length = BIO_get_mem_data(memory, &data);
     const QString encrypted = path("mixed-encrypted.pem");
-    QVERIFY(writeAll(encrypted, pemOf(mLeaf.get()) + QByteArray(data, int(length))));
-    BIO_free(memory);
+    QVERIFY(writeAll(encrypted, pemOf(mLeaf.get()) + memoryContents(memory.get())));
     QCOMPARE(OpenSSLUtil::PEMExtract(qPrintable(encrypted), &out.key, &out.certificate, &out.chain, "secret"),
              1);
     QVERIFY(sameKey(out.key, mLeafKey.get()));
@@ -843,7 +804,7 @@ void TestContainers::failingWrites()
     {
         small = std::make_unique<SmallFileSystem>(folder);
         if (!small->mounted())
-            QSKIP(qPrintable(small->whyNot()));
+            QSKIP(qPrintable(small->reason()));
         QVERIFY(writeAll(target, "earlier content"));
         QVERIFY(failure == "file system full" ? small->fill() : small->remountReadOnly());
     }

@@ -141,17 +141,15 @@ void TestEngineChain::chain()
     QDir folder(mDir.path());
     const QString name = algorithm == 0 ? "sha1" : "sha256";
     QVERIFY(folder.mkpath(name) && folder.cd(name));
-    EVP_PKEY* keys[3];
-    for (int i = 0; i < 3; ++i)
+    // The objects take over the keys they are given: each gets a reference of its own.
+    EVP_PKEY* keys[3] = {};
+    for (int i = 0; i < 3 && !newKeys; ++i)
     {
         EVP_PKEY_up_ref(mKeys[i].get());
         keys[i] = mKeys[i].get();
     }
     MadeChain made;
     const QString failure = makeChain(folder, algorithm, newKeys ? nullptr : keys, &made);
-    if (newKeys)
-        for (EVP_PKEY* key : keys)
-            EVP_PKEY_free(key);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QVERIFY2(ERR_peek_error() == 0, qPrintable(takeOpenSslErrors()));
 
@@ -194,21 +192,18 @@ void TestEngineChain::chain()
     const ChainCheck::Pkcs12Contents leaf = ChainCheck::loadPkcs12(made.pkcs12[2], kLevels[2].password);
     QVERIFY2(leaf.ok(), qPrintable(leaf.error));
     QCOMPARE(int(leaf.chain.size()), 2);
-    X509_STORE* store = X509_STORE_new();
-    X509_STORE_add_cert(store, leaf.chain[0].get());
-    STACK_OF(X509)* untrusted = sk_X509_new_null();
-    sk_X509_push(untrusted, leaf.chain[1].get());
-    X509_STORE_CTX* context = X509_STORE_CTX_new();
-    X509_STORE_CTX_init(context, store, leaf.certificate.get(), untrusted);
-    X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context);
+    const X509StorePtr store(X509_STORE_new());
+    X509_STORE_add_cert(store.get(), leaf.chain[0].get());
+    const BorrowedX509StackPtr untrusted(sk_X509_new_null());
+    sk_X509_push(untrusted.get(), leaf.chain[1].get());
+    const X509StoreCtxPtr context(X509_STORE_CTX_new());
+    X509_STORE_CTX_init(context.get(), store.get(), leaf.certificate.get(), untrusted.get());
+    X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context.get());
     X509_VERIFY_PARAM_set_flags(parameters, X509_V_FLAG_X509_STRICT);
     // SHA-1 signatures are below OpenSSL's default security level; the profile allows them.
     X509_VERIFY_PARAM_set_auth_level(parameters, 0);
-    const int verified = X509_verify_cert(context);
-    const int error = X509_STORE_CTX_get_error(context);
-    X509_STORE_CTX_free(context);
-    sk_X509_free(untrusted);
-    X509_STORE_free(store);
+    const int verified = X509_verify_cert(context.get());
+    const int error = X509_STORE_CTX_get_error(context.get());
     QVERIFY2(verified == 1, X509_verify_cert_error_string(error));
     ERR_clear_error();
 

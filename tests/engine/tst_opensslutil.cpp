@@ -93,7 +93,8 @@ X509Ptr TestOpenSSLUtil::quickCertificate(std::vector<NameEntry> subject, const 
 
 void TestOpenSSLUtil::rsaCreate2048()
 {
-    RSA* key = nullptr;
+    Outputs outputs;
+    RSA*& key = outputs.rsa;
     QCOMPARE(OpenSSLUtil::RSACreate2048(&key), 1);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
     QVERIFY(key != nullptr);
@@ -105,13 +106,13 @@ void TestOpenSSLUtil::rsaCreate2048()
 
     // A second call replaces the key and frees the first (the sanitizer build sees a leak).
     QCOMPARE(OpenSSLUtil::RSACreate2048(&key), 1);
-    RSA_free(key);
 }
 
 void TestOpenSSLUtil::extractRsaPublicKey()
 {
     X509Ptr certificate = quickCertificate();
-    RSA* out = nullptr;
+    Outputs outputs;
+    RSA*& out = outputs.rsa;
     QCOMPARE(OpenSSLUtil::ExtractRSAPublicKey(certificate.get(), &out), 1);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
     QVERIFY(out != nullptr);
@@ -119,11 +120,10 @@ void TestOpenSSLUtil::extractRsaPublicKey()
     RSA_get0_key(out, &modulus, nullptr, nullptr);
     BIGNUM* expected = nullptr;
     QVERIFY(EVP_PKEY_get_bn_param(mKey.get(), "n", &expected));
+    const BigNumPtr ownedExpected(expected);
     QCOMPARE(BN_cmp(modulus, expected), 0);
-    BN_free(expected);
     // The previous key is freed, not overwritten (a leak under the sanitizer otherwise).
     QCOMPARE(OpenSSLUtil::ExtractRSAPublicKey(certificate.get(), &out), 1);
-    RSA_free(out);
 }
 
 void TestOpenSSLUtil::setAttribute_data()
@@ -502,12 +502,11 @@ void TestOpenSSLUtil::replaceExtension()
     QCOMPARE(extensionOrder(certificate.get()), order);
     if (bits >= 0)
     {
-        auto* usage = static_cast<ASN1_BIT_STRING*>(
-            X509_get_ext_d2i(certificate.get(), NID_key_usage, nullptr, nullptr));
+        const BitStringPtr usage(static_cast<ASN1_BIT_STRING*>(
+            X509_get_ext_d2i(certificate.get(), NID_key_usage, nullptr, nullptr)));
         QVERIFY(usage);
-        QCOMPARE(ASN1_BIT_STRING_get_bit(usage, 0), 1);
-        QCOMPARE(ASN1_BIT_STRING_get_bit(usage, 5), 0);
-        ASN1_BIT_STRING_free(usage);
+        QCOMPARE(ASN1_BIT_STRING_get_bit(usage.get(), 0), 1);
+        QCOMPARE(ASN1_BIT_STRING_get_bit(usage.get(), 5), 0);
     }
 
     // Absent before: appended.
@@ -544,8 +543,8 @@ void TestOpenSSLUtil::keyIdentifiers()
 
     OctetStringPtr rootId(static_cast<ASN1_OCTET_STRING*>(
         X509_get_ext_d2i(root.get(), NID_subject_key_identifier, nullptr, nullptr)));
-    auto* authority = static_cast<AUTHORITY_KEYID*>(
-        X509_get_ext_d2i(child.get(), NID_authority_key_identifier, nullptr, nullptr));
+    const AuthorityKeyIdPtr authority(static_cast<AUTHORITY_KEYID*>(
+        X509_get_ext_d2i(child.get(), NID_authority_key_identifier, nullptr, nullptr)));
     QVERIFY(authority && rootId);
     QCOMPARE(ASN1_OCTET_STRING_cmp(authority->keyid, rootId.get()), 0);
     QVERIFY(authority->issuer && sk_GENERAL_NAME_num(authority->issuer) == 1);
@@ -553,7 +552,6 @@ void TestOpenSSLUtil::keyIdentifiers()
     QCOMPARE(issuerName->type, GEN_DIRNAME);
     QCOMPARE(X509_NAME_cmp(issuerName->d.directoryName, X509_get_issuer_name(root.get())), 0);
     QCOMPARE(ASN1_INTEGER_get(authority->serial), 77L);
-    AUTHORITY_KEYID_free(authority);
 }
 
 void TestOpenSSLUtil::base64Encode_data()
@@ -628,7 +626,8 @@ void TestOpenSSLUtil::base64RoundTripAndRefusals()
 
 void TestOpenSSLUtil::createDcCertificate()
 {
-    X509* certificate = X509_new();
+    const X509Ptr owner(X509_new()); // filled in place
+    X509* certificate = owner.get();
     int serial = 4711;
     int days = 100;
     const std::int64_t before = std::time(nullptr);
@@ -637,7 +636,6 @@ void TestOpenSSLUtil::createDcCertificate()
              1);
     const std::int64_t after = std::time(nullptr);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
-    X509Ptr owner(certificate);
 
     QCOMPARE(X509_get_version(certificate), long(X509_VERSION_3));
     QCOMPARE(ASN1_INTEGER_get(X509_get0_serialNumber(certificate)), 4711L);
@@ -649,18 +647,16 @@ void TestOpenSSLUtil::createDcCertificate()
 
     QCOMPARE(extensionOrder(certificate),
              QString("basicConstraints,subjectKeyIdentifier,authorityKeyIdentifier,keyUsage"));
-    auto* constraints = static_cast<BASIC_CONSTRAINTS*>(
-        X509_get_ext_d2i(certificate, NID_basic_constraints, nullptr, nullptr));
+    const BasicConstraintsPtr constraints(static_cast<BASIC_CONSTRAINTS*>(
+        X509_get_ext_d2i(certificate, NID_basic_constraints, nullptr, nullptr)));
     QVERIFY(constraints && constraints->ca && ASN1_INTEGER_get(constraints->pathlen) == 10);
-    BASIC_CONSTRAINTS_free(constraints);
     QCOMPARE(X509_get_key_usage(certificate), uint32_t(KU_KEY_CERT_SIGN | KU_CRL_SIGN));
     // Its own key identifier, as 0.9.8 wrote it, and then no issuer name.
-    auto* authority = static_cast<AUTHORITY_KEYID*>(
-        X509_get_ext_d2i(certificate, NID_authority_key_identifier, nullptr, nullptr));
+    const AuthorityKeyIdPtr authority(static_cast<AUTHORITY_KEYID*>(
+        X509_get_ext_d2i(certificate, NID_authority_key_identifier, nullptr, nullptr)));
     QVERIFY(authority && authority->keyid);
     QCOMPARE(ASN1_OCTET_STRING_cmp(authority->keyid, X509_get0_subject_key_id(certificate)), 0);
     QVERIFY(authority->issuer == nullptr);
-    AUTHORITY_KEYID_free(authority);
     QCOMPARE(X509_get_signature_nid(certificate), NID_sha256WithRSAEncryption);
     QCOMPARE(X509_verify(certificate, mKey.get()), 1);
 }

@@ -3,8 +3,10 @@
 // press. Everything is typed into the real widgets and the real boxes are answered.
 
 #include "certificatesettings.h"
-#include "formtestsupport.h"
+#include "formhands.h"
+#include "formissuers.h"
 #include "modalanswerer.h"
+#include "noconsole.h"
 #include "talvanewidget.h"
 
 #include <QtTest>
@@ -93,7 +95,7 @@ private:
 void TestFormChecks::initTestCase()
 {
     // The engine's console password prompt must never wait for a keyboard.
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mFixtures.isValid());
     for (int pathLength : {3, 1, 0})
         QVERIFY(writeEngineIssuer(issuer("pl%1.pfx").arg(pathLength), kIssuerPassword, pathLength, kIssuerStart,

@@ -4,8 +4,9 @@
 
 #include "chaincheck.h"
 #include "fakedazavo.h"
-#include "formtestsupport.h"
+#include "formhands.h"
 #include "modalanswerer.h"
+#include "noconsole.h"
 #include "serialnumbertrace.h"
 #include "stdoutcapture.h"
 #include "talvane.h"
@@ -15,8 +16,6 @@
 #include <QtWidgets>
 
 #include <openssl/x509.h>
-
-#include <cstdio>
 
 using namespace FormTestSupport;
 
@@ -33,14 +32,6 @@ QString subjectEntry(X509* certificate, int nid)
     return X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), nid, text, sizeof text) < 0
                ? QStringLiteral("<absent>")
                : QString::fromLatin1(text);
-}
-
-TalvaneWidget* shownForm()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* form = qobject_cast<TalvaneWidget*>(widget); form != nullptr && form->isVisible())
-            return form;
-    return nullptr;
 }
 
 } // namespace
@@ -69,7 +60,7 @@ private:
 void TestFormEndToEnd::initTestCase()
 {
     // The engine's console password prompt must never wait for a keyboard.
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mWorkDir.isValid());
     // The trace file and the output files land in the working directory.
     mOldDir = QDir::currentPath();

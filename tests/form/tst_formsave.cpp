@@ -2,14 +2,14 @@
 // signal), that a refused press hands over nothing, and the two file dialogs.
 
 #include "certificatesettings.h"
-#include "formtestsupport.h"
+#include "formhands.h"
+#include "formissuers.h"
 #include "modalanswerer.h"
+#include "noconsole.h"
 #include "talvanewidget.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <cstdio>
 
 using namespace FormTestSupport;
 
@@ -61,7 +61,7 @@ private:
 
 void TestFormSave::initTestCase()
 {
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mFixtures.isValid());
     QVERIFY(writeEngineIssuer(issuer(), kIssuerPassword, 3, kIssuerStart, kIssuerEnd));
     QVERIFY(QDir(mFixtures.path()).mkdir("chosen"));

@@ -3,8 +3,11 @@
 // so the local times the user sees differ from the certificates' UTC times.
 
 #include "certificatesettings.h"
-#include "formtestsupport.h"
+#include "formhands.h"
+#include "formissuers.h"
 #include "modalanswerer.h"
+#include "noconsole.h"
+#include "smallfilesystem.h"
 #include "stdoutcapture.h"
 #include "talvanewidget.h"
 #include "validitylog.h"
@@ -14,6 +17,7 @@
 #include <QtWidgets>
 
 #include <cstdio>
+#include <memory>
 
 using namespace FormTestSupport;
 
@@ -96,7 +100,7 @@ private:
 
 void TestFormValidity::initTestCase()
 {
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mFixtures.isValid());
     // The expected texts are Berlin's local times.
     QCOMPARE(kStart.toLocalTime().offsetFromUtc(), 3600);
@@ -309,22 +313,19 @@ void TestFormValidity::logThatCannotBeWritten_data()
 void TestFormValidity::logThatCannotBeWritten()
 {
     QFETCH(bool, readOnlyFolder);
-    QString mountPoint;
+    std::unique_ptr<SmallFileSystem> readOnly;
     if (readOnlyFolder)
     {
-        mountPoint = QDir::current().filePath("read-only");
         QVERIFY(QDir::current().mkdir("read-only"));
-        QProcess mount;
-        mount.start("mount", {"-t", "tmpfs", "-o", "size=64k,ro", "tmpfs", mountPoint});
-        if (!mount.waitForFinished(30000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
-            QSKIP(qPrintable("cannot mount a read-only file system here: " + mount.readAllStandardError()));
-        QVERIFY(QDir::setCurrent(mountPoint));
+        readOnly = std::make_unique<SmallFileSystem>(QDir::current().filePath("read-only"));
+        if (!readOnly->mounted() || !readOnly->remountReadOnly())
+            QSKIP(qPrintable("cannot mount a read-only file system here: " + readOnly->reason()));
+        QVERIFY(QDir::setCurrent(readOnly->folder()));
     }
-    const auto unmount = qScopeGuard([&] {
-        if (mountPoint.isEmpty())
-            return;
-        QDir::setCurrent(mpWorkDir->path());
-        QProcess::execute("umount", {mountPoint});
+    // Out of the mounted folder before it is unmounted.
+    const auto leave = qScopeGuard([&] {
+        if (readOnly)
+            QDir::setCurrent(mpWorkDir->path());
     });
     if (!readOnlyFolder)
         QVERIFY(QDir::current().mkdir(QFileInfo(ValidityLog::filePath(QDate::currentDate())).fileName()));

@@ -4,8 +4,12 @@
 
 #include "chaincheck.h"
 #include "fakedazavo.h"
+#include "foldersnapshot.h"
+#include "formhands.h"
 #include "modalanswerer.h"
-#include "proofsupport.h"
+#include "noconsole.h"
+#include "osslptr.h"
+#include "smallfilesystem.h"
 #include "stdoutcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
@@ -22,6 +26,8 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace FormTestSupport;
 
 namespace
 {
@@ -57,19 +63,18 @@ QByteArray modernContainer(const QString& legacyPath)
     const ChainCheck::Pkcs12Contents contents = ChainCheck::loadPkcs12(legacyPath, kPassword.toLatin1());
     if (contents.key == nullptr || contents.certificate == nullptr)
         return QByteArray();
-    STACK_OF(X509)* chain = sk_X509_new_null();
+    const BorrowedX509StackPtr chain(sk_X509_new_null());
     for (const auto& certificate : contents.chain)
-        sk_X509_push(chain, certificate.get());
-    PKCS12* container = PKCS12_create(kPassword.toLatin1().constData(), "friendlyname", contents.key.get(),
-                                      contents.certificate.get(), chain, 0, 0, 0, 0, 0);
-    sk_X509_free(chain);
-    if (container == nullptr)
+        sk_X509_push(chain.get(), certificate.get());
+    const Pkcs12Ptr container(PKCS12_create(kPassword.toLatin1().constData(), "friendlyname",
+                                            contents.key.get(), contents.certificate.get(), chain.get(), 0, 0,
+                                            0, 0, 0));
+    const int length = container ? i2d_PKCS12(container.get(), nullptr) : 0;
+    if (length <= 0)
         return QByteArray();
-    unsigned char* der = nullptr;
-    const int length = i2d_PKCS12(container, &der);
-    PKCS12_free(container);
-    QByteArray bytes(reinterpret_cast<const char*>(der), length);
-    OPENSSL_free(der);
+    QByteArray bytes(length, Qt::Uninitialized);
+    auto* cursor = reinterpret_cast<unsigned char*>(bytes.data());
+    i2d_PKCS12(container.get(), &cursor);
     return bytes;
 }
 
@@ -100,16 +105,16 @@ private:
 
 void TestHostileInput::initTestCase()
 {
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mDir.isValid());
     QVERIFY(QDir::setCurrent(mDir.path()));
     FakeDazavo::reset();
     StdoutCapture quiet; // the board layer reports every seeding
     mController = std::make_unique<Talvane>();
 
-    FormDriver form(FormDriver::shownForm());
+    TalvaneWidget* form = shownForm();
     ModalAnswerer answerer;
-    form.createRootAndIntermediate(kStart, kEnd);
+    createRootAndIntermediate(form, kStart, kEnd);
     quiet.take();
     QCOMPARE(answerer.boxes().size(), 2);
     QVERIFY(QFile::exists("intermediate.pfx"));
@@ -124,11 +129,11 @@ QList<ModalAnswerer::SeenBox> TestHostileInput::createLeaf(const QString& issuer
                                                            const QString& destination, const QStringList& answers)
 {
     ModalAnswerer answerer(answers);
-    FormDriver form(FormDriver::shownForm());
-    form.fillDerived(2, issuer, issuerPassword, destination);
-    form.setValidity(kStart.addDays(1), kEnd.addDays(-1));
+    TalvaneWidget* form = shownForm();
+    fillDerived(form, 2, issuer, issuerPassword, destination);
+    typeValidity(form, kStart.addDays(1), kEnd.addDays(-1));
     StdoutCapture quiet;
-    form.pressCreate();
+    pressCreate(form);
     quiet.take();
     return answerer.boxes();
 }
@@ -183,7 +188,7 @@ void TestHostileInput::issuingFile()
         QVERIFY(writeFile(issuer, bytes));
     }
 
-    const auto before = snapshot(mDir.path());
+    const auto before = folderSnapshot(mDir.path());
     QElapsedTimer timer;
     timer.start();
     const auto boxes = createLeaf(issuer, password, "leaf");
@@ -193,7 +198,7 @@ void TestHostileInput::issuingFile()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, QStringLiteral("Warning"));
     QCOMPARE(boxes.first().text, kIssuerUnreadable);
-    QVERIFY(snapshot(mDir.path()) == before);
+    QVERIFY(folderSnapshot(mDir.path()) == before);
     QFile::remove(issuer);
     QDir().rmdir(issuer);
 }
@@ -258,7 +263,7 @@ void TestHostileInput::destinationCannotBeWritten()
     if (kind == "full")
         QVERIFY(fileSystem->fill());
 
-    const auto before = snapshot(mDir.path());
+    const auto before = folderSnapshot(mDir.path());
     const QString trace = QString::fromLatin1(readAll("serialNumberTrace"));
     const auto boxes = createLeaf("intermediate.pfx", kPassword, folder + "/out", {"Continue", "Continue"});
 
@@ -269,7 +274,7 @@ void TestHostileInput::destinationCannotBeWritten()
     // before the container is touched.
     QCOMPARE(titles, (QStringList{"Write PEM Error!", "Warning"}));
     QCOMPARE(boxes.last().text, QStringLiteral("Failed writing certificate!\n"));
-    QVERIFY(snapshot(mDir.path()) == before);
+    QVERIFY(folderSnapshot(mDir.path()) == before);
     QCOMPARE(QString::fromLatin1(readAll("serialNumberTrace")), trace);
 }
 

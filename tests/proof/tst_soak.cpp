@@ -3,8 +3,10 @@
 
 #include "chaincheck.h"
 #include "fakedazavo.h"
+#include "formhands.h"
 #include "modalanswerer.h"
-#include "proofsupport.h"
+#include "noconsole.h"
+#include "residentmemory.h"
 #include "serialnumbertrace.h"
 #include "stdoutcapture.h"
 #include "talvane.h"
@@ -18,6 +20,8 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace FormTestSupport;
 
 namespace
 {
@@ -50,7 +54,7 @@ private:
 
 void TestSoak::initTestCase()
 {
-    QVERIFY(std::freopen("/dev/null", "r", stdin) != nullptr);
+    QVERIFY(NoConsole::forTheWholeRun());
     QVERIFY(mDir.isValid());
     QVERIFY(QDir::setCurrent(mDir.path()));
     FakeDazavo::reset();
@@ -60,22 +64,23 @@ void TestSoak::threeHundredLeaves()
 {
     StdoutCapture quiet; // the board layer reports every seeding
     Talvane controller;
-    FormDriver form(FormDriver::shownForm());
-    QVERIFY(FormDriver::shownForm() != nullptr);
+    TalvaneWidget* form = shownForm();
+    QVERIFY(shownForm() != nullptr);
     ModalAnswerer answerer;
 
-    form.createRootAndIntermediate(kStart, kEnd);
+    createRootAndIntermediate(form, kStart, kEnd);
     QCOMPARE(answerer.boxes().size(), 2);
 
     const qint64 firstSerial = controller.settings().serialNumber;
     QVERIFY(QDir().mkdir("leaves"));
-    form.fillDerived(2, "intermediate.pfx", "destination secret", "leaves/leaf");
-    form.setValidity(kStart, kEnd);
+    fillDerived(form, 2, "intermediate.pfx", "destination secret", "leaves/leaf");
+    typeValidity(form, kStart, kEnd);
     long settledKiB = 0;
     for (int i = 1; i <= kLeaves; ++i)
     {
-        form.type("mpDestinationNameLineEdit", QStringLiteral("leaves/leaf%1").arg(i, 3, 10, QLatin1Char('0')));
-        form.pressCreate();
+        typeInto(form->mpDestinationNameLineEdit,
+                 QStringLiteral("leaves/leaf%1").arg(i, 3, 10, QLatin1Char('0')));
+        pressCreate(form);
         QCOMPARE(answerer.boxes().size(), 2 + i);
         QCOMPARE(answerer.boxes().last().title, QStringLiteral("Congratulations"));
         quiet.take();
@@ -87,7 +92,7 @@ void TestSoak::threeHundredLeaves()
     // One serial number per leaf, and the trace holds the last one used.
     QCOMPARE(controller.settings().serialNumber, firstSerial + kLeaves);
     QCOMPARE(readAll(serialNumberTracePath()), QByteArray::number(firstSerial + kLeaves - 1));
-    QCOMPARE(FormDriver::shownForm()->findChild<QLineEdit*>("mpSerialLineEdit")->text(),
+    QCOMPARE(shownForm()->findChild<QLineEdit*>("mpSerialLineEdit")->text(),
              QString::number(firstSerial + kLeaves));
 
     const auto root = ChainCheck::loadPemCertificates("root.pem");

@@ -4,12 +4,7 @@
 #include <QDateTime>
 #include <QString>
 
-class QDateTimeEdit;
-class QLineEdit;
-class TalvaneWidget;
-
-// Issuing certificates for the form's checks, and the user's hands: typing, choosing and
-// pressing through the real widgets.
+// Issuing certificates for the form's checks, written as the files a user names in the form.
 namespace FormTestSupport
 {
 
@@ -24,17 +19,5 @@ bool writeEngineIssuer(const QString& path, const QByteArray& password, int path
 // 3DES key, SHA-1 MAC).
 bool writeRawTimeIssuer(const QString& path, const QByteArray& password, const QByteArray& notBefore,
                         const QByteArray& notAfter);
-
-// Replaces the text of `edit` by typing: select all, erase, type.
-void typeInto(QLineEdit* edit, const QString& text);
-// Types `local` (local time) into a date-time edit field by field.
-void typeDateTime(QDateTimeEdit* edit, const QDateTime& local);
-// Picks a certificate type with the keyboard on the type list (0 root, 1 intermediate, 2 leaf).
-void chooseType(TalvaneWidget* form, int type);
-// Clicks "Create".
-void pressCreate(TalvaneWidget* form);
-
-// The text the user sees selected in a line edit is all of it.
-bool wholeTextSelected(const QLineEdit* edit);
 
 } // namespace FormTestSupport

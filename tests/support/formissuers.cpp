@@ -1,24 +1,14 @@
-#include "formtestsupport.h"
+#include "formissuers.h"
 
 #include "chaincheck.h"
 #include "osslptr.h"
-#include "talvanewidget.h"
 #include "zidcertificate.h"
-
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
 #include <openssl/pkcs12.h>
 #include <openssl/rsa.h>
 #include <openssl/x509v3.h>
-
-#include <memory>
 
 namespace
 {
@@ -99,50 +89,6 @@ bool writeRawTimeIssuer(const QString& path, const QByteArray& password, const Q
     ok = container && PKCS12_set_mac(container.get(), password.constData(), -1, nullptr, 8, 1, EVP_sha1()) == 1;
     BioPtr file(ok ? BIO_new_file(path.toLocal8Bit().constData(), "wb") : nullptr);
     return file && i2d_PKCS12_bio(file.get(), container.get()) == 1 && BIO_flush(file.get()) == 1;
-}
-
-void typeInto(QLineEdit* edit, const QString& text)
-{
-    edit->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-}
-
-void typeDateTime(QDateTimeEdit* edit, const QDateTime& local)
-{
-    edit->setFocus(Qt::TabFocusReason);
-    const auto typeSection = [edit](QDateTimeEdit::Section section, const QString& digits) {
-        edit->setSelectedSection(section);
-        QTest::keyClicks(edit, digits);
-    };
-    // The first day of a month exists in every month: the month can change safely.
-    typeSection(QDateTimeEdit::DaySection, QStringLiteral("01"));
-    typeSection(QDateTimeEdit::YearSection, local.toString(QStringLiteral("yyyy")));
-    typeSection(QDateTimeEdit::MonthSection, local.toString(QStringLiteral("MM")));
-    typeSection(QDateTimeEdit::DaySection, local.toString(QStringLiteral("dd")));
-    typeSection(QDateTimeEdit::HourSection, local.toString(QStringLiteral("HH")));
-    typeSection(QDateTimeEdit::MinuteSection, local.toString(QStringLiteral("mm")));
-    typeSection(QDateTimeEdit::SecondSection, local.toString(QStringLiteral("ss")));
-}
-
-void chooseType(TalvaneWidget* form, int type)
-{
-    QComboBox* types = form->mpCertificateTypeComboBox;
-    types->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(types, Qt::Key_Home);
-    for (int i = 0; i < type; ++i)
-        QTest::keyClick(types, Qt::Key_Down);
-}
-
-void pressCreate(TalvaneWidget* form)
-{
-    QTest::mouseClick(form->mpCreateButton, Qt::LeftButton);
-}
-
-bool wholeTextSelected(const QLineEdit* edit)
-{
-    return !edit->text().isEmpty() && edit->selectedText() == edit->text();
 }
 
 } // namespace FormTestSupport
