@@ -33,14 +33,15 @@ const char kIssuerPathLengthZero[] =
 
 void focusAndSelect(QLineEdit* edit)
 {
-    edit->selectAll();
     edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
+// The focus first: a date-time edit that gains it selects only its first section.
 void focusAndSelect(QDateTimeEdit* edit)
 {
-    edit->selectAll();
     edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
 QString dateFormatError(const char* which, const QString& printed)
