@@ -303,8 +303,7 @@ void QuorrelStyle::drawMenuBarItem(const QStyleOption* option, QPainter* painter
         drawPoint(painter, {l, b}, menuBarPressedCorner);
         drawLine(painter, {rt, t + 2}, {rt, b}, ColorTable::colorHighlight);
         drawLine(painter, {l + 1, b}, {rt, b}, ColorTable::colorHighlight);
-        drawVerticalGradient(painter, QRect(QPoint(l, t + 2), QPoint(l, b - 1)), menuBarPressedLeftTop,
-                             menuBarPressedLeftBottom);
+        drawGradientColumn(painter, l, t + 2, b - 1, menuBarPressedLeftTop, menuBarPressedLeftBottom);
     }
     else
     {
