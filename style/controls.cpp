@@ -249,11 +249,11 @@ void QuorrelStyle::drawProgressContents(const QStyleOption* option, QPainter* pa
     }
     if (progress->isTextVisible())
     {
+        // At the bar's right edge, apart from the centred label of CE_ProgressBarLabel.
         const QString text = QStringLiteral("%1 %").arg(qRound(share * 100));
         painter->save();
         painter->setPen(option->palette.color(QPalette::Active, QPalette::ButtonText));
-        const int x = w.right() - 3 - painter->fontMetrics().horizontalAdvance(text);
-        painter->drawText(QPoint(x, w.top() + w.height() - 4), text);
+        painter->drawText(QPoint(option->rect.width(), w.top() + w.height() - 4), text);
         painter->restore();
     }
 }

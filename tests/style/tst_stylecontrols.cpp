@@ -96,6 +96,7 @@ private slots:
     void progressBarGradients();
     void progressBarLabel_data();
     void progressBarLabel();
+    void progressBarShowsOnePercentage();
     void pushButtonTextRole_data();
     void pushButtonTextRole();
     void checkAndRadioImages_data();
@@ -311,6 +312,43 @@ void TstStyleControls::progressBarLabel()
                        Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip | Qt::TextHideMnemonic, label);
         });
     QCOMPARE(image, expected);
+}
+
+// The contents' own percentage goes to the bar's right edge, outside the bar: the bar shows
+// only the label of CE_ProgressBarLabel.
+void TstStyleControls::progressBarShowsOnePercentage()
+{
+    QProgressBar bar;
+    bar.setRange(0, 100);
+    bar.setValue(50);
+    bar.resize(100, 15);
+    QStyleOptionProgressBar option;
+    option.initFrom(&bar);
+    option.state |= QStyle::State_Horizontal;
+    option.minimum = 0;
+    option.maximum = 100;
+    option.progress = 50;
+    option.text = bar.text();
+    option.textVisible = true;
+    QStyleOptionProgressBar label = option;
+    label.rect = mStyle->subElementRect(QStyle::SE_ProgressBarLabel, &option, &bar);
+    const QImage labelOnly = painted(
+        100, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarLabel, &label, &p, &bar); });
+    QVERIFY(countColour(labelOnly, buttonText, labelOnly.rect()) > 10);
+    QCOMPARE(only(grab(bar), buttonText), only(labelOnly, buttonText));
+
+    // Drawn at x = the option's width, its baseline at top + height - 4.
+    const QImage wide =
+        painted(160, 15,
+                [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p, &bar); });
+    const QImage text = painted(160, 15,
+                                [](QPainter& p)
+                                {
+                                    p.setPen(buttonText);
+                                    p.drawText(QPoint(100, 11), QStringLiteral("50 %"));
+                                });
+    QVERIFY(countColour(text, buttonText, text.rect()) > 10);
+    QCOMPARE(only(wide, buttonText), only(text, buttonText));
 }
 
 void TstStyleControls::pushButtonTextRole_data()
