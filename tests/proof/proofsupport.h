@@ -58,6 +58,3 @@ private:
     bool mMounted = false;
     QString mReason;
 };
-
-// The resident memory of this process in KiB (0 where the system does not tell).
-long residentKiB();
