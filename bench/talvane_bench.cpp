@@ -3,10 +3,13 @@
 // are compared as ratios of medians taken in the same run, so that the machine's speed and
 // load cancel out; the targets are printed beside the ratios.
 //
-//   talvane_bench [--runs N]    (N runs of each chain measurement, default 15)
+//   talvane_bench [--runs N] [--leaves L]    (N runs of each chain measurement, default 15;
+//                                             L leaves in a row for the memory figures,
+//                                             default 300, 0 for none)
 
 #include "benchstats.h"
 #include "chainruns.h"
+#include "leafruns.h"
 #include "osslptr.h"
 #include "startupruns.h"
 #include "talvanewidget.h"
@@ -23,11 +26,13 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #ifdef _WIN32
@@ -260,6 +265,23 @@ std::vector<StartupSeries> measureStartup(const QTemporaryDir& work, int runs)
     return probes;
 }
 
+// The endurance run's memory figures: resident memory after the 30th leaf, when the caches
+// have filled, and after the last.
+void measureLeaves(const QTemporaryDir& work, int leaves)
+{
+    const int settled = std::min(30, leaves);
+    LeafRun run;
+    if (!runLeavesInARow(freshFolder(work, "leaves"), leaves, settled, run))
+        fail("leaves in a row");
+    printRow(run.times);
+    const std::string after = "resident memory, MiB, after leaf ";
+    printRow({after + std::to_string(settled), {run.settledKiB / 1024.0}}, 1.0);
+    printRow({after + std::to_string(leaves), {run.finalKiB / 1024.0}}, 1.0);
+    if (run.settledKiB > 0)
+        printLine("%-62s %+7.2f %%\n", "  growth from the one to the other",
+                  100.0 * double(run.finalKiB - run.settledKiB) / double(run.settledKiB));
+}
+
 void printRatios(const ChainResults& r, const Samples& startOurs, const Samples& startBare)
 {
     printLine("\n");
@@ -295,9 +317,14 @@ void setTableApart()
 int main(int argc, char** argv)
 {
     int runs = 15;
+    int leaves = 300;
     for (int i = 1; i + 1 < argc; ++i)
+    {
         if (std::strcmp(argv[i], "--runs") == 0)
             runs = std::max(3, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--leaves") == 0)
+            leaves = std::max(0, std::atoi(argv[i + 1]));
+    }
 
     // The probes and the form run without a display, like the tests.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -312,6 +339,8 @@ int main(int argc, char** argv)
     printLine("Talvane benchmark: %d runs per chain measurement (times in ms, memory in MiB)\n\n", runs);
     printHeader();
     const ChainResults chains = measureChains(work, runs);
+    if (leaves > 0)
+        measureLeaves(work, leaves);
     const std::vector<StartupSeries> probes = measureStartup(work, runs);
     printRatios(chains, probes[0].time, probes[1].time);
     return 0;

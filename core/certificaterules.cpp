@@ -21,6 +21,33 @@ constexpr FieldLimit kFieldLimits[] = {
     {NameField::Entity, 64},
 };
 
+struct RequiredName
+{
+    NameField field;
+    bool rootOnly; // a derived certificate takes it from its issuer
+};
+
+// In the window's order.
+constexpr RequiredName kRequiredNames[] = {
+    {NameField::RootName, true},
+    {NameField::Organization, false},
+    {NameField::Entity, false},
+};
+
+const QString& textOf(const SubjectTexts& texts, NameField field)
+{
+    switch (field)
+    {
+    case NameField::RootName:
+        return texts.rootName;
+    case NameField::Organization:
+        return texts.organization;
+    case NameField::Entity:
+        break;
+    }
+    return texts.entity;
+}
+
 QDateTime wholeSecondsUtc(const QDateTime& time)
 {
     QDateTime utc = time.toUTC();
@@ -80,6 +107,26 @@ QString EntityNameWithRoles(const QString& entity, bool leaf)
     if (leaf)
         name.prepend(QLatin1String("CS"));
     return name;
+}
+
+QList<NameField> missingNames(CertificateType type, const SubjectTexts& texts)
+{
+    QList<NameField> missing;
+    if (!isKnownType(type))
+        return missing;
+    for (const RequiredName& name : kRequiredNames)
+        if ((type == CertificateType::Root || !name.rootOnly) && textOf(texts, name.field).isEmpty())
+            missing.append(name.field);
+    return missing;
+}
+
+EntityFit entityFitsCommonName(const QString& entity, bool leaf)
+{
+    const QString commonName = EntityNameWithRoles(entity, leaf);
+    EntityFit fit;
+    fit.fits = fitsNameEntry(commonName);
+    fit.room = kLongestNameEntry - int(commonName.size() - entity.size());
+    return fit;
 }
 
 } // namespace CertificateRules

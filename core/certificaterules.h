@@ -1,6 +1,9 @@
 #pragma once
 
+#include "certificatetype.h"
+
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -102,5 +105,29 @@ bool fitsNameEntry(const QString& entry);
 // The entity text as a certificate's CN: a leading "." when it has none, and for a leaf the
 // role "CS" in front of that.
 QString EntityNameWithRoles(const QString& entity, bool leaf);
+
+// Every certificate carries an O, an OU and a CN. A root takes its O from the root name, a
+// derived certificate from its issuer; the OU and the entity are always the user's.
+struct SubjectTexts
+{
+    QString rootName;
+    QString organization;
+    QString entity;
+};
+
+// The names `type` needs that are left empty, in the order the window shows them. A value
+// that names no type needs none.
+QList<NameField> missingNames(CertificateType type, const SubjectTexts& texts);
+
+// Whether the entity text still fits the CN once its roles are put in front, and how long
+// it may be: the room the CN leaves after the roles added to this text (".", "CS." or, for
+// a text that brings its own dot, "" or "CS").
+struct EntityFit
+{
+    bool fits = true;
+    int room = kLongestNameEntry;
+};
+
+EntityFit entityFitsCommonName(const QString& entity, bool leaf);
 
 } // namespace CertificateRules

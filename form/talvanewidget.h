@@ -59,6 +59,8 @@ private:
     bool checkTypeFields(QString& errors);
     bool checkIssuerFields(QString& errors);
     bool checkDestinationFields(QString& errors);
+    // The names the certificate's subject needs: given, and the entity short enough for its CN.
+    bool checkNameFields(QString& errors);
 
     CertificateSettings* mpSettings = nullptr; // borrowed
     QStringList mCertificateTypeList;

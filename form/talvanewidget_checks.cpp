@@ -12,11 +12,13 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include <cstdio>
+#include <utility>
 
 namespace
 {
@@ -31,14 +33,15 @@ const char kIssuerPathLengthZero[] =
 
 void focusAndSelect(QLineEdit* edit)
 {
-    edit->selectAll();
     edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
+// The focus first: a date-time edit that gains it selects only its first section.
 void focusAndSelect(QDateTimeEdit* edit)
 {
-    edit->selectAll();
     edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
 QString dateFormatError(const char* which, const QString& printed)
@@ -277,12 +280,42 @@ bool TalvaneWidget::checkDestinationFields(QString& errors)
     return true;
 }
 
+bool TalvaneWidget::checkNameFields(QString& errors)
+{
+    const CertificateType type = typeOf(mpCertificateTypeComboBox);
+    // Indexed by Rules::NameField.
+    const std::pair<const QLabel*, QLineEdit*> rows[] = {{mpRootNameLabel, mpRootNameLineEdit},
+                                                         {mpOrganizationLabel, mpOrganizationLineEdit},
+                                                         {mpEntityLabel, mpEntityLineEdit}};
+    const QList<Rules::NameField> missing = Rules::missingNames(
+        type, {mpRootNameLineEdit->text(), mpOrganizationLineEdit->text(), mpEntityLineEdit->text()});
+    for (const Rules::NameField field : missing)
+        errors += QStringLiteral("Please enter ") + rows[int(field)].first->text() + QStringLiteral("!\n");
+    if (!missing.isEmpty())
+    {
+        rows[int(missing.first())].second->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+
+    const Rules::EntityFit fit =
+        Rules::entityFitsCommonName(mpEntityLineEdit->text(), type == CertificateType::Leaf);
+    if (!fit.fits)
+    {
+        errors +=
+            QStringLiteral("The entity name is too long!\nPlease use at most %1 characters.\n").arg(fit.room);
+        focusAndSelect(mpEntityLineEdit);
+        return false;
+    }
+    return true;
+}
+
 bool TalvaneWidget::checkConsistency()
 {
     QString errors;
     bool ok = checkDestinationPassword(&errors);
     ok = ok && checkTypeFields(errors);
     ok = ok && checkDestinationFields(errors);
+    ok = ok && checkNameFields(errors);
 
     const QDateTime start = mpStartValidityDateTimeEdit->dateTime().toUTC();
     const QDateTime end = mpEndValidityDateTimeEdit->dateTime().toUTC();

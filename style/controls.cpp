@@ -249,11 +249,11 @@ void QuorrelStyle::drawProgressContents(const QStyleOption* option, QPainter* pa
     }
     if (progress->isTextVisible())
     {
+        // At the bar's right edge, apart from the centred label of CE_ProgressBarLabel.
         const QString text = QStringLiteral("%1 %").arg(qRound(share * 100));
         painter->save();
         painter->setPen(option->palette.color(QPalette::Active, QPalette::ButtonText));
-        const int x = w.right() - 3 - painter->fontMetrics().horizontalAdvance(text);
-        painter->drawText(QPoint(x, w.top() + w.height() - 4), text);
+        painter->drawText(QPoint(option->rect.width(), w.top() + w.height() - 4), text);
         painter->restore();
     }
 }
@@ -303,8 +303,7 @@ void QuorrelStyle::drawMenuBarItem(const QStyleOption* option, QPainter* painter
         drawPoint(painter, {l, b}, menuBarPressedCorner);
         drawLine(painter, {rt, t + 2}, {rt, b}, ColorTable::colorHighlight);
         drawLine(painter, {l + 1, b}, {rt, b}, ColorTable::colorHighlight);
-        drawVerticalGradient(painter, QRect(QPoint(l, t + 2), QPoint(l, b - 1)), menuBarPressedLeftTop,
-                             menuBarPressedLeftBottom);
+        drawGradientColumn(painter, l, t + 2, b - 1, menuBarPressedLeftTop, menuBarPressedLeftBottom);
     }
     else
     {

@@ -22,12 +22,13 @@ void QuorrelStyle::drawMenuItem(const QStyleOption* option, QPainter* painter, c
 
     if (item->menuItemType == QStyleOptionMenuItem::Separator)
     {
-        // Two lines in the highlight colour between rows of the base colour.
+        // Two lines in the highlight colour between rows of the base colour, each one column
+        // past the item, as the gradient rows run.
         const QColor rows[7] = {ColorTable::colorBase, ColorTable::colorBase,      ColorTable::colorHighlight,
                                 ColorTable::colorBase, ColorTable::colorHighlight, ColorTable::colorBase,
                                 ColorTable::colorBase};
         for (int row = 0; row < 7; ++row)
-            painter->fillRect(QRect(r.left(), r.top() + row, r.width(), 1), rows[row]);
+            painter->fillRect(QRect(r.left(), r.top() + row, r.width() + 1, 1), rows[row]);
         return;
     }
 

@@ -49,34 +49,45 @@ QPen cosmeticPen(const QColor& colour)
     return pen;
 }
 
-void drawVerticalGradient(QPainter* painter, const QRect& rect, const QColor& top, const QColor& bottom)
+namespace
 {
-    const int rows = rect.bottom() - rect.top();
-    // A rectangle without columns (a progress bar's chunk before it grows) has nothing to fill.
-    if (rows < 1 || rect.width() < 1)
-        return;
 
+// The rows of a vertical gradient, each from column `left` to column `right` inclusive.
+void drawGradientRows(QPainter* painter, int left, int right, int topRow, int bottomRow, const QColor& top,
+                      const QColor& bottom)
+{
+    const int rows = bottomRow - topRow;
+    if (rows < 1)
+        return;
     int hue = 0;
     int saturation = 0;
     int topValue = 0;
     top.getHsv(&hue, &saturation, &topValue);
     const int bottomValue = bottom.value();
-
-    painter->save();
     for (int k = 0; k <= rows; ++k)
     {
         const int value = topValue - ((topValue - bottomValue) * (rows - k)) / rows;
-        const QColor colour = QColor::fromHsv(hue, saturation, value);
-        // Each row runs to right + 1 with a flat cap, which leaves the end point out: the
-        // row covers exactly the rectangle's columns.
-        QPen pen(colour, 0, Qt::SolidLine, Qt::FlatCap);
-        pen.setCosmetic(true);
-        painter->setPen(pen);
-        painter->setBrush(colour);
-        const int y = rect.bottom() - k;
-        painter->drawLine(rect.left(), y, rect.right() + 1, y);
+        painter->fillRect(QRect(QPoint(left, bottomRow - k), QPoint(right, bottomRow - k)),
+                          QColor::fromHsv(hue, saturation, value));
     }
-    painter->restore();
+}
+
+} // namespace
+
+void drawVerticalGradient(QPainter* painter, const QRect& rect, const QColor& top, const QColor& bottom)
+{
+    // Each row reaches one column past the rectangle: the progress bar's groove and chunk and
+    // the menu bar's empty area rely on it to meet the frame on their right. A rectangle whose
+    // right edge lies further left (a progress bar's chunk before it grows) has no rows.
+    if (rect.right() + 1 < rect.left())
+        return;
+    drawGradientRows(painter, rect.left(), rect.right() + 1, rect.top(), rect.bottom(), top, bottom);
+}
+
+void drawGradientColumn(QPainter* painter, int x, int topRow, int bottomRow, const QColor& top,
+                        const QColor& bottom)
+{
+    drawGradientRows(painter, x, x, topRow, bottomRow, top, bottom);
 }
 
 void drawBorderPieces(QPainter* painter, const QRect& rect, int border, const NinePiece& pieces)
@@ -167,12 +178,10 @@ void drawSliderHandle(QPainter* painter, const QRect& handle, const HandleColors
     const int b = handle.bottom();
     drawLine(painter, {l, t}, {r, t}, colours.topLine);
     drawPoint(painter, {r, t}, colours.topRightPoint);
-    drawVerticalGradient(painter, QRect(QPoint(r, t), QPoint(r, b)), colours.rightColumnTop,
-                         colours.rightColumnBottom);
+    drawGradientColumn(painter, r, t, b, colours.rightColumnTop, colours.rightColumnBottom);
     drawLine(painter, {r, b}, {l + 1, b}, colours.bottomLine);
     drawPoint(painter, {l, b}, colours.bottomLeftPoint);
-    drawVerticalGradient(painter, QRect(QPoint(l, t), QPoint(l, b)), colours.leftColumnTop,
-                         colours.leftColumnBottom);
+    drawGradientColumn(painter, l, t, b, colours.leftColumnTop, colours.leftColumnBottom);
     if (horizontal)
     {
         const int x = l + handle.width() / 2;

@@ -23,9 +23,15 @@ ButtonImageState buttonImageState(QStyle::State state);
 QPen cosmeticPen(const QColor& colour);
 
 // One row per pixel line, from colour top at rect.top() to bottom at rect.bottom(): the value
-// (HSV) runs from top's to bottom's while hue and saturation stay top's. Nothing is drawn for a
-// rectangle less than two rows high.
+// (HSV) runs from top's to bottom's while hue and saturation stay top's. Each row runs from
+// rect.left() to rect.right() + 1, one column past the rectangle. Nothing is drawn for a
+// rectangle less than two rows high or whose right edge lies more than one column left of its
+// left edge.
 void drawVerticalGradient(QPainter* painter, const QRect& rect, const QColor& top, const QColor& bottom);
+
+// The same gradient in the one column x, from row topRow to row bottomRow.
+void drawGradientColumn(QPainter* painter, int x, int topRow, int bottomRow, const QColor& top,
+                        const QColor& bottom);
 
 // The vertical gradient inside a border of width `border`, then the eight border pieces of
 // `pieces` scaled onto it (the centre piece is not used).

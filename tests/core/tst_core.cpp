@@ -45,6 +45,12 @@ private slots:
     void nameFieldLimits_data();
     void nameFieldLimits();
     void nameEntryLimit();
+    void entityNameWithRoles_data();
+    void entityNameWithRoles();
+    void missingNames_data();
+    void missingNames();
+    void entityFitsCommonName_data();
+    void entityFitsCommonName();
     void issuerTimes_data();
     void issuerTimes();
     void readingAnIssuingFile();
@@ -199,6 +205,89 @@ void TestCore::nameEntryLimit()
     QVERIFY(!Rules::fitsNameEntry(QString(65, QLatin1Char('a'))));
     QVERIFY(Rules::fitsNameEntry(QString(32, QChar(0x00e9))));
     QVERIFY(!Rules::fitsNameEntry(QString(32, QChar(0x00e9)) + QLatin1Char('a')));
+}
+
+void TestCore::entityNameWithRoles_data()
+{
+    QTest::addColumn<QString>("entity");
+    QTest::addColumn<QString>("authority");
+    QTest::addColumn<QString>("leaf");
+    QTest::newRow("without dot") << "Player" << ".Player" << "CS.Player";
+    QTest::newRow("with dot") << ".Player" << ".Player" << "CS.Player";
+    QTest::newRow("empty: the roles alone") << "" << "." << "CS.";
+}
+
+void TestCore::entityNameWithRoles()
+{
+    QFETCH(QString, entity);
+    QFETCH(QString, authority);
+    QFETCH(QString, leaf);
+    QCOMPARE(Rules::EntityNameWithRoles(entity, false), authority);
+    QCOMPARE(Rules::EntityNameWithRoles(entity, true), leaf);
+}
+
+void TestCore::missingNames_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("rootName");
+    QTest::addColumn<QString>("organization");
+    QTest::addColumn<QString>("entity");
+    QTest::addColumn<QList<Rules::NameField>>("missing");
+
+    using F = Rules::NameField;
+    QTest::newRow("root with all three") << 0 << "R" << "O" << "E" << QList<F>{};
+    QTest::newRow("root without any, in the window's order")
+        << 0 << "" << "" << "" << QList<F>{F::RootName, F::Organization, F::Entity};
+    QTest::newRow("root without its O") << 0 << "" << "O" << "E" << QList<F>{F::RootName};
+    QTest::newRow("intermediate: the O is the issuer's") << 1 << "" << "O" << "E" << QList<F>{};
+    QTest::newRow("intermediate without OU") << 1 << "R" << "" << "E" << QList<F>{F::Organization};
+    QTest::newRow("leaf without OU and entity")
+        << 2 << "" << "" << "" << QList<F>{F::Organization, F::Entity};
+    QTest::newRow("a blank is a name") << 2 << "" << " " << " " << QList<F>{};
+    QTest::newRow("no such type needs nothing") << 3 << "" << "" << "" << QList<F>{};
+}
+
+void TestCore::missingNames()
+{
+    QFETCH(int, type);
+    QFETCH(QString, rootName);
+    QFETCH(QString, organization);
+    QFETCH(QString, entity);
+    QFETCH(QList<Rules::NameField>, missing);
+    QCOMPARE(Rules::missingNames(CertificateType(type), {rootName, organization, entity}), missing);
+}
+
+void TestCore::entityFitsCommonName_data()
+{
+    QTest::addColumn<bool>("leaf");
+    QTest::addColumn<QString>("entity");
+    QTest::addColumn<bool>("fits");
+    QTest::addColumn<int>("room");
+
+    // A CN holds 64 characters: "." leaves 63, "CS." 61; a text with its own dot loses none
+    // to the dot.
+    const QString a(QLatin1Char('a'));
+    QTest::newRow("authority, 63 after the dot") << false << a.repeated(63) << true << 63;
+    QTest::newRow("authority, 64 after the dot") << false << a.repeated(64) << false << 63;
+    QTest::newRow("authority, own dot and 63") << false << "." + a.repeated(63) << true << 64;
+    QTest::newRow("leaf, 61 after CS.") << true << a.repeated(61) << true << 61;
+    QTest::newRow("leaf, 62 after CS.") << true << a.repeated(62) << false << 61;
+    QTest::newRow("leaf, own dot and 61") << true << "." + a.repeated(61) << true << 62;
+    QTest::newRow("leaf, own dot and 62") << true << "." + a.repeated(62) << false << 62;
+    // The engine counts the bytes of the 8-bit text: two for each of these.
+    QTest::newRow("authority, 31 two-byte characters") << false << QString(31, QChar(0x00e9)) << true << 63;
+    QTest::newRow("authority, 32 two-byte characters") << false << QString(32, QChar(0x00e9)) << false << 63;
+}
+
+void TestCore::entityFitsCommonName()
+{
+    QFETCH(bool, leaf);
+    QFETCH(QString, entity);
+    QFETCH(bool, fits);
+    QFETCH(int, room);
+    const Rules::EntityFit fit = Rules::entityFitsCommonName(entity, leaf);
+    QCOMPARE(fit.fits, fits);
+    QCOMPARE(fit.room, room);
 }
 
 void TestCore::issuerTimes_data()

@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -74,6 +75,16 @@ public:
             waiting.append(buffer, int(got));
         ::fcntl(mSlave, F_SETFL, flags);
         return waiting;
+    }
+    // Waits until exactly `count` keystrokes wait to be read (gives up after half a minute).
+    bool waitUntilWaiting(int count) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        int waiting = -1;
+        while (::ioctl(mSlave, FIONREAD, &waiting) == 0 && waiting != count &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        return waiting == count;
     }
     bool settingsRestored() const
     {
@@ -187,11 +198,13 @@ void TestConsole::hangUpDiscardsUnconfirmedInput()
     Console console;
     QVERIFY(console.ready());
     console.type("ab");
-    // Hung up once the prompt has taken both characters and waits for more.
+    // Hung up once the prompt has taken both characters: they reach the terminal before the
+    // prompt starts, and the user hangs up when none is left to read.
+    QVERIFY(console.waitUntilWaiting(2));
     std::thread user(
         [&console]
         {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            console.waitUntilWaiting(0);
             console.hangUp();
         });
     char buffer[256];

@@ -37,6 +37,14 @@ const char kNoDestinationFile[] = "Please choose file name for Destination Certi
 const char kNoDestinationPassword[] = "Please enter password for Destination Certificate!\n";
 const char kBadSerial[] = "Invalid serial number!\nPlease choose a serial number between 1 and 2147483647.\n";
 const char kBadPeriod[] = "Invalid validity period for the certificate!\n";
+const char kNoRootName[] = "Please enter Root Name!\n";
+const char kNoOrganization[] = "Please enter Organisation Name!\n";
+const char kNoEntity[] = "Please enter Entity Name!\n";
+
+QString entityTooLong(int room)
+{
+    return QStringLiteral("The entity name is too long!\nPlease use at most %1 characters.\n").arg(room);
+}
 
 QString tooLong(int issuerPathLength)
 {
@@ -76,6 +84,11 @@ private slots:
     void serialNumberRange();
     void validityPeriod_data();
     void validityPeriod();
+    void namesTheCertificateNeeds_data();
+    void namesTheCertificateNeeds();
+    void entityTooLongForTheCommonName_data();
+    void entityTooLongForTheCommonName();
+    void namesCheckedAfterTheRest();
     void checksCalledAlone();
     void eachIssuerCheckReadsTheFile_data();
     void eachIssuerCheckReadsTheFile();
@@ -494,6 +507,103 @@ void TestFormChecks::validityPeriod()
 
     QSignalSpy created(mpForm, &TalvaneWidget::CreateCertificatePressed);
     QCOMPARE(press(&created), accepted ? QString() : QString::fromLatin1(kBadPeriod));
+}
+
+void TestFormChecks::namesTheCertificateNeeds_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("emptied"); // the fields typed empty
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focused"); // the first field named
+
+    const QString rootName = "mpRootNameLineEdit";
+    const QString organization = "mpOrganizationLineEdit";
+    const QString entity = "mpEntityLineEdit";
+    QTest::newRow("root without root name") << 0 << QStringList{rootName} << kNoRootName << rootName;
+    QTest::newRow("root without organisation")
+        << 0 << QStringList{organization} << kNoOrganization << organization;
+    QTest::newRow("root without any, each named")
+        << 0 << QStringList{entity, organization, rootName}
+        << QString(kNoRootName) + kNoOrganization + kNoEntity << rootName;
+    QTest::newRow("intermediate without organisation")
+        << 1 << QStringList{organization} << kNoOrganization << organization;
+    QTest::newRow("intermediate without entity") << 1 << QStringList{entity} << kNoEntity << entity;
+    QTest::newRow("leaf without organisation and entity")
+        << 2 << QStringList{organization, entity} << QString(kNoOrganization) + kNoEntity << organization;
+}
+
+// The O, OU and CN every certificate carries: none of them may be left empty, and nothing is
+// handed to the controller, which would make the key first.
+void TestFormChecks::namesTheCertificateNeeds()
+{
+    QFETCH(int, type);
+    QFETCH(QStringList, emptied);
+    QFETCH(QString, message);
+    QFETCH(QString, focused);
+    fillValid(type, issuer("pl3.pfx"));
+    for (const QString& field : emptied)
+        typeInto(mpForm->findChild<QLineEdit*>(field), QString());
+    mpForm->mpSerialLineEdit->setFocus(Qt::TabFocusReason);
+
+    QSignalSpy created(mpForm, &TalvaneWidget::CreateCertificatePressed);
+    QCOMPARE(press(&created), message);
+    QCOMPARE(mpForm->focusWidget()->objectName(), focused);
+}
+
+void TestFormChecks::entityTooLongForTheCommonName_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("entity");
+    QTest::addColumn<QString>("message"); // empty: accepted
+
+    // The CN holds 64 characters: 63 after the "." of an authority, 61 after a leaf's "CS.";
+    // an entity that brings its own dot gives up only "CS" (62) or nothing (64).
+    const QString a(QLatin1Char('a'));
+    QTest::newRow("root, 63") << 0 << a.repeated(63) << "";
+    QTest::newRow("root, 64") << 0 << a.repeated(64) << entityTooLong(63);
+    QTest::newRow("root, own dot and 63") << 0 << "." + a.repeated(63) << "";
+    QTest::newRow("intermediate, 64") << 1 << a.repeated(64) << entityTooLong(63);
+    QTest::newRow("leaf, 61") << 2 << a.repeated(61) << "";
+    QTest::newRow("leaf, 62") << 2 << a.repeated(62) << entityTooLong(61);
+    QTest::newRow("leaf, own dot and 61") << 2 << "." + a.repeated(61) << "";
+    QTest::newRow("leaf, own dot and 62") << 2 << "." + a.repeated(62) << entityTooLong(62);
+}
+
+void TestFormChecks::entityTooLongForTheCommonName()
+{
+    QFETCH(int, type);
+    QFETCH(QString, entity);
+    QFETCH(QString, message);
+    fillValid(type, issuer("pl3.pfx"));
+    typeInto(mpForm->mpEntityLineEdit, entity);
+    QCOMPARE(mpForm->mpEntityLineEdit->text(), entity);
+    mpForm->mpSerialLineEdit->setFocus(Qt::TabFocusReason);
+
+    QSignalSpy created(mpForm, &TalvaneWidget::CreateCertificatePressed);
+    QCOMPARE(press(&created), message);
+    if (message.isEmpty())
+    {
+        QCOMPARE(mpSettings->entityName.size(), 64);
+        return;
+    }
+    QCOMPARE(mpForm->focusWidget(), mpForm->mpEntityLineEdit);
+    QVERIFY(wholeTextSelected(mpForm->mpEntityLineEdit));
+}
+
+// A name is refused only once everything before it passed, and a wrong period is then not
+// reported yet.
+void TestFormChecks::namesCheckedAfterTheRest()
+{
+    fillValid(2, issuer("pl3.pfx"));
+    typeInto(mpForm->mpEntityLineEdit, QString());
+    typeInto(mpForm->mpDestinationNameLineEdit, QString());
+    QCOMPARE(press(), QString::fromLatin1(kNoDestinationFile));
+    typeInto(mpForm->mpDestinationNameLineEdit, "out");
+    typeInto(mpForm->mpRootPasswordLineEdit, "wrong");
+    QCOMPARE(press(), QString::fromLatin1(kIssuerUnreadable));
+    typeInto(mpForm->mpRootPasswordLineEdit, QString::fromLatin1(kIssuerPassword));
+    mpForm->mpEndValidityDateTimeEdit->setDateTime(mpForm->mpStartValidityDateTimeEdit->dateTime());
+    QCOMPARE(press(), QString::fromLatin1(kNoEntity));
 }
 
 // Called on their own, the issuer checks show their message in a box of their own.

@@ -97,12 +97,13 @@ void TestFormSave::recordHandedOver_data()
     QTest::addColumn<int>("algorithm");
     QTest::newRow("root, entity without dot") << 0 << "Projector" << ".Projector" << "2147483647" << 0;
     QTest::newRow("root, entity with dot") << 0 << ".Projector" << ".Projector" << "1" << 1;
-    QTest::newRow("root, entity empty") << 0 << "" << "." << "17" << 1;
+    // An empty entity is refused now (tst_formchecks); its conversion is tested in tst_core.
+    QTest::newRow("root, entity only a dot") << 0 << "." << "." << "17" << 1;
     QTest::newRow("intermediate, entity without dot") << 1 << "Signer" << ".Signer" << "18" << 1;
     QTest::newRow("intermediate, entity with dot") << 1 << ".Signer" << ".Signer" << "18" << 0;
     QTest::newRow("leaf, entity without dot") << 2 << "Player" << "CS.Player" << "19" << 1;
     QTest::newRow("leaf, entity with dot") << 2 << ".Player" << "CS.Player" << "19" << 1;
-    QTest::newRow("leaf, entity empty") << 2 << "" << "CS." << "20" << 0;
+    QTest::newRow("leaf, entity only a dot") << 2 << "." << "CS." << "20" << 0;
     QTest::newRow("leaf, entity starting with CS") << 2 << "CS.Player" << "CS.CS.Player" << "20" << 0;
 }
 

@@ -228,6 +228,9 @@ void TestFormValidity::correctedIntoTheIssuersPeriod()
     }
     QCOMPARE(created.count(), 0);
     QCOMPARE(mpForm->focusWidget()->objectName(), focused);
+    // The corrected date is selected whole, ready to be typed over.
+    const auto* corrected = mpForm->findChild<QDateTimeEdit*>(focused);
+    QCOMPARE(corrected->findChild<QLineEdit*>()->selectedText(), corrected->text());
 
     // The corrected values pass at the next press.
     ModalAnswerer answerer;

@@ -1,12 +1,12 @@
-// Endurance: 300 leaves in a row from the window under one intermediate. Memory must settle,
-// every file must stay valid, and the serial number must advance by exactly one per leaf.
+// Endurance: 300 leaves in a row from the window under one intermediate. Every file must stay
+// valid, and the serial number must advance by exactly one per leaf. Leaks are the sanitizer
+// build's to find; the benchmark reports the resident memory over such a run.
 
 #include "chaincheck.h"
 #include "fakedazavo.h"
 #include "formhands.h"
 #include "modalanswerer.h"
 #include "noconsole.h"
-#include "residentmemory.h"
 #include "serialnumbertrace.h"
 #include "stdoutcapture.h"
 #include "talvane.h"
@@ -27,7 +27,6 @@ namespace
 {
 
 constexpr int kLeaves = 300;
-constexpr int kSettled = 30; // memory is compared from this leaf on
 
 const QDateTime kStart(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC);
 const QDateTime kEnd(QDate(2040, 3, 1), QTime(12, 0), Qt::UTC);
@@ -75,7 +74,6 @@ void TestSoak::threeHundredLeaves()
     QVERIFY(QDir().mkdir("leaves"));
     fillDerived(form, 2, "intermediate.pfx", "destination secret", "leaves/leaf");
     typeValidity(form, kStart, kEnd);
-    long settledKiB = 0;
     for (int i = 1; i <= kLeaves; ++i)
     {
         typeInto(form->mpDestinationNameLineEdit,
@@ -84,10 +82,7 @@ void TestSoak::threeHundredLeaves()
         QCOMPARE(answerer.boxes().size(), 2 + i);
         QCOMPARE(answerer.boxes().last().title, QStringLiteral("Congratulations"));
         quiet.take();
-        if (i == kSettled)
-            settledKiB = residentKiB();
     }
-    const long finalKiB = residentKiB();
 
     // One serial number per leaf, and the trace holds the last one used.
     QCOMPARE(controller.settings().serialNumber, firstSerial + kLeaves);
@@ -108,17 +103,6 @@ void TestSoak::threeHundredLeaves()
                                                                {root.at(0).get(), intermediate.at(0).get()});
         QVERIFY2(layout.isEmpty(), qPrintable(base + ": " + layout.join('\n')));
     }
-
-    const double growth = settledKiB > 0 ? double(finalKiB - settledKiB) / settledKiB : 0.0;
-    std::fprintf(stderr, "resident memory after %d leaves: %ld KiB, after %d: %ld KiB (%+.2f %%)\n", kSettled,
-                 settledKiB, kLeaves, finalKiB, growth * 100.0);
-#if defined(__SANITIZE_ADDRESS__)
-    // AddressSanitizer holds freed memory back on purpose; here its leak check speaks instead.
-    Q_UNUSED(growth);
-#else
-    QVERIFY(settledKiB > 0);
-    QVERIFY2(growth <= 0.05, qPrintable(QStringLiteral("memory grew by %1 %").arg(growth * 100.0)));
-#endif
 }
 
 QTEST_MAIN(TestSoak)

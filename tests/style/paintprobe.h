@@ -41,16 +41,35 @@ inline int countColour(const QImage& image, const QColor& colour, const QRect& a
     return count;
 }
 
-// Row k of a vertical gradient of `rows` rows from `top` towards `bottom`, worked out
-// independently of the style: value steps in HSV, as it lands in an 8-bit image.
-inline QColor gradientRow(const QColor& top, const QColor& bottom, int rows, int k)
+// Only the pixels of `colour`, everything else transparent: two of these compare equal when the
+// colour was painted on exactly the same pixels.
+inline QImage only(const QImage& image, const QColor& colour)
 {
-    int hue = 0;
-    int saturation = 0;
-    int value = 0;
-    top.getHsv(&hue, &saturation, &value);
-    return QColor(
-        QColor::fromHsv(hue, saturation, value - ((value - bottom.value()) * (rows - k)) / rows).rgb());
+    QImage mask = blank(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                mask.setPixelColor(x, y, colour);
+    return mask;
+}
+
+// The smallest rectangle holding every pixel of `colour`; null when there is none.
+inline QRect box(const QImage& image, const QColor& colour)
+{
+    QRect found;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                found |= QRect(x, y, 1, 1);
+    return found;
+}
+
+// A row of a vertical gradient as the style paints it: the top colour's hue and saturation
+// with the row's own value (HSV, 0 to 255), as it lands in an 8-bit image. The tests give the
+// value of each row they probe, worked out from the gradient's documented steps.
+inline QColor gradientRow(const QColor& top, int value)
+{
+    return QColor(QColor::fromHsv(top.hsvHue(), top.hsvSaturation(), value).rgb());
 }
 
 inline QImage grab(QWidget& widget)

@@ -96,6 +96,7 @@ private slots:
     void progressBarGradients();
     void progressBarLabel_data();
     void progressBarLabel();
+    void progressBarShowsOnePercentage();
     void pushButtonTextRole_data();
     void pushButtonTextRole();
     void checkAndRadioImages_data();
@@ -165,10 +166,11 @@ void TstStyleControls::menuSeparatorRows()
     const QColor base(41, 41, 41);
     const QColor highlight(71, 79, 95);
     const QColor rows[7] = {base, base, highlight, base, highlight, base, base};
+    // Each row runs one column past the item, as the gradient rows do.
     for (int y = 0; y < 7; ++y)
     {
-        QCOMPARE(countColour(image, rows[y], QRect(0, y, 30, 1)), 30);
-        QCOMPARE(image.pixelColor(30, y), transparent);
+        QCOMPARE(countColour(image, rows[y], QRect(0, y, 31, 1)), 31);
+        QCOMPARE(image.pixelColor(31, y), transparent);
     }
     QCOMPARE(countColour(image, transparent, QRect(0, 7, 32, 1)), 32);
 }
@@ -196,14 +198,16 @@ void TstStyleControls::progressBarGradients_data()
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("chunkRight"); // last column of the filled part, -1 for none
 
-    // 100 wide: the chunk runs to left + value share * width - 3.
-    QTest::newRow("half way") << 0 << 100 << 50 << 47;
-    QTest::newRow("full") << 0 << 100 << 100 << 97;
-    QTest::newRow("a quarter of 200") << 0 << 200 << 50 << 22;
+    // 100 wide: the chunk's rectangle ends at left + value share * width - 3, its rows one
+    // column further.
+    QTest::newRow("half way") << 0 << 100 << 50 << 48;
+    QTest::newRow("full: up to the frame") << 0 << 100 << 100 << 98;
+    QTest::newRow("a quarter of 200") << 0 << 200 << 50 << 23;
     QTest::newRow("nothing done: no chunk") << 0 << 100 << 0 << -1;
     QTest::newRow("too little to show: no chunk") << 0 << 100 << 2 << -1;
+    QTest::newRow("3 %: the one column past an empty rectangle") << 0 << 100 << 3 << 1;
     QTest::newRow("busy bar (no range): no chunk") << 0 << 0 << 0 << -1;
-    QTest::newRow("range from 50: half way at 100") << 50 << 150 << 100 << 47;
+    QTest::newRow("range from 50: half way at 100") << 50 << 150 << 100 << 48;
     QTest::newRow("range from 50: nothing done at 50") << 50 << 150 << 50 << -1;
 }
 
@@ -228,28 +232,30 @@ void TstStyleControls::progressBarGradients()
         painted(100, 15,
                 [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p, &bar); });
 
-    QCOMPARE(image.pixelColor(0, 0), QColor(68, 76, 91));
-    // Groove rows 1 to 13 (n = 12) from grey 42 to grey 76, columns 1 to 97.
+    const QColor frame(68, 76, 91);
+    QCOMPARE(image.pixelColor(0, 0), frame);
+    // Groove rows 1 to 13 (n = 12) from grey 42 to grey 76, columns 1 to 98: it meets the
+    // frame's right line.
     const QColor grooveTop(42, 42, 42);
     const QColor grooveBottom(76, 76, 76);
-    if (chunkRight < 97)
+    if (chunkRight < 98)
     {
-        QCOMPARE(image.pixelColor(97, 1), gradientRow(grooveTop, grooveBottom, 12, 12));
-        QCOMPARE(image.pixelColor(97, 13), grooveBottom);
+        QCOMPARE(image.pixelColor(98, 1), grooveTop);
+        QCOMPARE(image.pixelColor(98, 13), grooveBottom);
     }
-    QCOMPARE(image.pixelColor(98, 7), transparent);
+    QCOMPARE(image.pixelColor(99, 7), frame);
 
+    // The chunk from value 221 at the top to 80 at the bottom, in (0, 147, 221)'s hue.
     const QColor chunkTop(0, 147, 221);
-    const QColor chunkBottom(0, 53, 80);
     if (chunkRight < 0)
     {
-        QCOMPARE(image.pixelColor(1, 1), gradientRow(grooveTop, grooveBottom, 12, 12));
+        QCOMPARE(image.pixelColor(1, 1), grooveTop);
         return;
     }
-    QCOMPARE(image.pixelColor(1, 1), gradientRow(chunkTop, chunkBottom, 12, 12));
-    QCOMPARE(image.pixelColor(chunkRight, 13), gradientRow(chunkTop, chunkBottom, 12, 0));
+    QCOMPARE(image.pixelColor(1, 1), gradientRow(chunkTop, 221));
+    QCOMPARE(image.pixelColor(chunkRight, 13), gradientRow(chunkTop, 80));
     QCOMPARE(image.pixelColor(chunkRight, 13).value(), 80);
-    if (chunkRight < 97)
+    if (chunkRight < 98)
         QCOMPARE(image.pixelColor(chunkRight + 1, 13), grooveBottom);
 
     // Without a progress-bar widget nothing is drawn.
@@ -306,6 +312,43 @@ void TstStyleControls::progressBarLabel()
                        Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip | Qt::TextHideMnemonic, label);
         });
     QCOMPARE(image, expected);
+}
+
+// The contents' own percentage goes to the bar's right edge, outside the bar: the bar shows
+// only the label of CE_ProgressBarLabel.
+void TstStyleControls::progressBarShowsOnePercentage()
+{
+    QProgressBar bar;
+    bar.setRange(0, 100);
+    bar.setValue(50);
+    bar.resize(100, 15);
+    QStyleOptionProgressBar option;
+    option.initFrom(&bar);
+    option.state |= QStyle::State_Horizontal;
+    option.minimum = 0;
+    option.maximum = 100;
+    option.progress = 50;
+    option.text = bar.text();
+    option.textVisible = true;
+    QStyleOptionProgressBar label = option;
+    label.rect = mStyle->subElementRect(QStyle::SE_ProgressBarLabel, &option, &bar);
+    const QImage labelOnly = painted(
+        100, 15, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarLabel, &label, &p, &bar); });
+    QVERIFY(countColour(labelOnly, buttonText, labelOnly.rect()) > 10);
+    QCOMPARE(only(grab(bar), buttonText), only(labelOnly, buttonText));
+
+    // Drawn at x = the option's width, its baseline at top + height - 4.
+    const QImage wide =
+        painted(160, 15,
+                [&](QPainter& p) { mStyle->drawControl(QStyle::CE_ProgressBarContents, &option, &p, &bar); });
+    const QImage text = painted(160, 15,
+                                [](QPainter& p)
+                                {
+                                    p.setPen(buttonText);
+                                    p.drawText(QPoint(100, 11), QStringLiteral("50 %"));
+                                });
+    QVERIFY(countColour(text, buttonText, text.rect()) > 10);
+    QCOMPARE(only(wide, buttonText), only(text, buttonText));
 }
 
 void TstStyleControls::pushButtonTextRole_data()
@@ -430,8 +473,8 @@ void TstStyleControls::menuBarItemLooks()
     const QImage released =
         painted(40, 22, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarItem, &option, &p); });
     // Rows 1 to 21 (n = 20) from (58, 65, 78) to (40, 44, 53); row 0 is left alone.
-    QCOMPARE(released.pixelColor(10, 1), gradientRow({58, 65, 78}, {40, 44, 53}, 20, 20));
-    QCOMPARE(released.pixelColor(39, 21), gradientRow({58, 65, 78}, {40, 44, 53}, 20, 0));
+    QCOMPARE(released.pixelColor(10, 1), gradientRow({58, 65, 78}, 78));
+    QCOMPARE(released.pixelColor(39, 21), gradientRow({58, 65, 78}, 53));
     QCOMPARE(countColour(released, transparent, QRect(0, 0, 40, 1)), 40);
 
     // Selected with focus: pressed in.
@@ -444,8 +487,10 @@ void TstStyleControls::menuBarItemLooks()
     QCOMPARE(pressed.pixelColor(39, 10), QColor(71, 79, 95));
     QCOMPARE(pressed.pixelColor(20, 21), QColor(71, 79, 95));
     QCOMPARE(pressed.pixelColor(0, 2), QColor(13, 16, 21));
-    QCOMPARE(pressed.pixelColor(10, 2), gradientRow({32, 39, 52}, {13, 18, 27}, 18, 18));
-    QCOMPARE(pressed.pixelColor(10, 20), gradientRow({32, 39, 52}, {13, 18, 27}, 18, 0));
+    QCOMPARE(pressed.pixelColor(10, 2), gradientRow({32, 39, 52}, 52));
+    QCOMPARE(pressed.pixelColor(10, 20), gradientRow({32, 39, 52}, 27));
+    // The left column is one pixel wide: the pressed gradient starts right of it.
+    QCOMPARE(pressed.pixelColor(1, 2), gradientRow({32, 39, 52}, 52));
 
     // Selected without focus keeps the released look.
     option.state &= ~QStyle::State_HasFocus;
@@ -476,22 +521,48 @@ void TstStyleControls::shapedPanelFrameIsSunken()
 void TstStyleControls::sliderHandleColoursPerState_data()
 {
     QTest::addColumn<QStyle::State>("state");
-    QTest::addColumn<int>("look");
+    QTest::addColumn<QColor>("topLine");
+    QTest::addColumn<QColor>("bottomLine");
+    QTest::addColumn<QColor>("grip");
+    QTest::addColumn<QColor>("rightTop");
+    QTest::addColumn<int>("rightMiddle"); // the right column's value at the middle row
+    QTest::addColumn<QColor>("leftTop");
+    QTest::addColumn<int>("leftMiddle");
 
+    // The documented colours per look. The columns run over rows 2 to 12 (n = 10); the middle
+    // row 7 has the top value minus half the difference, truncated.
     using S = QStyle;
     const QStyle::State enabled = S::State_Enabled;
-    QTest::newRow("0 normal") << enabled << 0;
-    QTest::newRow("1 hovered") << (enabled | S::State_MouseOver) << 1;
-    QTest::newRow("2 disabled") << QStyle::State(S::State_None) << 2;
-    QTest::newRow("3 pressed") << (enabled | S::State_Sunken) << 3;
-    QTest::newRow("4 hovered and pressed") << (enabled | S::State_Sunken | S::State_MouseOver) << 4;
-    QTest::newRow("5 disabled and pressed") << QStyle::State(S::State_Sunken) << 5;
+    QTest::newRow("0 normal") << enabled << QColor(101, 111, 129) << QColor(61, 65, 75)
+                              << QColor(167, 175, 190) << QColor(79, 85, 98) << 87 << QColor(101, 110, 128)
+                              << 116;
+    QTest::newRow("1 hovered") << (enabled | S::State_MouseOver) << QColor(135, 155, 188) << QColor(9, 10, 12)
+                               << QColor(167, 175, 190) << QColor(21, 27, 33) << 23 << QColor(134, 154, 187)
+                               << 186;
+    QTest::newRow("2 disabled") << QStyle::State(S::State_None) << QColor(76, 78, 82) << QColor(21, 22, 23)
+                                << QColor(127, 133, 143) << QColor(47, 48, 51) << 37 << QColor(75, 77, 81)
+                                << 68;
+    QTest::newRow("3 pressed") << (enabled | S::State_Sunken) << QColor(72, 77, 87) << QColor(108, 118, 136)
+                               << QColor(255, 255, 255) << QColor(92, 99, 113) << 123 << QColor(74, 79, 88)
+                               << 98;
+    QTest::newRow("4 hovered and pressed")
+        << (enabled | S::State_Sunken | S::State_MouseOver) << QColor(9, 10, 12) << QColor(135, 155, 188)
+        << QColor(255, 255, 255) << QColor(133, 152, 184) << 185 << QColor(9, 10, 12) << 22;
+    QTest::newRow("5 disabled and pressed")
+        << QStyle::State(S::State_Sunken) << QColor(22, 22, 23) << QColor(86, 88, 92) << QColor(127, 133, 143)
+        << QColor(63, 64, 65) << 78 << QColor(21, 22, 22) << 35;
 }
 
 void TstStyleControls::sliderHandleColoursPerState()
 {
     QFETCH(QStyle::State, state);
-    QFETCH(int, look);
+    QFETCH(QColor, topLine);
+    QFETCH(QColor, bottomLine);
+    QFETCH(QColor, grip);
+    QFETCH(QColor, rightTop);
+    QFETCH(int, rightMiddle);
+    QFETCH(QColor, leftTop);
+    QFETCH(int, leftMiddle);
 
     QSlider slider(Qt::Horizontal);
     slider.setRange(0, 100);
@@ -508,13 +579,15 @@ void TstStyleControls::sliderHandleColoursPerState()
         100, 15, [&](QPainter& p) { mStyle->drawComplexControl(QStyle::CC_Slider, &option, &p, &slider); });
 
     // Handle (2, 2) to (22, 12); grip through x = 2 + 21 / 2.
-    const HandleColors& colours = sliderHandleColors[look];
-    QCOMPARE(image.pixelColor(6, 2), colours.topLine);
-    QCOMPARE(image.pixelColor(6, 12), colours.bottomLine);
-    QCOMPARE(image.pixelColor(12, 7), colours.grip);
-    QCOMPARE(image.pixelColor(22, 7), gradientRow(colours.rightColumnTop, colours.rightColumnBottom, 10, 5));
-    QCOMPARE(image.pixelColor(2, 7), gradientRow(colours.leftColumnTop, colours.leftColumnBottom, 10, 5));
-    // The handle's inside shows the band's base colour, the band is framed.
+    QCOMPARE(image.pixelColor(6, 2), topLine);
+    QCOMPARE(image.pixelColor(6, 12), bottomLine);
+    QCOMPARE(image.pixelColor(12, 7), grip);
+    QCOMPARE(image.pixelColor(22, 7), gradientRow(rightTop, rightMiddle));
+    QCOMPARE(image.pixelColor(2, 7), gradientRow(leftTop, leftMiddle));
+    // The columns are one pixel wide; the handle's inside shows the band's base colour, the
+    // band is framed.
+    QCOMPARE(image.pixelColor(3, 7), QColor(41, 41, 41));
+    QCOMPARE(image.pixelColor(23, 7), QColor(41, 41, 41));
     QCOMPARE(image.pixelColor(6, 7), QColor(41, 41, 41));
     QCOMPARE(image.pixelColor(50, 0), QColor(68, 76, 91));
     QCOMPARE(image.pixelColor(50, 1), QColor(23, 23, 23));
@@ -522,18 +595,23 @@ void TstStyleControls::sliderHandleColoursPerState()
 
 void TstStyleControls::sliderHandleLines()
 {
-    const HandleColors& colours = sliderHandleColors[0];
+    // The normal look's documented colours.
+    const HandleColors colours = {{101, 111, 129}, {89, 98, 113}, {79, 85, 98},
+                                  {63, 67, 76},    {61, 65, 75},  {71, 77, 88},
+                                  {101, 110, 128}, {83, 90, 104}, {167, 175, 190}};
     const QRect handle(QPoint(2, 2), QPoint(12, 22));
     const QImage image =
         painted(15, 25, [&](QPainter& p) { Painting::drawSliderHandle(&p, handle, colours, false); });
     // Vertical slider: the grip runs across the handle through its middle row.
-    QCOMPARE(image.pixelColor(7, 2 + 21 / 2), colours.grip);
-    QCOMPARE(image.pixelColor(7, 2), colours.topLine);
-    QCOMPARE(image.pixelColor(7, 22), colours.bottomLine);
-    // The columns are drawn last over their full height, so they own the corners.
-    QCOMPARE(image.pixelColor(12, 2), gradientRow(colours.rightColumnTop, colours.rightColumnBottom, 20, 20));
-    QCOMPARE(image.pixelColor(2, 22), gradientRow(colours.leftColumnTop, colours.leftColumnBottom, 20, 0));
+    QCOMPARE(image.pixelColor(7, 2 + 21 / 2), QColor(167, 175, 190));
+    QCOMPARE(image.pixelColor(7, 2), QColor(101, 111, 129));
+    QCOMPARE(image.pixelColor(7, 22), QColor(61, 65, 75));
+    // The columns are drawn last over their full height, so they own the corners: the right
+    // one starts at its top colour's value, the left one ends at its bottom colour's.
+    QCOMPARE(image.pixelColor(12, 2), gradientRow({79, 85, 98}, 98));
+    QCOMPARE(image.pixelColor(2, 22), gradientRow({101, 110, 128}, 104));
     QCOMPARE(image.pixelColor(7, 5), transparent);
+    QCOMPARE(image.pixelColor(3, 7), transparent);
     QCOMPARE(image.pixelColor(13, 7), transparent);
 }
 
@@ -554,7 +632,8 @@ void TstStyleControls::scrollBarSliderAndPages()
     const QColor normalTop = QImage(QStringLiteral(":/data/style/pushbutton_normal_2.png")).pixelColor(0, 0);
     QCOMPARE(image.pixelColor(30, 2), normalTop);
     QCOMPARE(image.pixelColor(28, 5), buttonText);
-    QCOMPARE(image.pixelColor(29, 5), gradientRow({67, 75, 90}, {41, 46, 55}, 8, 11 - 5));
+    // Centre rows 3 to 11 (n = 8): row 5 has 90 - (35 * 2) / 8 = 82.
+    QCOMPARE(image.pixelColor(29, 5), gradientRow({67, 75, 90}, 82));
     // Arrow buttons at both ends.
     QCOMPARE(image.pixelColor(10, 2), normalTop);
     QCOMPARE(image.pixelColor(185, 2), normalTop);
@@ -701,9 +780,12 @@ void TstStyleControls::menuBarEmptyAreaNeedsMenuBar()
     option.initFrom(&bar);
     const QImage image = painted(
         50, 23, [&](QPainter& p) { mStyle->drawControl(QStyle::CE_MenuBarEmptyArea, &option, &p, &bar); });
-    QCOMPARE(image.pixelColor(10, 1), gradientRow({58, 65, 78}, {40, 44, 53}, 20, 20));
+    QCOMPARE(image.pixelColor(10, 1), gradientRow({58, 65, 78}, 78));
     QCOMPARE(image.pixelColor(10, 21).value(), 53);
     QCOMPARE(image.pixelColor(10, 0), transparent);
+    // Columns 1 to 48 and the one past them: the empty area reaches the bar's right edge.
+    QCOMPARE(image.pixelColor(49, 21), gradientRow({58, 65, 78}, 53));
+    QCOMPARE(image.pixelColor(0, 10), transparent);
 
     QWidget other;
     const QImage nothing = painted(

@@ -131,11 +131,11 @@ void TstStylePainting::verticalGradientRows()
         painted(12, 8,
                 [&](QPainter& p)
                 { Painting::drawVerticalGradient(&p, rect, QColor(200, 200, 200), QColor(90, 90, 90)); });
-    for (int x = rect.left(); x <= rect.right(); ++x)
+    // Each row runs from the left edge to one column past the right edge.
+    for (int x = rect.left(); x <= rect.right() + 1; ++x)
         QCOMPARE(image.pixelColor(x, y), QColor(value, value, value));
-    // Exactly the rectangle: nothing left or right of it, nothing above or below.
     QCOMPARE(image.pixelColor(rect.left() - 1, y), transparent);
-    QCOMPARE(image.pixelColor(rect.right() + 1, y), transparent);
+    QCOMPARE(image.pixelColor(rect.right() + 2, y), transparent);
     QVERIFY(untouched(image, QRect(0, 0, 12, 1)));
     QVERIFY(untouched(image, QRect(0, 6, 12, 2)));
 }
@@ -147,10 +147,12 @@ void TstStylePainting::verticalGradientKeepsHueAndSaturationOfTop()
     const QRect rect(0, 0, 4, 13);
     const QImage image =
         painted(4, 13, [&](QPainter& p) { Painting::drawVerticalGradient(&p, rect, top, bottom); });
+    // n = 12 from value 90 to 55: v = 90 - (35 * y) / 12, truncated.
+    const int values[13] = {90, 88, 85, 82, 79, 76, 73, 70, 67, 64, 61, 58, 55};
     for (int y = 0; y < 13; ++y)
-        QCOMPARE(image.pixelColor(1, y), gradientRow(top, bottom, 12, 12 - y));
+        QCOMPARE(image.pixelColor(1, y), gradientRow(top, values[y]));
     QCOMPARE(image.pixelColor(1, 12).value(), bottom.value());
-    QCOMPARE(image.pixelColor(1, 12).hsvHue(), gradientRow(top, bottom, 12, 0).hsvHue());
+    QCOMPARE(image.pixelColor(1, 12).hsvHue(), gradientRow(top, 55).hsvHue());
 }
 
 void TstStylePainting::verticalGradientNeedsTwoRowsAndAColumn_data()
@@ -161,7 +163,7 @@ void TstStylePainting::verticalGradientNeedsTwoRowsAndAColumn_data()
     QTest::newRow("one row: nothing") << QRect(1, 1, 6, 1) << false;
     QTest::newRow("no rows: nothing") << QRect(1, 1, 6, 0) << false;
     QTest::newRow("upside down: nothing") << QRect(QPoint(1, 5), QPoint(6, 2)) << false;
-    QTest::newRow("no columns: nothing") << QRect(QPoint(5, 1), QPoint(4, 5)) << false;
+    QTest::newRow("no columns: the one past them") << QRect(QPoint(5, 1), QPoint(4, 5)) << true;
     QTest::newRow("backwards columns: nothing") << QRect(QPoint(5, 1), QPoint(2, 5)) << false;
     QTest::newRow("two rows: both drawn") << QRect(1, 1, 6, 2) << true;
     QTest::newRow("one column: drawn") << QRect(3, 1, 1, 4) << true;
@@ -173,7 +175,8 @@ void TstStylePainting::verticalGradientNeedsTwoRowsAndAColumn()
     QFETCH(bool, drawn);
     const QImage image =
         painted(8, 8, [&](QPainter& p) { Painting::drawVerticalGradient(&p, rect, Qt::white, Qt::black); });
-    const int expected = drawn ? rect.width() * rect.height() : 0;
+    // Rows run one column past the right edge.
+    const int expected = drawn ? (rect.width() + 1) * rect.height() : 0;
     QCOMPARE(64 - countColour(image, transparent, image.rect()), expected);
 }
 
@@ -182,23 +185,25 @@ void TstStylePainting::framedGradientPieces_data()
     QTest::addColumn<int>("border");
     QTest::addColumn<QPoint>("probe");
     QTest::addColumn<int>("piece"); // 0: centre gradient
+    QTest::addColumn<int>("value"); // the centre's value there
 
-    // A 10 x 6 rectangle at (0, 0).
-    QTest::newRow("1 top-left corner") << 1 << QPoint(0, 0) << 1;
-    QTest::newRow("2 top edge, left end") << 1 << QPoint(1, 0) << 2;
-    QTest::newRow("2 top edge, right end") << 1 << QPoint(8, 0) << 2;
-    QTest::newRow("3 top-right corner") << 1 << QPoint(9, 0) << 3;
-    QTest::newRow("4 right edge") << 1 << QPoint(9, 1) << 4;
-    QTest::newRow("4 right edge, bottom end") << 1 << QPoint(9, 4) << 4;
-    QTest::newRow("5 bottom-right corner") << 1 << QPoint(9, 5) << 5;
-    QTest::newRow("6 bottom edge") << 1 << QPoint(4, 5) << 6;
-    QTest::newRow("7 bottom-left corner") << 1 << QPoint(0, 5) << 7;
-    QTest::newRow("8 left edge") << 1 << QPoint(0, 3) << 8;
-    QTest::newRow("centre") << 1 << QPoint(4, 2) << 0;
-    QTest::newRow("border 2: corner is 2 x 2") << 2 << QPoint(1, 1) << 1;
-    QTest::newRow("border 2: top edge is 2 high") << 2 << QPoint(4, 1) << 2;
-    QTest::newRow("border 2: right edge is 2 wide") << 2 << QPoint(8, 2) << 4;
-    QTest::newRow("border 2: centre") << 2 << QPoint(4, 2) << 0;
+    // A 10 x 6 rectangle at (0, 0). Centre from grey 200 to grey 100: rows 1 to 4 with border 1
+    // (n = 3, row 2: 200 - 100 / 3), rows 2 and 3 with border 2 (n = 1, row 2 is the top).
+    QTest::newRow("1 top-left corner") << 1 << QPoint(0, 0) << 1 << -1;
+    QTest::newRow("2 top edge, left end") << 1 << QPoint(1, 0) << 2 << -1;
+    QTest::newRow("2 top edge, right end") << 1 << QPoint(8, 0) << 2 << -1;
+    QTest::newRow("3 top-right corner") << 1 << QPoint(9, 0) << 3 << -1;
+    QTest::newRow("4 right edge") << 1 << QPoint(9, 1) << 4 << -1;
+    QTest::newRow("4 right edge, bottom end") << 1 << QPoint(9, 4) << 4 << -1;
+    QTest::newRow("5 bottom-right corner") << 1 << QPoint(9, 5) << 5 << -1;
+    QTest::newRow("6 bottom edge") << 1 << QPoint(4, 5) << 6 << -1;
+    QTest::newRow("7 bottom-left corner") << 1 << QPoint(0, 5) << 7 << -1;
+    QTest::newRow("8 left edge") << 1 << QPoint(0, 3) << 8 << -1;
+    QTest::newRow("centre") << 1 << QPoint(4, 2) << 0 << 167;
+    QTest::newRow("border 2: corner is 2 x 2") << 2 << QPoint(1, 1) << 1 << -1;
+    QTest::newRow("border 2: top edge is 2 high") << 2 << QPoint(4, 1) << 2 << -1;
+    QTest::newRow("border 2: right edge is 2 wide") << 2 << QPoint(8, 2) << 4 << -1;
+    QTest::newRow("border 2: centre") << 2 << QPoint(4, 2) << 0 << 200;
 }
 
 void TstStylePainting::framedGradientPieces()
@@ -206,6 +211,7 @@ void TstStylePainting::framedGradientPieces()
     QFETCH(int, border);
     QFETCH(QPoint, probe);
     QFETCH(int, piece);
+    QFETCH(int, value);
     const QColor top(200, 200, 200);
     const QColor bottom(100, 100, 100);
     const QRect rect(0, 0, 10, 6);
@@ -219,9 +225,7 @@ void TstStylePainting::framedGradientPieces()
         return;
     }
     // The centre is the gradient, never piece 9.
-    const QRect centre = rect.adjusted(border, border, -border, -border);
-    const int rows = centre.bottom() - centre.top();
-    QCOMPARE(image.pixelColor(probe), gradientRow(top, bottom, rows, centre.bottom() - probe.y()));
+    QCOMPARE(image.pixelColor(probe), QColor(value, value, value));
     QCOMPARE(countColour(image, QColor(250, 250, 0), image.rect()), 0);
     QVERIFY(untouched(image, QRect(10, 0, 2, 8)));
     QVERIFY(untouched(image, QRect(0, 6, 12, 2)));
@@ -283,21 +287,23 @@ void TstStylePainting::buttonPanelPerState_data()
     QTest::addColumn<QString>("imageSet");
     QTest::addColumn<QColor>("top");
     QTest::addColumn<QColor>("bottom");
+    QTest::addColumn<int>("middleValue"); // row 7 (k = 6 of n = 12)
 
     using S = QStyle;
     const QStyle::State enabled = S::State_Enabled;
-    QTest::newRow("normal") << enabled << "pushbutton_normal" << QColor(67, 75, 90) << QColor(41, 46, 55);
+    QTest::newRow("normal") << enabled << "pushbutton_normal" << QColor(67, 75, 90) << QColor(41, 46, 55)
+                            << 73;
     QTest::newRow("hovered") << (enabled | S::State_MouseOver) << "pushbutton_highlight"
-                             << QColor(91, 109, 147) << QColor(42, 50, 66);
+                             << QColor(91, 109, 147) << QColor(42, 50, 66) << 107;
     QTest::newRow("disabled") << QStyle::State(S::State_None) << "pushbutton_disabled" << QColor(61, 62, 65)
-                              << QColor(31, 32, 33);
+                              << QColor(31, 32, 33) << 49;
     QTest::newRow("pressed") << (enabled | S::State_Sunken) << "pushbutton_normal_pressed"
-                             << QColor(22, 26, 30) << QColor(43, 53, 66);
+                             << QColor(22, 26, 30) << QColor(43, 53, 66) << 48;
     QTest::newRow("hovered and pressed")
         << (enabled | S::State_Sunken | S::State_MouseOver) << "pushbutton_hlPressed" << QColor(30, 39, 55)
-        << QColor(81, 100, 139);
+        << QColor(81, 100, 139) << 97;
     QTest::newRow("disabled and pressed") << QStyle::State(S::State_Sunken) << "pushbutton_disabledPressed"
-                                          << QColor(37, 41, 45) << QColor(57, 67, 80);
+                                          << QColor(37, 41, 45) << QColor(57, 67, 80) << 62;
 }
 
 void TstStylePainting::buttonPanelPerState()
@@ -306,6 +312,7 @@ void TstStylePainting::buttonPanelPerState()
     QFETCH(QString, imageSet);
     QFETCH(QColor, top);
     QFETCH(QColor, bottom);
+    QFETCH(int, middleValue);
 
     QStyleOptionButton option;
     option.rect = QRect(0, 0, 40, 15);
@@ -318,10 +325,10 @@ void TstStylePainting::buttonPanelPerState()
     const QString set = QStringLiteral(":/data/style/") + imageSet;
     QCOMPARE(image.pixelColor(20, 0), QImage(set + QLatin1String("_2.png")).pixelColor(0, 0));
     QCOMPARE(image.pixelColor(20, 14), QImage(set + QLatin1String("_6.png")).pixelColor(0, 0));
-    // Centre: the state's gradient, rows 1 to 13.
-    QCOMPARE(image.pixelColor(20, 1), gradientRow(top, bottom, 12, 12));
-    QCOMPARE(image.pixelColor(20, 7), gradientRow(top, bottom, 12, 6));
-    QCOMPARE(image.pixelColor(20, 13), gradientRow(top, bottom, 12, 0));
+    // Centre: the state's gradient, rows 1 to 13, from the top colour's value to the bottom's.
+    QCOMPARE(image.pixelColor(20, 1), gradientRow(top, top.value()));
+    QCOMPARE(image.pixelColor(20, 7), gradientRow(top, middleValue));
+    QCOMPARE(image.pixelColor(20, 13), gradientRow(top, bottom.value()));
     // Pressed looks are darker at the top, released ones lighter.
     const bool pressed = state & (QStyle::State_Sunken | QStyle::State_On);
     QCOMPARE(image.pixelColor(20, 1).value() < image.pixelColor(20, 13).value(), pressed);
