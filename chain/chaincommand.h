@@ -29,3 +29,4 @@ int Report(const CommandError& error);
 // command's name). Each returns the exit status.
 int RunCreate(const QCommandLineParser& parser, CertificateType type);
 int RunVerify(const QCommandLineParser& parser);
+int RunChain(const QCommandLineParser& parser);

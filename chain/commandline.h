@@ -19,6 +19,11 @@ constexpr char Force[] = "force";
 constexpr char PasswordFile[] = "password-file";
 constexpr char IssuerPasswordFile[] = "issuer-password-file";
 constexpr char At[] = "at";
+constexpr char OutDir[] = "out-dir";
+constexpr char Intermediates[] = "intermediates";
+constexpr char RootEntity[] = "root-entity";
+constexpr char IntermediateEntity[] = "intermediate-entity";
+constexpr char LeafEntity[] = "leaf-entity";
 } // namespace ChainOption
 
 // Parses the arguments (program name first), refuses what does not fit the command and runs
