@@ -13,6 +13,7 @@
 #include "osslptr.h"
 #include "startupruns.h"
 #include "talvanewidget.h"
+#include "wholechainruns.h"
 
 #include "certificatesettings.h"
 
@@ -23,6 +24,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <openssl/evp.h>
 
@@ -303,6 +305,53 @@ void printRatios(const ChainResults& r, const Samples& startOurs, const Samples&
     printRatio("form checks, median ms", r.checks.median() * 1e3, 30.0, "<");
 }
 
+// talvane-chain chain and the openssl command line, alternating run by run.
+struct WholeChainResults
+{
+    Samples ours;
+    Samples commandLine;
+};
+
+WholeChainResults measureWholeChains(const QTemporaryDir& work, int runs)
+{
+    WholeChainResults r{{"chain of 3 with talvane-chain chain (1 process)", {}},
+                        {"chain of 3 with the openssl command line (beside it)", {}}};
+    for (int i = 0; i < runs; ++i)
+    {
+        const std::string ourFolder = freshFolder(work, "whole-chain");
+        r.ours.seconds.push_back(timeOnce([&] {
+            if (!issueWholeChainWithTool(TALVANE_CHAIN, ourFolder))
+                fail("issuing a chain with talvane-chain chain");
+        }));
+        const std::string cliFolder = freshFolder(work, "cli-chain");
+        r.commandLine.seconds.push_back(timeOnce([&] {
+            if (!issueChainWithCommandLine(cliFolder))
+                fail("issuing a chain with the openssl command line");
+        }));
+    }
+    printRow(r.ours);
+    printRow(r.commandLine);
+    return r;
+}
+
+// Ratio 4 and what bounds it: the three keys on the threads the tool uses, estimated from this
+// run's key samples (taken earlier in the run, so only as steady as the machine was), plus the
+// rest of a chain; and the same with the keys one after another.
+void printWholeChainRatio(const WholeChainResults& whole, const ChainResults& r)
+{
+    const int threads = std::min(3, QThread::idealThreadCount());
+    const double keys = medianThreeKeysOnThreads(r.keys, threads);
+    const double cli = whole.commandLine.median();
+    printRatio("ratio 4: talvane-chain chain / openssl command-line chain", whole.ours.median() / cli, 0.55,
+               "<=");
+    printLine("%-62s %7.1f  (%d threads)\n", "  3 keys on the tool's threads, median over key triples, ms",
+              keys * 1e3, threads);
+    printLine("%-62s %7.3f\n", "  expected: (3 keys on those threads + prepared chain) / cli",
+              (keys + r.prepared.median()) / cli);
+    printLine("%-62s %7.3f\n", "  expected with one thread: (3 keys in a row + prepared) / cli",
+              (medianThreeKeysOnThreads(r.keys, 1) + r.prepared.median()) / cli);
+}
+
 // The board layer reports on standard output; the table keeps its own copy of the stream.
 void setTableApart()
 {
@@ -339,9 +388,11 @@ int main(int argc, char** argv)
     printLine("Talvane benchmark: %d runs per chain measurement (times in ms, memory in MiB)\n\n", runs);
     printHeader();
     const ChainResults chains = measureChains(work, runs);
+    const WholeChainResults whole = measureWholeChains(work, runs);
     if (leaves > 0)
         measureLeaves(work, leaves);
     const std::vector<StartupSeries> probes = measureStartup(work, runs);
     printRatios(chains, probes[0].time, probes[1].time);
+    printWholeChainRatio(whole, chains);
     return 0;
 }

@@ -32,3 +32,4 @@ int RunCreate(const QCommandLineParser& parser, CertificateType type);
 int RunVerify(const QCommandLineParser& parser);
 int RunShow(const QCommandLineParser& parser);
 int RunExport(const QCommandLineParser& parser);
+int RunChain(const QCommandLineParser& parser);

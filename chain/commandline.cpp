@@ -20,6 +20,7 @@ enum CommandFlag : unsigned
     Verify = 8,
     Show = 16,
     Export = 32,
+    Chain = 64,
     Create = Root | Intermediate | Leaf
 };
 
@@ -30,10 +31,11 @@ struct CommandEntry
     CertificateType type; // what a create command makes; not read for verify
 };
 
-constexpr std::array<CommandEntry, 6> kCommands = {{
+constexpr std::array<CommandEntry, 7> kCommands = {{
     {"root", Root, CertificateType::Root},
     {"intermediate", Intermediate, CertificateType::Intermediate},
     {"leaf", Leaf, CertificateType::Leaf},
+    {"chain", Chain, CertificateType::Root},
     {"verify", Verify, CertificateType::Root},
     {"show", Show, CertificateType::Root},
     {"export", Export, CertificateType::Root},
@@ -47,30 +49,53 @@ struct OptionEntry
     unsigned commands;
 };
 
-const std::array<OptionEntry, 21> kOptions = {{
+const std::array<OptionEntry, 26> kOptions = {{
     {ChainOption::Out, "NAME", "Destination: NAME.pem and NAME.pfx are written, named as the window names them.",
      Create},
+    {ChainOption::OutDir, "DIR",
+     "Chain: the folder for root, intermediate (then intermediate-2, ...) and leaf, each as .pem and .pfx, and "
+     "chain.pem with every certificate from root to leaf; made when missing.",
+     Chain},
     {ChainOption::Issuer, "FILE.pfx", "PKCS#12 file of the issuing certificate (intermediate and leaf).",
      Intermediate | Leaf},
-    {ChainOption::RootName, "TEXT", "Organization (O) of a root; below it the O comes from the issuer.", Root},
-    {ChainOption::Organization, "TEXT", "Organisation name, the organizational unit (OU).", Create},
+    {ChainOption::RootName, "TEXT",
+     "Organization (O) of a root, required for root and chain; below the root the O comes from the issuer.",
+     Root | Chain},
+    {ChainOption::Organization, "TEXT", "Organisation name, the organizational unit (OU); required for root and chain.",
+     Create | Chain},
     {ChainOption::Entity, "TEXT", "Entity name, the common name (CN); \".\" and for a leaf \"CS\" go in front.",
      Create},
+    {ChainOption::RootEntity, "TEXT", "Chain: entity name of the root (CN \".TEXT\"); default Root.", Chain},
+    {ChainOption::IntermediateEntity, "TEXT",
+     "Chain: entity name of the intermediates (\".TEXT\", then \".TEXT-2\", ...); default Intermediate.", Chain},
+    {ChainOption::LeafEntity, "TEXT", "Chain: entity name of the leaf (CN \"CS.TEXT\"); default Leaf.", Chain},
+    {ChainOption::Intermediates, "N",
+     "Chain: number of intermediates, 0 to 8; default 1. Path lengths: the last intermediate 1, each authority "
+     "above it one more, so the root N + 1.",
+     Chain},
     // The range (%1, %2) comes from the rules.
-    {ChainOption::Serial, "N", "Serial number (%1 to %2); default: the next one of the trace file.", Create},
+    {ChainOption::Serial, "N|random",
+     "Serial number (%1 to %2), or random: drawn from the board-seeded generator, the trace file neither read nor "
+     "written; default: the next one of the trace file. Chain: the root gets the first, each certificate below "
+     "the next.",
+     Create | Chain},
     {ChainOption::PathLength, "N",
      "Path length of an authority: at least 1, below the issuer's; default 3 for a root, the issuer's less one "
      "for an intermediate.",
      Root | Intermediate},
-    {ChainOption::Start, "ISO-8601", "Start of validity; default now (not before the issuer's start).", Create},
-    {ChainOption::End, "ISO-8601", "End of validity; default one year after the start (not after the issuer's end).",
-     Create},
-    {ChainOption::Sha1, nullptr, "Sign with SHA-1 instead of SHA-256.", Create},
-    {ChainOption::Force, nullptr, "Overwrite existing output files.", Create | Export},
+    {ChainOption::Start, "ISO-8601", "Start of validity; default now (not before the issuer's start).",
+     Create | Chain},
+    {ChainOption::End, "ISO-8601",
+     "End of validity; default one year after the start (not after the issuer's end); for a chain 3,649 days "
+     "after the start, and never after 2038-01-19T03:14:07Z.",
+     Create | Chain},
+    {ChainOption::Sha1, nullptr, "Sign with SHA-1 instead of SHA-256.", Create | Chain},
+    {ChainOption::Force, nullptr, "Overwrite existing output files.", Create | Chain | Export},
     {ChainOption::PasswordFile, "FILE",
-     "First line of FILE: password of the new PKCS#12 file, of the PKCS#12 files to verify or show, or the new "
-     "password of what export writes (else TALVANE_PASSWORD, else a prompt; a new password is asked twice).",
-     Create | Verify | Show | Export},
+     "First line of FILE: password of the new PKCS#12 file (of every one of a chain), of the PKCS#12 files to "
+     "verify or show, or the new password of what export writes (else TALVANE_PASSWORD, else a prompt; a new "
+     "password is asked twice).",
+     Create | Chain | Verify | Show | Export},
     {ChainOption::IssuerPasswordFile, "FILE",
      "First line of FILE: password of the issuing file, or of the PKCS#12 file export reads (else "
      "TALVANE_ISSUER_PASSWORD, else a prompt).",
@@ -101,10 +126,19 @@ const char kDescription[] =
     "Creates digital-cinema certificate chains, verifies them, and shows and exports their certificates.\n"
     "\n"
     "  talvane-chain root|intermediate|leaf --out NAME [options]\n"
+    "  talvane-chain chain --out-dir DIR --root-name TEXT --organization TEXT [options]\n"
     "  talvane-chain verify FILE... [--password-file FILE] [--at ISO-8601] [--warn-days N]\n"
     "  talvane-chain show FILE... [--password-file FILE] [--json]\n"
     "  talvane-chain export FILE.pfx [--key-pem OUT [--no-encrypt]] [--chain-pem OUT [--leaf-first]]\n"
     "                                [--pkcs12 OUT] [--force]\n"
+    "\n"
+    "chain makes a self-signed root, N intermediates (--intermediates, default 1) each issued by the one above,\n"
+    "and a leaf under the last, with one password for every PKCS#12 file, whole or not at all. Path lengths:\n"
+    "the last intermediate 1 and each authority above it one more, so the root of a chain with N\n"
+    "intermediates N + 1 (1 without intermediates).\n"
+    "\n"
+    "Creating commands list the files written on standard output, one per line; everything else goes to\n"
+    "standard error.\n"
     "\n"
     "Files to verify or show are PEM, DER or PKCS#12, told by their content.\n"
     "Passwords of export: the PKCS#12 file it reads takes --issuer-password-file or\n"
@@ -148,6 +182,8 @@ void addOptions(QCommandLineParser& parser)
 
 int Report(const CommandError& error)
 {
+    // Diagnostics still buffered for standard output (standard error while a command runs) first.
+    std::fflush(stdout);
     std::fprintf(stderr, "%s\n", error.sentence.toLocal8Bit().constData());
     std::fflush(stderr);
     return error.status;
@@ -208,5 +244,7 @@ int RunCommandLine(const QStringList& arguments)
     if (positional.size() > 1)
         return Report({ExitUsage, QStringLiteral("Unexpected argument \"%1\" after the command %2.")
                                       .arg(positional.at(1), QLatin1String(command->name))});
+    if (command->flag == Chain)
+        return RunChain(parser);
     return RunCreate(parser, command->type);
 }

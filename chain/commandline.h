@@ -26,6 +26,11 @@ constexpr char NoEncrypt[] = "no-encrypt";
 constexpr char ChainPem[] = "chain-pem";
 constexpr char LeafFirst[] = "leaf-first";
 constexpr char Pkcs12[] = "pkcs12";
+constexpr char OutDir[] = "out-dir";
+constexpr char Intermediates[] = "intermediates";
+constexpr char RootEntity[] = "root-entity";
+constexpr char IntermediateEntity[] = "intermediate-entity";
+constexpr char LeafEntity[] = "leaf-entity";
 } // namespace ChainOption
 
 // Parses the arguments (program name first), refuses what does not fit the command and runs

@@ -2,8 +2,11 @@
 
 #include "certificaterules.h"
 #include "chaincommand.h"
+#include "chainrules.h"
 #include "commandline.h"
+#include "filelistoutput.h"
 #include "issuingcertificate.h"
+#include "optionvalues.h"
 #include "outputnames.h"
 #include "passwordsource.h"
 #include "prngseed.h"
@@ -27,7 +30,6 @@ namespace
 {
 
 namespace Rules = CertificateRules;
-using Refusal = std::optional<CommandError>;
 
 // What the command line asks for, checked against itself but not yet against the issuer.
 struct Request
@@ -40,72 +42,9 @@ struct Request
     bool pathLengthGiven = false;
     bool startGiven = false;
     bool endGiven = false;
-    bool serialGiven = false;
+    SerialChoice serial;
     bool force = false;
 };
-
-// A plain decimal number; anything else (signs, spaces, letters) is refused.
-std::optional<qint64> parseNumber(const QString& text)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return std::nullopt;
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    return text.toLongLong();
-}
-
-// ISO 8601; without an offset the time is local, as in the window's date fields. Whole
-// seconds: certificates hold no more.
-std::optional<QDateTime> parseTime(const QString& text)
-{
-    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!time.isValid())
-        return std::nullopt;
-    return QDateTime::fromSecsSinceEpoch(time.toSecsSinceEpoch(), Qt::UTC);
-}
-
-QString printed(const QDateTime& time)
-{
-    return time.toUTC().toString(Qt::ISODate);
-}
-
-Refusal readName(const QCommandLineParser& parser, const char* option, QString& field)
-{
-    const QString name = QString::fromLatin1(option);
-    if (!parser.isSet(name))
-        return std::nullopt;
-    field = parser.value(name);
-    if (field.isEmpty() && option != ChainOption::Entity)
-        return CommandError{ExitUsage, QStringLiteral("The option --%1 needs a text.").arg(name)};
-    return std::nullopt;
-}
-
-// The subject entries as the engine takes them, then the texts as the window's fields take them,
-// so that a name the window refuses is refused here too.
-Refusal checkNames(const CertificateSettings& settings, const QString& entity)
-{
-    const std::pair<const char*, const QString*> entries[] = {{"common name", &settings.entityName},
-                                                              {"organization", &settings.rootName},
-                                                              {"organizational unit", &settings.organizationName}};
-    for (const auto& [what, text] : entries)
-        if (!Rules::fitsNameEntry(*text))
-            return CommandError{ExitUsage, QStringLiteral("The %1 \"%2\" is longer than %3 characters.")
-                                               .arg(QLatin1String(what), *text)
-                                               .arg(Rules::kLongestNameEntry)};
-
-    const std::tuple<const char*, Rules::NameField, const QString*> typed[] = {
-        {ChainOption::RootName, Rules::NameField::RootName, &settings.rootName},
-        {ChainOption::Organization, Rules::NameField::Organization, &settings.organizationName},
-        {ChainOption::Entity, Rules::NameField::Entity, &entity}};
-    for (const auto& [option, field, text] : typed)
-        if (!Rules::fitsField(field, *text))
-            return CommandError{ExitUsage, QStringLiteral("The option --%1 takes at most %2 characters, as the "
-                                                          "window does; \"%3\" has %4.")
-                                               .arg(QLatin1String(option), QString::number(Rules::maxLength(field)),
-                                                    *text, QString::number(text->size()))};
-    return std::nullopt;
-}
 
 Refusal parseNames(const QCommandLineParser& parser, Request& request)
 {
@@ -115,27 +54,28 @@ Refusal parseNames(const QCommandLineParser& parser, Request& request)
         QString& field = option == ChainOption::RootName       ? settings.rootName
                          : option == ChainOption::Organization ? settings.organizationName
                                                                : settings.entityName;
-        if (auto error = readName(parser, option, field))
+        if (auto error = readName(parser, option, field, option == ChainOption::Entity))
             return error;
     }
     const QString entity = settings.entityName;
-    settings.entityName = Rules::EntityNameWithRoles(entity, request.type == CertificateType::Leaf);
-    return checkNames(settings, entity);
+    const bool leaf = request.type == CertificateType::Leaf;
+    settings.entityName = Rules::EntityNameWithRoles(entity, leaf);
+    // The subject entries as the engine takes them, then the texts as the window's fields take
+    // them, so that a name the window refuses is refused here too.
+    using Field = Rules::NameField;
+    return checkNameOptions(
+        {{ChainOption::Entity, Field::Entity, entity, settings.entityName, "common name", leaf},
+         {ChainOption::RootName, Field::RootName, settings.rootName, settings.rootName, "organization"},
+         {ChainOption::Organization, Field::Organization, settings.organizationName, settings.organizationName,
+          "organizational unit"}});
 }
 
 Refusal parseNumbers(const QCommandLineParser& parser, Request& request)
 {
     CertificateSettings& settings = request.settings;
-    request.serialGiven = parser.isSet(QLatin1String(ChainOption::Serial));
-    if (request.serialGiven)
-    {
-        const auto serial = parseNumber(parser.value(QLatin1String(ChainOption::Serial)));
-        if (!serial || !Rules::serialNumberAllowed(*serial))
-            return CommandError{ExitUsage, QStringLiteral("The serial number must be a whole number from %1 to %2.")
-                                               .arg(Rules::kSmallestSerial)
-                                               .arg(Rules::kLargestSerial)};
-        settings.serialNumber = *serial;
-    }
+    if (auto error = parseSerial(parser, request.serial))
+        return error;
+    settings.serialNumber = request.serial.first;
 
     request.pathLengthGiven = parser.isSet(QLatin1String(ChainOption::PathLength));
     if (request.pathLengthGiven)
@@ -341,14 +281,21 @@ Refusal serialFromTrace(CertificateSettings& settings)
                                          .arg(Rules::kLargestSerial)};
 }
 
-// A fresh seed from the board before every certificate, as the window does; then both files and
-// the trace.
-int issueAndWrite(const Request& request, const Secret& issuerPassword, const Secret& password)
+// A fresh seed from the board before every certificate, as the window does, and a random serial
+// drawn after it; then both files and the trace.
+int issueAndWrite(Request& request, const Secret& issuerPassword, const Secret& password, FileListOutput& output)
 {
-    const CertificateSettings& settings = request.settings;
+    CertificateSettings& settings = request.settings;
     if (seed_prng_kavra(MAX_BYTES) == 0)
         return Report({ExitFailure, QStringLiteral("Failed seeding the random generator: no Quorrel ZID card was "
                                                    "found or the card is in use by another application.")});
+    if (request.serial.source == SerialChoice::Random)
+    {
+        const auto serial = Rules::drawRandomSerial();
+        if (!serial)
+            return Report({ExitFailure, QStringLiteral("The random generator gave no serial number.")});
+        settings.serialNumber = *serial;
+    }
     ZIDCertificate certificate;
     if (!IssueFromSettings(certificate, settings, int(request.type), issuerPassword))
         return Report({ExitFailure, QStringLiteral("Failed creating the certificate.")});
@@ -362,14 +309,15 @@ int issueAndWrite(const Request& request, const Secret& issuerPassword, const Se
                                                    "written.")
                                         .arg(pfxName, pemName)});
 
-    WriteSerialNumberTrace(settings.serialNumber); // a trace that cannot be written is no failure
-    std::printf("Created %s\n%s\n%s\n", qPrintable(QStringLiteral("CN \"%1\" serial %2, valid %3 to %4")
-                                                       .arg(settings.entityName)
-                                                       .arg(settings.serialNumber)
-                                                       .arg(printed(settings.validityStart),
-                                                            printed(settings.validityEnd))),
-                qPrintable(QFileInfo(pemName).absoluteFilePath()), qPrintable(QFileInfo(pfxName).absoluteFilePath()));
-    std::fflush(stdout);
+    // A trace that cannot be written is no failure; a random serial is no step in its sequence.
+    if (request.serial.source != SerialChoice::Random)
+        WriteSerialNumberTrace(settings.serialNumber);
+    std::fprintf(stderr, "Created %s\n",
+                 qPrintable(QStringLiteral("CN \"%1\" serial %2, valid %3 to %4")
+                                .arg(settings.entityName)
+                                .arg(settings.serialNumber)
+                                .arg(printed(settings.validityStart), printed(settings.validityEnd))));
+    output.list({QFileInfo(pemName).absoluteFilePath(), QFileInfo(pfxName).absoluteFilePath()});
     return ExitSuccess;
 }
 
@@ -377,12 +325,16 @@ int issueAndWrite(const Request& request, const Secret& issuerPassword, const Se
 
 int RunCreate(const QCommandLineParser& parser, CertificateType type)
 {
+    FileListOutput output;
     Request request;
     if (auto error = parseRequest(parser, type, request))
         return Report(*error);
     // A derived certificate's times not given are chosen under the issuer, and checked there.
     if (request.startGiven || request.endGiven || !isDerived(type))
         if (auto error = checkPeriod(request.settings, ExitUsage))
+            return Report(*error);
+    if (type == CertificateType::Root)
+        if (auto error = requireRootNames(parser))
             return Report(*error);
     if (auto error = checkOutputs(request))
         return Report(*error);
@@ -394,8 +346,8 @@ int RunCreate(const QCommandLineParser& parser, CertificateType type)
     if (isDerived(type))
         if (auto error = checkAgainstIssuer(request, issuerPassword))
             return Report(*error);
-    if (!request.serialGiven)
+    if (request.serial.source == SerialChoice::Trace)
         if (auto error = serialFromTrace(request.settings))
             return Report(*error);
-    return issueAndWrite(request, issuerPassword, password);
+    return issueAndWrite(request, issuerPassword, password, output);
 }

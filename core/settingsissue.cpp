@@ -25,7 +25,7 @@ const char* givenOrNull(const std::string& text)
 } // namespace
 
 bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
-                       const Secret& issuerPassword)
+                       const Secret& issuerPassword, EVP_PKEY* key)
 {
     // A refused combination keeps the constraints the certificate was made with; the
     // certificate is still issued.
@@ -56,5 +56,5 @@ bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& s
 
     const std::string issuerFileName = settings.issuerFileName.toStdString();
     const char* password = issuerPassword.isEmpty() ? nullptr : issuerPassword.data();
-    return certificate.IssueCertificate(password, givenOrNull(issuerFileName), nullptr) != 0;
+    return certificate.IssueCertificate(password, givenOrNull(issuerFileName), key) != 0;
 }

@@ -2,6 +2,8 @@
 
 #include "certificatesettings.h"
 
+#include <openssl/types.h>
+
 class Secret;
 class ZIDCertificate;
 
@@ -10,6 +12,7 @@ class ZIDCertificate;
 // a fresh key pair, the issuer read from settings.issuerFileName with `issuerPassword`
 // (borrowed; settings.issuerPassword is not read), or a self-signed certificate when the file
 // name is empty; then signed. False when issuing failed. The board is not seeded here; callers
-// seed it right before.
+// seed it right before. A `key` made beforehand passes to the certificate (which then owns it);
+// without one a fresh key pair is made.
 bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
-                       const Secret& issuerPassword);
+                       const Secret& issuerPassword, EVP_PKEY* key = nullptr);

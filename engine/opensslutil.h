@@ -26,6 +26,9 @@ public:
     // A new 2048-bit key, exponent 65537; 1 only if RSA_check_key accepts it (a key failing the
     // check still lands in *key). The random generator must have been seeded.
     static int RSACreate2048(RSA** key);
+    // The same key as a key pair for IssueCertificate: *key is freed first and stays null when
+    // the generation or the check failed. Safe on any thread, several at once.
+    static int KeyPairCreate2048(EVP_PKEY** key);
     // *out: a new reference to cert's RSA public key; the previous *out is freed.
     static int ExtractRSAPublicKey(X509* cert, RSA** out);
 

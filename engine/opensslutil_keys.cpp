@@ -46,6 +46,26 @@ int OpenSSLUtil::RSACreate2048(RSA** key)
     return RSA_check_key(*key) == 1 ? 1 : 0;
 }
 
+int OpenSSLUtil::KeyPairCreate2048(EVP_PKEY** key)
+{
+    ErrorQueueScope errors;
+    if (key == nullptr)
+    {
+        Diagnose("OpenSSLUtil::KeyPairCreate2048(): Invalid input!\n");
+        return 0;
+    }
+    EVP_PKEY_free(*key);
+    *key = nullptr;
+    RSA* rsa = nullptr;
+    if (RSACreate2048(&rsa) == 0)
+    {
+        RSA_free(rsa);
+        return 0;
+    }
+    *key = WrapRsaKey(rsa);
+    return *key != nullptr ? 1 : 0;
+}
+
 int OpenSSLUtil::ExtractRSAPublicKey(X509* cert, RSA** out)
 {
     ErrorQueueScope errors;

@@ -1,6 +1,7 @@
 // talvane-chain root|intermediate|leaf: every option, every refusal, and the files it leaves.
 
 #include "chaincheck.h"
+#include "chainfixtures.h"
 #include "chainrunner.h"
 
 #include <QDir>
@@ -12,53 +13,14 @@
 
 #include <openssl/x509v3.h>
 
+using namespace ChainFixtures;
+
 namespace
 {
 
 const QByteArray kPassword = "fixture secret";
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QString iso(const QDateTime& time)
-{
-    return time.toUTC().toString(Qt::ISODate);
-}
-
-QString subjectEntry(X509* certificate, int nid)
-{
-    char text[256] = {};
-    return X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), nid, text, sizeof text) < 0
-               ? QStringLiteral("<absent>")
-               : QString::fromLatin1(text);
-}
-
-long pathLengthOf(X509* certificate)
-{
-    auto* constraints =
-        static_cast<BASIC_CONSTRAINTS*>(X509_get_ext_d2i(certificate, NID_basic_constraints, nullptr, nullptr));
-    const long length = constraints && constraints->pathlen ? ASN1_INTEGER_get(constraints->pathlen) : -1;
-    BASIC_CONSTRAINTS_free(constraints);
-    return length;
-}
-
-QDateTime timeOf(const ASN1_TIME* time)
-{
-    struct tm parts = {};
-    if (!ASN1_TIME_to_tm(time, &parts))
-        return QDateTime();
-    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
-                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
-}
+// A root is made with its names given, never with the window's placeholders.
+const QStringList kRootNames{"--root-name", ".Fixture.Example", "--organization", ".Lab.Example"};
 
 } // namespace
 
@@ -81,6 +43,7 @@ private slots:
     void issuerStartingInTheLocalClocksGap();
     void derivedDefaultsFitTheIssuer();
     void serialFromTheTrace();
+    void randomSerialLeavesTheTrace();
     void existingFilesNeedForce();
     void passwordSources();
     void passwordFromTerminal_data();
@@ -121,7 +84,7 @@ void TestChainCreate::initTestCase()
     // A root allowing two levels below it, an intermediate (path length 1 by default) and a leaf.
     const QList<QStringList> chain = {
         {"root", "--out", "root", "--path-length", "2", "--start", iso(mRootStart), "--end", iso(mRootEnd),
-         "--password-file", password, "--root-name", ".Fixture.Example"},
+         "--password-file", password, "--root-name", ".Fixture.Example", "--organization", ".Lab.Example"},
         {"intermediate", "--out", "intermediate", "--issuer", "root.pfx", "--issuer-password-file", password,
          "--password-file", password},
         {"leaf", "--out", "leaf", "--issuer", "intermediate.pfx", "--issuer-password-file", password,
@@ -153,11 +116,11 @@ void TestChainCreate::badUsage_data()
 
     const QString password = QDir::tempPath() + "/talvane-chain-no-such-file";
     const QString longEntity(70, QLatin1Char('x'));
-    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, verify, show "
-                                                    "or export (see --help).";
+    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, chain, verify, "
+                                                    "show or export (see --help).";
     QTest::newRow("unknown command") << QStringList{"branch"}
-                                     << "Unknown command \"branch\": use root, intermediate, leaf, verify, show or "
-                                        "export.";
+                                     << "Unknown command \"branch\": use root, intermediate, leaf, chain, verify, "
+                                        "show or export.";
     QTest::newRow("unknown option") << QStringList{"root", "--out", "x", "--colour"} << "Unknown option 'colour'.";
     QTest::newRow("option without its value") << QStringList{"root", "--out"} << "Missing value after '--out'.";
     QTest::newRow("root without --out") << QStringList{"root"}
@@ -184,7 +147,7 @@ void TestChainCreate::badUsage_data()
                                  << "The option --out is given more than once.";
     QTest::newRow("argument after a create command") << QStringList{"root", "extra", "--out", "x"}
                                                      << "Unexpected argument \"extra\" after the command root.";
-    const QString serialMessage = "The serial number must be a whole number from 1 to 2147483647.";
+    const QString serialMessage = "The serial number must be a whole number from 1 to 2147483647, or random.";
     QTest::newRow("serial 0") << QStringList{"root", "--out", "x", "--serial", "0"} << serialMessage;
     QTest::newRow("serial negative") << QStringList{"root", "--out", "x", "--serial=-5"} << serialMessage;
     QTest::newRow("serial not a number") << QStringList{"root", "--out", "x", "--serial", "7a"} << serialMessage;
@@ -217,10 +180,39 @@ void TestChainCreate::badUsage_data()
         << QStringList{"root", "--out", "x", "--organization", longOrganization}
         << "The option --organization takes at most 32 characters, as the window does; \"" + longOrganization +
                "\" has 33.";
+    // The window's placeholder names never go into a real root.
+    const QString rootNamesMessage =
+        "A root needs --root-name and --organization: the window's placeholder names never go into a real root.";
+    QTest::newRow("root without --root-name") << QStringList{"root", "--out", "x", "--organization", ".Lab"}
+                                              << rootNamesMessage;
+    QTest::newRow("root without --organization") << QStringList{"root", "--out", "x", "--root-name", ".Studio"}
+                                                 << rootNamesMessage;
+    // Names the checkers reject as T61String: anything outside PrintableString.
+    const QString printable = ", which the digital-cinema checkers reject in a name; names take letters A to Z and a "
+                              "to z, digits, space and ' ( ) + , - . / : = ? only.";
+    QTest::newRow("underscore in the root name")
+        << QStringList{"root", "--out", "x", "--root-name", ".Studio_1", "--organization", ".Lab"}
+        << "The option --root-name has the character \"_\" (U+005F)" + printable;
+    QTest::newRow("accented letter in the organization")
+        << QStringList{"root", "--out", "x", "--root-name", ".Studio", "--organization", ".Lab \u00e9t\u00e9"}
+        << QString::fromUtf8("The option --organization has the character \"\u00e9\" (U+00E9)") + printable;
+    QTest::newRow("character beyond the first plane in a leaf's entity")
+        << QStringList{"leaf", "--out", "x", "--issuer", "r.pfx", "--entity", QString::fromUcs4(U"Player \U0001F3AC")}
+        << QString::fromUcs4(U"The option --entity has the character \"\U0001F3AC\" (U+1F3AC)") + printable;
+    QTest::newRow("leaf entity with its role")
+        << QStringList{"leaf", "--out", "x", "--issuer", "r.pfx", "--entity", "CS.Player"}
+        << "The option --entity gives the role already: \"CS.Player\" would become the common name \"CS.CS.Player\"; "
+           "give it without \"CS.\".";
+    QTest::newRow("leaf entity with its dot and role")
+        << QStringList{"leaf", "--out", "x", "--issuer", "r.pfx", "--entity", ".CS.Player"}
+        << "The option --entity gives the role already: \".CS.Player\" would become the common name "
+           "\"CS.CS.Player\"; give it without \"CS.\".";
+    QTest::newRow("serial random spelt otherwise") << QStringList{"root", "--out", "x", "--serial", "Random"}
+                                                   << serialMessage;
     QTest::newRow("no password and no terminal")
-        << QStringList{"root", "--out", "x"}
+        << QStringList{"root", "--out", "x"} + kRootNames
         << "No password for the new PKCS#12 file x.pfx: give --password-file or set TALVANE_PASSWORD.";
-    QTest::newRow("password file missing") << QStringList{"root", "--out", "x", "--password-file", password}
+    QTest::newRow("password file missing") << QStringList{"root", "--out", "x", "--password-file", password} + kRootNames
                                            << "The password file " + password + " cannot be read.";
     QTest::newRow("verify without files") << QStringList{"verify"} << "No file given to verify.";
     QTest::newRow("verify --at not ISO-8601") << QStringList{"verify", "a.pem", "--at", "soon"}
@@ -247,6 +239,7 @@ void TestChainCreate::badUsage()
     QVERIFY2(!result.crashed, describeRun(result));
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(QString::fromUtf8(result.err), message + "\n");
+    QVERIFY(result.out.isEmpty());
     QCOMPARE(outputFiles(), QStringList());
 }
 
@@ -281,10 +274,11 @@ void TestChainCreate::refusedCreation_data()
     const QString rootStart = iso(mRootStart);
     const QString rootEnd = iso(mRootEnd);
 
-    QTest::newRow("PEM file exists") << QStringList{"root", "--out", "x", "--password-file", password} << "x.pem"
+    QTest::newRow("PEM file exists") << QStringList{"root", "--out", "x", "--password-file", password} + kRootNames
+                                     << "x.pem"
                                      << "The file x.pem exists; give --force to overwrite it." << false;
-    QTest::newRow("PKCS#12 file exists") << QStringList{"root", "--out", "x.pem", "--password-file", password}
-                                         << "x.pfx" << "The file x.pfx exists; give --force to overwrite it." << false;
+    QTest::newRow("PKCS#12 file exists")
+        << QStringList{"root", "--out", "x.pem", "--password-file", password} + kRootNames << "x.pfx" << "The file x.pfx exists; give --force to overwrite it." << false;
     QTest::newRow("issuing file missing")
         << QStringList{"leaf", "--out", "x", "--issuer", "none.pfx", "--issuer-password-file", password,
                        "--password-file", password}
@@ -317,12 +311,12 @@ void TestChainCreate::refusedCreation_data()
                "."
         << false;
     QTest::newRow("no board to seed from")
-        << QStringList{"root", "--out", "x", "--password-file", password} << QString()
+        << QStringList{"root", "--out", "x", "--password-file", password} + kRootNames << QString()
         << "Failed seeding the random generator: no Quorrel ZID card was found or the card is in use by another "
            "application."
         << true;
     QTest::newRow("PEM file cannot be written")
-        << QStringList{"root", "--out", "missing-folder/x", "--password-file", password} << QString()
+        << QStringList{"root", "--out", "missing-folder/x", "--password-file", password} + kRootNames << QString()
         << "Failed writing the certificate to missing-folder/x.pem." << false;
 }
 
@@ -344,7 +338,11 @@ void TestChainCreate::refusedCreation()
     const ChainRun result = run(arguments, environment);
     QVERIFY2(!result.crashed, describeRun(result));
     QCOMPARE(result.exitCode, 1);
-    QCOMPARE(QString::fromUtf8(result.err), message + "\n");
+    // The sentence comes last on standard error, after the engine's and the board's lines;
+    // standard output lists no file.
+    QVERIFY2(result.err.endsWith("\n" + message.toUtf8() + "\n") || result.err == message.toUtf8() + "\n",
+             describeRun(result));
+    QVERIFY(result.out.isEmpty());
     // Nothing written, nothing replaced, the serial number not used up.
     QStringList expected{"serialNumberTrace"};
     if (!existing.isEmpty())
@@ -352,8 +350,8 @@ void TestChainCreate::refusedCreation()
     expected.sort();
     QCOMPARE(outputFiles(), expected);
     if (!existing.isEmpty())
-        QCOMPARE(readAll(mWork->filePath(existing)), QByteArray("precious"));
-    QCOMPARE(readAll(mWork->filePath("serialNumberTrace")), QByteArray("6"));
+        QCOMPARE(readFile(mWork->filePath(existing)), QByteArray("precious"));
+    QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray("6"));
 }
 
 void TestChainCreate::rootWithEveryOption()
@@ -364,12 +362,13 @@ void TestChainCreate::rootWithEveryOption()
         run({"root", "--out", "named.crt", "--root-name", ".Studio.Example", "--organization", ".Lab.Example",
              "--entity", "Authority", "--serial", "41", "--path-length", "4", "--start", start, "--end", end,
              "--sha1", "--password-file", fixture("password")});
-    QVERIFY2(result.exitCode == 0 && result.err.isEmpty(), describeRun(result));
-    // Named as the window names its files; the report lists both absolute paths.
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    // Named as the window names its files; standard output lists both absolute paths and nothing
+    // else, the engine's and the board's lines go to standard error.
     QCOMPARE(outputFiles(), (QStringList{"named.crt.pem", "named.pfx", "serialNumberTrace"}));
-    QVERIFY(result.out.contains(mWork->filePath("named.crt.pem").toUtf8() + "\n"));
-    QVERIFY(result.out.contains(mWork->filePath("named.pfx").toUtf8() + "\n"));
-    QCOMPARE(readAll(mWork->filePath("serialNumberTrace")), QByteArray("41"));
+    QCOMPARE(result.out, mWork->filePath("named.crt.pem").toUtf8() + "\n" + mWork->filePath("named.pfx").toUtf8() + "\n");
+    QVERIFY2(result.err.contains("Identified card 0 as Zel Kavra card\n"), describeRun(result));
+    QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray("41"));
 
     const auto certificates = ChainCheck::loadPemCertificates(mWork->filePath("named.crt.pem"));
     QCOMPARE(certificates.size(), size_t(1));
@@ -401,7 +400,7 @@ void TestChainCreate::namesAtTheWindowsLimits()
     const QString entity(63, QLatin1Char('e'));
     const ChainRun result = run({"root", "--out", "limits", "--root-name", rootName, "--organization", organization,
                                  "--entity", entity, "--password-file", fixture("password")});
-    QVERIFY2(result.exitCode == 0 && result.err.isEmpty(), describeRun(result));
+    QVERIFY2(result.exitCode == 0 && result.out.count('\n') == 2, describeRun(result));
     const auto certificates = ChainCheck::loadPemCertificates(mWork->filePath("limits.pem"));
     QCOMPARE(certificates.size(), size_t(1));
     QCOMPARE(subjectEntry(certificates.front().get(), NID_organizationName), rootName);
@@ -415,8 +414,9 @@ void TestChainCreate::issuerStartingInTheLocalClocksGap()
     // time is UTC and must still be read.
     const QString password = fixture("password");
     const QDateTime gap(QDate(2009, 3, 29), QTime(2, 30, 0), Qt::UTC);
-    ChainRun result = run({"root", "--out", "gap", "--start", iso(gap), "--end", iso(mRootEnd), "--password-file",
-                           password});
+    ChainRun result = run(QStringList{"root", "--out", "gap", "--start", iso(gap), "--end", iso(mRootEnd),
+                                      "--password-file", password} +
+                          kRootNames);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     result = run({"leaf", "--out", "gapleaf", "--issuer", "gap.pfx", "--issuer-password-file", password,
                   "--password-file", password, "--start", iso(gap), "--end", iso(mRootEnd)});
@@ -446,7 +446,8 @@ void TestChainCreate::derivedDefaultsFitTheIssuer()
     // A root that ends in a month: the leaf below it ends with it.
     const QString password = fixture("password");
     const QDateTime soon = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC).addMonths(1);
-    ChainRun result = run({"root", "--out", "short", "--end", iso(soon), "--password-file", password});
+    ChainRun result = run(QStringList{"root", "--out", "short", "--end", iso(soon), "--password-file", password} +
+                          kRootNames);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     result = run({"leaf", "--out", "shortleaf", "--issuer", "short.pfx", "--issuer-password-file", password,
                   "--password-file", password, "--entity", ".Player"});
@@ -462,21 +463,46 @@ void TestChainCreate::derivedDefaultsFitTheIssuer()
 void TestChainCreate::serialFromTheTrace()
 {
     QVERIFY(writeFile(mWork->filePath("serialNumberTrace"), "6"));
-    const ChainRun result = run({"root", "--out", "r", "--password-file", fixture("password")});
+    const ChainRun result = run(QStringList{"root", "--out", "r", "--password-file", fixture("password")} + kRootNames);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     const auto certificates = ChainCheck::loadPemCertificates(mWork->filePath("r.pem"));
     QCOMPARE(certificates.size(), size_t(1));
     QCOMPARE(ASN1_INTEGER_get(X509_get0_serialNumber(certificates.front().get())), 7L);
-    QCOMPARE(readAll(mWork->filePath("serialNumberTrace")), QByteArray("7"));
+    QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray("7"));
+}
+
+void TestChainCreate::randomSerialLeavesTheTrace()
+{
+    // Two working folders that each start at serial 1 can no longer give one issuer's two leaves
+    // the same serial: --serial random draws it, and the trace is neither read nor written.
+    QVERIFY(writeFile(mWork->filePath("serialNumberTrace"), "6"));
+    const QString password = fixture("password");
+    QList<long> serials;
+    for (const char* name : {"first", "second"})
+    {
+        const ChainRun result = run({"leaf", "--out", name, "--serial", "random", "--issuer", fixture("root.pfx"),
+                                     "--issuer-password-file", password, "--password-file", password});
+        QVERIFY2(result.exitCode == 0, describeRun(result));
+        QCOMPARE(result.out, mWork->filePath(QString(name) + ".pem").toUtf8() + "\n" +
+                                 mWork->filePath(QString(name) + ".pfx").toUtf8() + "\n");
+        const auto leaf = ChainCheck::loadPemCertificates(mWork->filePath(QString(name) + ".pem"));
+        QCOMPARE(leaf.size(), size_t(1));
+        serials << ASN1_INTEGER_get(X509_get0_serialNumber(leaf.front().get()));
+    }
+    for (const long serial : serials)
+        QVERIFY2(serial >= 1 && serial <= 2147483647L, qPrintable(QString::number(serial)));
+    QVERIFY(serials[0] != serials[1]);
+    QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray("6"));
 }
 
 void TestChainCreate::existingFilesNeedForce()
 {
     QVERIFY(writeFile(mWork->filePath("x.pem"), "old"));
     QVERIFY(writeFile(mWork->filePath("x.pfx"), "old"));
-    const ChainRun result = run({"root", "--out", "x", "--force", "--password-file", fixture("password")});
+    const ChainRun result =
+        run(QStringList{"root", "--out", "x", "--force", "--password-file", fixture("password")} + kRootNames);
     QVERIFY2(result.exitCode == 0, describeRun(result));
-    QVERIFY(readAll(mWork->filePath("x.pem")).startsWith("-----BEGIN CERTIFICATE-----"));
+    QVERIFY(readFile(mWork->filePath("x.pem")).startsWith("-----BEGIN CERTIFICATE-----"));
     QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("x.pfx"), kPassword).ok());
 }
 
@@ -484,7 +510,8 @@ void TestChainCreate::passwordSources()
 {
     // The file comes before the environment, and only its first line counts.
     QVERIFY(writeFile(mWork->filePath("two-lines"), "first line\r\nsecond line\n"));
-    ChainRun result = run({"root", "--out", "byfile", "--password-file", mWork->filePath("two-lines")},
+    ChainRun result = run(QStringList{"root", "--out", "byfile", "--password-file", mWork->filePath("two-lines")} +
+                              kRootNames,
                           {{"TALVANE_PASSWORD", "from the environment"}});
     QVERIFY2(result.exitCode == 0, describeRun(result));
     QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("byfile.pfx"), "first line").ok());
@@ -497,7 +524,7 @@ void TestChainCreate::passwordSources()
 
     // An empty password file and a missing issuer password are refused before any work.
     QVERIFY(writeFile(mWork->filePath("empty"), "\n"));
-    result = run({"root", "--out", "e", "--password-file", mWork->filePath("empty")});
+    result = run(QStringList{"root", "--out", "e", "--password-file", mWork->filePath("empty")} + kRootNames);
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(QString::fromUtf8(result.err),
              "The password file " + mWork->filePath("empty") + " holds no password on its first line.\n");
@@ -531,7 +558,8 @@ void TestChainCreate::passwordFromTerminal()
     QProcess terminal;
     terminal.setProcessEnvironment(environment);
     terminal.setWorkingDirectory(mWork->path());
-    terminal.start(script, {"-qec", ChainRunner::executable() + " root --out typed", "/dev/null"});
+    terminal.start(script, {"-qec", ChainRunner::executable() + " root --out typed " + kRootNames.join(' '),
+                            "/dev/null"});
     QVERIFY(terminal.waitForStarted());
 
     // Each answer only once its prompt is there: keys typed earlier would meet an echoing terminal.

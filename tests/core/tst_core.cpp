@@ -2,6 +2,7 @@
 // Runs with TZ=Europe/Berlin, so local and UTC times differ.
 
 #include "certificaterules.h"
+#include "chainrules.h"
 #include "certificatesettings.h"
 #include "certificatetype.h"
 #include "issuingcertificate.h"
@@ -9,6 +10,7 @@
 #include "settingsissue.h"
 #include "zidcertificate.h"
 
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +21,7 @@ namespace Rules = CertificateRules;
 Q_DECLARE_METATYPE(Rules::PathLengthFit)
 Q_DECLARE_METATYPE(Rules::PeriodFinding)
 Q_DECLARE_METATYPE(Rules::NameField)
+Q_DECLARE_METATYPE(Rules::ChainPeriodFinding)
 
 namespace
 {
@@ -56,6 +59,19 @@ private slots:
     void readingAnIssuingFile();
     void secretMovesItsOneBuffer();
     void secretLeavesSharedTextAlone();
+
+    // The rules of a chain made in one go.
+    void printableNames_data();
+    void printableNames();
+    void leafRoleGivenTwice_data();
+    void leafRoleGivenTwice();
+    void chainPathLengths();
+    void chainPeriod_data();
+    void chainPeriod();
+    void serialRuns();
+    void randomSerials_data();
+    void randomSerials();
+    void drawnSerials();
 
 private:
     QTemporaryDir mDir;
@@ -375,6 +391,175 @@ void TestCore::secretLeavesSharedTextAlone()
     const Secret fromShared(std::move(copy));
     QCOMPARE(field, QStringLiteral("field textfield text"));
     QCOMPARE(QByteArray(fromShared.data()), QByteArray("field textfield text"));
+}
+
+void TestCore::printableNames_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("position"); // -1: every character fits
+    QTest::addColumn<uint>("character");
+
+    // ASN.1 PrintableString: A-Z, a-z, 0-9, space and ' ( ) + , - . / : = ?
+    QTest::newRow("every character it holds")
+        << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz 0123456789 '()+,-./:=?") << -1 << 0u;
+    QTest::newRow("empty") << QString() << -1 << 0u;
+    QTest::newRow("underscore") << QStringLiteral(".Studio_1") << 7 << uint('_');
+    QTest::newRow("at sign") << QStringLiteral("a@b") << 1 << uint('@');
+    QTest::newRow("asterisk") << QStringLiteral("*") << 0 << uint('*');
+    QTest::newRow("ampersand") << QStringLiteral("R&D") << 1 << uint('&');
+    QTest::newRow("tab") << QStringLiteral("a\tb") << 1 << 9u;
+    QTest::newRow("accented letter") << QStringLiteral("Caf\u00e9") << 3 << 0xe9u;
+    QTest::newRow("beyond the first plane") << QString::fromUcs4(U"Film \U0001F3AC") << 5 << 0x1f3acu;
+}
+
+void TestCore::printableNames()
+{
+    QFETCH(QString, text);
+    QFETCH(int, position);
+    QFETCH(uint, character);
+    const Rules::PrintableFinding finding = Rules::checkPrintable(text);
+    QCOMPARE(finding.position, position);
+    QCOMPARE(finding.fits(), position < 0);
+    if (position >= 0)
+        QCOMPARE(uint(finding.character), character);
+}
+
+void TestCore::leafRoleGivenTwice_data()
+{
+    QTest::addColumn<QString>("entity");
+    QTest::addColumn<bool>("given");
+    QTest::newRow("role and entity") << "CS.Player" << true;
+    QTest::newRow("dot, role and entity") << ".CS.Player" << true;
+    QTest::newRow("the role alone") << "CS." << true;
+    QTest::newRow("entity alone") << "Player" << false;
+    QTest::newRow("dot and entity") << ".Player" << false;
+    QTest::newRow("entity starting with the role's letters") << "CSPlayer" << false;
+    QTest::newRow("the role's letters without the dot") << "CS" << false;
+    QTest::newRow("role in lower case") << "cs.player" << false;
+}
+
+void TestCore::leafRoleGivenTwice()
+{
+    QFETCH(QString, entity);
+    QFETCH(bool, given);
+    QCOMPARE(Rules::leafRoleAlreadyGiven(entity), given);
+    // Given twice is exactly when the leaf's common name would start with the role twice.
+    QCOMPARE(Rules::EntityNameWithRoles(entity, true).startsWith(QLatin1String("CS.CS.")), given);
+}
+
+void TestCore::chainPathLengths()
+{
+    QVERIFY(Rules::chainIntermediatesAllowed(0));
+    QVERIFY(Rules::chainIntermediatesAllowed(8));
+    QVERIFY(!Rules::chainIntermediatesAllowed(9));
+    QVERIFY(!Rules::chainIntermediatesAllowed(-1));
+    for (int intermediates = 0; intermediates <= 8; ++intermediates)
+    {
+        // The last intermediate 1, each authority above it one more: the root N + 1.
+        QCOMPARE(Rules::chainPathLength(0, intermediates), qint64(intermediates + 1));
+        QCOMPARE(Rules::chainPathLength(intermediates, intermediates), qint64(1));
+        for (int level = 1; level <= intermediates; ++level)
+            QCOMPARE(Rules::pathLengthUnderIssuer(Rules::chainPathLength(level, intermediates),
+                                                  Rules::chainPathLength(level - 1, intermediates)),
+                     Rules::PathLengthFit::Fits);
+        // The leaf (path length 0) under the last authority.
+        QCOMPARE(Rules::pathLengthUnderIssuer(0, Rules::chainPathLength(intermediates, intermediates)),
+                 Rules::PathLengthFit::Fits);
+    }
+}
+
+void TestCore::chainPeriod_data()
+{
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QDateTime>("start"); // invalid: not given
+    QTest::addColumn<QDateTime>("end");   // invalid: not given
+    QTest::addColumn<QDateTime>("expectedStart");
+    QTest::addColumn<QDateTime>("expectedEnd");
+    QTest::addColumn<Rules::ChainPeriodFinding>("finding");
+
+    using Finding = Rules::ChainPeriodFinding;
+    const QDateTime latest(QDate(2038, 1, 19), QTime(3, 14, 7), Qt::UTC);
+    const QDateTime now(QDate(2025, 6, 1), QTime(10, 0, 0, 700), Qt::UTC);
+    const QDateTime second(QDate(2025, 6, 1), QTime(10, 0, 0), Qt::UTC);
+    const QDateTime none;
+    QTest::newRow("nothing given: 3,649 days from now")
+        << now << none << none << second << QDateTime(QDate(2035, 5, 29), QTime(10, 0, 0), Qt::UTC) << Finding::Valid;
+    QTest::newRow("a start given: 3,649 days from it")
+        << now << QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC) << none
+        << QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC) << QDateTime(QDate(2035, 12, 29), QTime(0, 0), Qt::UTC)
+        << Finding::Valid;
+    const QDateTime late(QDate(2030, 1, 1), QTime(0, 0), Qt::UTC);
+    QTest::newRow("default end capped at the 32-bit limit") << late << none << none << late << latest
+                                                            << Finding::Valid;
+    QTest::newRow("end given at the limit") << now << none << latest << second << latest << Finding::Valid;
+    QTest::newRow("end given one second after the limit")
+        << now << none << latest.addSecs(1) << second << latest.addSecs(1) << Finding::EndAfterLatest;
+    QTest::newRow("start given after the capped end")
+        << now << latest.addDays(1) << none << latest.addDays(1) << latest << Finding::EndNotAfterStart;
+    QTest::newRow("end given in the past") << now << second.addDays(-30) << second.addDays(-1) << second.addDays(-30)
+                                           << second.addDays(-1) << Finding::EndPassed;
+}
+
+void TestCore::chainPeriod()
+{
+    QFETCH(QDateTime, now);
+    QFETCH(QDateTime, start);
+    QFETCH(QDateTime, end);
+    QFETCH(QDateTime, expectedStart);
+    QFETCH(QDateTime, expectedEnd);
+    QFETCH(Rules::ChainPeriodFinding, finding);
+    const Rules::ChainPeriod period = Rules::chainPeriod(start, end, now);
+    QCOMPARE(period.start, expectedStart);
+    QCOMPARE(period.end, expectedEnd);
+    QCOMPARE(Rules::checkChainPeriod(period, now), finding);
+    // One period for all: every certificate's lies inside its issuer's.
+    QVERIFY(Rules::validityInsideIssuer(period.start, period.end, period.start, period.end).fits());
+}
+
+void TestCore::serialRuns()
+{
+    QVERIFY(Rules::serialRunAllowed(1, 10));
+    QVERIFY(Rules::serialRunAllowed(2147483645, 3));
+    QVERIFY(!Rules::serialRunAllowed(2147483646, 3));
+    QVERIFY(!Rules::serialRunAllowed(0, 3));
+    QVERIFY(!Rules::serialRunAllowed(1, 0));
+}
+
+void TestCore::randomSerials_data()
+{
+    QTest::addColumn<quint32>("bits");
+    QTest::addColumn<qint64>("serial"); // 0: refused, draw again
+    QTest::newRow("all zero") << quint32(0) << qint64(0);
+    QTest::newRow("top bit alone") << quint32(0x80000000) << qint64(0);
+    QTest::newRow("one") << quint32(1) << qint64(1);
+    QTest::newRow("one with the top bit") << quint32(0x80000001) << qint64(1);
+    QTest::newRow("largest signed 32-bit") << quint32(0x7fffffff) << qint64(2147483647);
+    QTest::newRow("all ones") << quint32(0xffffffff) << qint64(2147483647);
+}
+
+void TestCore::randomSerials()
+{
+    QFETCH(quint32, bits);
+    QFETCH(qint64, serial);
+    const std::optional<qint64> made = Rules::serialFromRandomBits(bits);
+    QCOMPARE(made.has_value(), serial != 0);
+    if (made)
+        QCOMPARE(*made, serial);
+}
+
+void TestCore::drawnSerials()
+{
+    // In range, and as varied as 31 random bits are: among 200 draws one pair alike comes once in
+    // about 100,000 runs, two pairs practically never.
+    QSet<qint64> seen;
+    for (int i = 0; i < 200; ++i)
+    {
+        const std::optional<qint64> serial = Rules::drawRandomSerial();
+        QVERIFY(serial.has_value());
+        QVERIFY(Rules::serialNumberAllowed(*serial));
+        seen.insert(*serial);
+    }
+    QVERIFY(seen.size() >= 199);
 }
 
 QTEST_GUILESS_MAIN(TestCore)
