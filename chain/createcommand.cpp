@@ -234,6 +234,12 @@ Refusal checkOutputs(Request& request)
     request.pemName = OutputFiles::pemFileName(request.out);
     request.pfxName = OutputFiles::pkcs12FileName(request.pemName);
     request.settings.destinationFileName = request.pemName;
+    // Not even --force: the issuing file holds the only copy of its key.
+    const QString& issuerFile = request.settings.issuerFileName;
+    if (isDerived(request.type) && OutputFiles::overwrites(request.out, issuerFile))
+        return CommandError{ExitFailure, QStringLiteral("The destination %1 would overwrite its issuing certificate "
+                                                        "%2; choose another --out.")
+                                             .arg(request.out, issuerFile)};
     if (!request.force)
         for (const QString& name : {request.pemName, request.pfxName})
             if (QFile::exists(name))
@@ -309,9 +315,7 @@ int issueAndWrite(Request& request, const Secret& issuerPassword, const Secret& 
                                                    "written.")
                                         .arg(pfxName, pemName)});
 
-    // A trace that cannot be written is no failure; a random serial is no step in its sequence.
-    if (request.serial.source != SerialChoice::Random)
-        WriteSerialNumberTrace(settings.serialNumber);
+    recordSerial(request.serial, settings.serialNumber);
     std::fprintf(stderr, "Created %s\n",
                  qPrintable(QStringLiteral("CN \"%1\" serial %2, valid %3 to %4")
                                 .arg(settings.entityName)

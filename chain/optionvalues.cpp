@@ -2,8 +2,12 @@
 
 #include "chainrules.h"
 #include "commandline.h"
+#include "serialnumbertrace.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
 
 namespace Rules = CertificateRules;
 
@@ -53,6 +57,17 @@ Refusal parseSerial(const QCommandLineParser& parser, SerialChoice& choice)
                                 .arg(Rules::kLargestSerial)};
     choice = {SerialChoice::Given, *serial};
     return std::nullopt;
+}
+
+void recordSerial(const SerialChoice& choice, qint64 last)
+{
+    if (choice.source == SerialChoice::Random || WriteSerialNumberTrace(last))
+        return;
+    std::fprintf(stderr, "%s\n",
+                 qPrintable(QStringLiteral("The serial number %1 could not be recorded in the trace file %2: the next "
+                                           "run would use it again; give --serial.")
+                                .arg(last)
+                                .arg(QFileInfo(serialNumberTracePath()).absoluteFilePath())));
 }
 
 Refusal readName(const QCommandLineParser& parser, const char* option, QString& field, bool emptyAllowed)

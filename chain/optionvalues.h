@@ -39,6 +39,11 @@ struct SerialChoice
 };
 Refusal parseSerial(const QCommandLineParser& parser, SerialChoice& choice);
 
+// After a successful run: the last serial number used goes into the trace, unless it was drawn
+// at random. A trace that cannot be written fails nothing, but is said on standard error: the
+// next run would take the same number again.
+void recordSerial(const SerialChoice& choice, qint64 last);
+
 // The text of --option, when given; an empty text is refused unless `emptyAllowed`.
 Refusal readName(const QCommandLineParser& parser, const char* option, QString& field, bool emptyAllowed);
 

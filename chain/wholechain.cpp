@@ -399,9 +399,7 @@ Refusal make(const QCommandLineParser& parser, ChainRequest& request, FileListOu
     if (!files.commit(failure))
         return CommandError{ExitFailure, failure};
 
-    if (request.serial.source != SerialChoice::Random)
-        WriteSerialNumberTrace(
-            levels.back().settings.serialNumber); // a trace that cannot be written is no failure
+    recordSerial(request.serial, levels.back().settings.serialNumber);
     QStringList written;
     for (const QString& name : names)
         written << QFileInfo(files.targetPath(name)).absoluteFilePath();

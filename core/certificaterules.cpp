@@ -95,10 +95,14 @@ bool fitsField(NameField field, const QString& text)
     return text.size() <= maxLength(field);
 }
 
+QByteArray engineText(const QString& name)
+{
+    return name.toLatin1();
+}
+
 bool fitsNameEntry(const QString& entry)
 {
-    // The engine gets the text as UTF-8 (QString::toStdString) and counts its bytes.
-    return entry.toUtf8().size() <= kLongestNameEntry;
+    return engineText(entry).size() <= kLongestNameEntry;
 }
 
 QString EntityNameWithRoles(const QString& entity, bool leaf)

@@ -2,6 +2,7 @@
 
 #include "certificatetype.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -96,6 +97,10 @@ enum class NameField
 
 int maxLength(NameField field);
 bool fitsField(NameField field, const QString& text);
+
+// A name as the engine stores it: 8-bit Latin-1 text, which every reader shows as typed;
+// characters outside Latin-1 become "?".
+QByteArray engineText(const QString& name);
 
 // The engine takes a subject entry (O, OU, and the CN with its roles) of at most 64
 // characters of its 8-bit text.

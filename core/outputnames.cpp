@@ -1,6 +1,20 @@
 #include "outputnames.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+
+namespace
+{
+
+QString fileIdentity(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath(); // empty for a name that does not exist
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
 
 namespace OutputFiles
 {
@@ -24,6 +38,13 @@ QString pkcs12FileName(const QString& pemName)
     if (lastDot >= 0 && lastDot > lastSeparator)
         base.truncate(lastDot);
     return base + QLatin1String(".pfx");
+}
+
+bool overwrites(const QString& destination, const QString& existing)
+{
+    const QString pemName = pemFileName(destination);
+    const QString target = fileIdentity(existing);
+    return fileIdentity(pemName) == target || fileIdentity(pkcs12FileName(pemName)) == target;
 }
 
 } // namespace OutputFiles

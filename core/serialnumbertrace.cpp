@@ -33,8 +33,11 @@ bool ReadSerialNumberTrace(qint64& serial)
 bool WriteSerialNumberTrace(qint64 serial)
 {
     // QSaveFile renames the new file over the old one only once it is complete, so a crash
-    // while writing cannot lose the last serial number.
+    // while writing cannot lose the last serial number. Where the folder takes no new file but
+    // the trace can be written, it is written in place: a number not recorded would be issued
+    // twice.
     QSaveFile file(serialNumberTracePath());
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     QByteArray digits;

@@ -12,5 +12,6 @@ QString serialNumberTracePath();
 bool ReadSerialNumberTrace(qint64& serial);
 
 // Replaces the trace file's content with the digits of `serial` (as an unsigned 64-bit
-// number). The old content stays intact until the new one is complete.
+// number). The old content stays intact until the new one is complete, except where the folder
+// takes no new file: then the file is written in place.
 bool WriteSerialNumberTrace(qint64 serial);

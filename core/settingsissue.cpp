@@ -3,6 +3,7 @@
 
 #include "settingsissue.h"
 
+#include "certificaterules.h"
 #include "certificatetype.h"
 #include "secret.h"
 #include "zidcertificate.h"
@@ -31,9 +32,10 @@ bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& s
     // certificate is still issued.
     certificate.SetBasicConstraints(settings.ca, settings.pathLength);
 
-    const std::string rootName = settings.rootName.toStdString();
-    const std::string organizationName = settings.organizationName.toStdString();
-    const std::string entityName = settings.entityName.toStdString();
+    using CertificateRules::engineText;
+    const std::string rootName = engineText(settings.rootName).toStdString();
+    const std::string organizationName = engineText(settings.organizationName).toStdString();
+    const std::string entityName = engineText(settings.entityName).toStdString();
     switch (CertificateType(certComboIndex))
     {
     case CertificateType::Root: // the form's root name is the O, its organisation name the OU

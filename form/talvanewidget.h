@@ -58,6 +58,8 @@ private:
     // The steps of checkConsistency after the password comparison; each appends to `errors`.
     bool checkTypeFields(QString& errors);
     bool checkIssuerFields(QString& errors);
+    // Neither file the destination names may be the issuing file: that would destroy its key.
+    bool checkDestinationSparesIssuer(QString& errors);
     bool checkDestinationFields(QString& errors);
     // The names the certificate's subject needs: given, and the entity short enough for its CN.
     bool checkNameFields(QString& errors);

@@ -6,6 +6,7 @@
 #include "certificatesettings.h"
 #include "certificatetype.h"
 #include "issuingcertificate.h"
+#include "outputnames.h"
 #include "secret.h"
 #include "validitylog.h"
 
@@ -111,13 +112,15 @@ bool TalvaneWidget::checkPathlen(QString* pErrorMsg)
     if (!loadIssuer(issuer, message))
         return report(false, message, pErrorMsg);
 
-    // The leaf's placeholder and an empty field read as 0.
-    const long requested = mpPathLengthLineEdit->text().toLong();
+    // A leaf asks for nothing below it, whatever its disabled field shows after an earlier
+    // issuer; an intermediate's empty field reads as 0.
+    const long requested =
+        typeOf(mpCertificateTypeComboBox) == CertificateType::Leaf ? 0 : mpPathLengthLineEdit->text().toLong();
     switch (Rules::pathLengthUnderIssuer(requested, issuer.pathLength))
     {
     case Rules::PathLengthFit::Fits:
         return report(true, QString(), pErrorMsg);
-    case Rules::PathLengthFit::TooLong: // only an intermediate: a leaf's field reads as 0
+    case Rules::PathLengthFit::TooLong: // only an intermediate: a leaf asks for 0
         message = QStringLiteral("The entered path length is too long!\nA valid path length is lower than ") +
                   QString::number(issuer.pathLength) + QStringLiteral(".\n") +
                   QStringLiteral("Path length field will be set to the maximum.");
@@ -247,7 +250,20 @@ bool TalvaneWidget::checkIssuerFields(QString& errors)
     }
     // Each check reads the issuing file again: a file or password changed since the last press
     // counts at once.
-    return readIssuerRoot(&errors) && checkPathlen(&errors) && checkValidity(&errors);
+    return readIssuerRoot(&errors) && checkPathlen(&errors) && checkValidity(&errors) &&
+           checkDestinationSparesIssuer(errors);
+}
+
+bool TalvaneWidget::checkDestinationSparesIssuer(QString& errors)
+{
+    // An empty destination is reported by the destination checks that follow.
+    const QString destination = mpDestinationNameLineEdit->text();
+    if (destination.isEmpty() || !OutputFiles::overwrites(destination, mpRootLineEdit->text()))
+        return true;
+    errors += QStringLiteral("The destination certificate would overwrite its issuing certificate!\n"
+                             "Please choose another file name for the destination certificate.\n");
+    focusAndSelect(mpDestinationNameLineEdit);
+    return false;
 }
 
 bool TalvaneWidget::checkDestinationFields(QString& errors)

@@ -1,5 +1,7 @@
 #include "chainrunner.h"
 
+#include "permissionoverride.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -11,6 +13,18 @@ QString ChainRunner::executable()
 ChainRun ChainRunner::run(const QStringList& arguments, const QString& workingDirectory,
                           const QMap<QString, QString>& environment)
 {
+    return runCommand(QStringList{executable()} + arguments, workingDirectory, environment);
+}
+
+ChainRun ChainRunner::runWithoutPermissionOverride(const QStringList& arguments, const QString& workingDirectory,
+                                                   const QMap<QString, QString>& environment)
+{
+    return runCommand(PermissionOverride::commandWithout(executable(), arguments), workingDirectory, environment);
+}
+
+ChainRun ChainRunner::runCommand(const QStringList& command, const QString& workingDirectory,
+                                 const QMap<QString, QString>& environment)
+{
     QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
     childEnvironment.remove(QStringLiteral("TALVANE_PASSWORD"));
     childEnvironment.remove(QStringLiteral("TALVANE_ISSUER_PASSWORD"));
@@ -19,8 +33,8 @@ ChainRun ChainRunner::run(const QStringList& arguments, const QString& workingDi
         childEnvironment.insert(it.key(), it.value());
 
     QProcess process;
-    process.setProgram(executable());
-    process.setArguments(arguments);
+    process.setProgram(command.front());
+    process.setArguments(command.mid(1));
     process.setWorkingDirectory(workingDirectory);
     process.setProcessEnvironment(childEnvironment);
     process.setStandardInputFile(QProcess::nullDevice());

@@ -22,7 +22,14 @@ public:
     // use unset() to remove).
     static ChainRun run(const QStringList& arguments, const QString& workingDirectory,
                         const QMap<QString, QString>& environment = {});
+    // The same, without root's permission override (see PermissionOverride).
+    static ChainRun runWithoutPermissionOverride(const QStringList& arguments, const QString& workingDirectory,
+                                                 const QMap<QString, QString>& environment = {});
     static QString executable();
+
+private:
+    static ChainRun runCommand(const QStringList& command, const QString& workingDirectory,
+                               const QMap<QString, QString>& environment);
 };
 
 // For QVERIFY2 messages.

@@ -3,6 +3,7 @@
 #include "chaincheck.h"
 #include "chainfixtures.h"
 #include "chainrunner.h"
+#include "permissionoverride.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,8 @@ private slots:
     void derivedDefaultsFitTheIssuer();
     void serialFromTheTrace();
     void randomSerialLeavesTheTrace();
+    void traceWrittenInPlaceWhereTheFolderTakesNoFile();
+    void traceThatCannotBeWrittenIsSaid();
     void existingFilesNeedForce();
     void passwordSources();
     void passwordFromTerminal_data();
@@ -277,6 +280,13 @@ void TestChainCreate::refusedCreation_data()
     QTest::newRow("PEM file exists") << QStringList{"root", "--out", "x", "--password-file", password} + kRootNames
                                      << "x.pem"
                                      << "The file x.pem exists; give --force to overwrite it." << false;
+    // Not even --force may replace the only copy of the issuer's key.
+    QTest::newRow("destination is the issuing file")
+        << QStringList{"leaf", "--out", "issuer", "--force", "--issuer", "issuer.pfx", "--issuer-password-file",
+                       password, "--password-file", password}
+        << "issuer.pfx"
+        << "The destination issuer would overwrite its issuing certificate issuer.pfx; choose another --out."
+        << false;
     QTest::newRow("PKCS#12 file exists")
         << QStringList{"root", "--out", "x.pem", "--password-file", password} + kRootNames << "x.pfx" << "The file x.pfx exists; give --force to overwrite it." << false;
     QTest::newRow("issuing file missing")
@@ -493,6 +503,41 @@ void TestChainCreate::randomSerialLeavesTheTrace()
         QVERIFY2(serial >= 1 && serial <= 2147483647L, qPrintable(QString::number(serial)));
     QVERIFY(serials[0] != serials[1]);
     QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray("6"));
+}
+
+// A working folder that takes no new file but whose trace can be written keeps counting: the
+// next run must not issue the same serial number again.
+void TestChainCreate::traceWrittenInPlaceWhereTheFolderTakesNoFile()
+{
+    const QString reason = PermissionOverride::unavailableReason();
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(QDir(mWork->path()).mkdir("locked"));
+    const QString locked = mWork->filePath("locked");
+    QVERIFY(writeFile(locked + "/serialNumberTrace", "6"));
+    QVERIFY(QFile::setPermissions(locked + "/serialNumberTrace", QFile::ReadOwner | QFile::WriteOwner |
+                                                                     QFile::ReadOther | QFile::WriteOther));
+    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+
+    const ChainRun result = ChainRunner::runWithoutPermissionOverride(
+        QStringList{"root", "--out", mWork->filePath("r"), "--password-file", fixture("password")} + kRootNames,
+        locked);
+    QVERIFY(QFile::setPermissions(locked, QFile::permissions(locked) | QFile::WriteOwner));
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QCOMPARE(readFile(locked + "/serialNumberTrace"), QByteArray("7"));
+    QVERIFY2(!result.err.contains("trace"), describeRun(result));
+}
+
+void TestChainCreate::traceThatCannotBeWrittenIsSaid()
+{
+    QVERIFY(QDir(mWork->path()).mkdir("serialNumberTrace"));
+    const ChainRun result =
+        run(QStringList{"root", "--out", "r", "--serial", "9", "--password-file", fixture("password")} + kRootNames);
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QVERIFY2(result.err.contains("\nThe serial number 9 could not be recorded in the trace file " +
+                                 mWork->filePath("serialNumberTrace").toUtf8() +
+                                 ": the next run would use it again; give --serial.\n"),
+             describeRun(result));
 }
 
 void TestChainCreate::existingFilesNeedForce()

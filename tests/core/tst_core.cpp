@@ -10,9 +10,13 @@
 #include "settingsissue.h"
 #include "zidcertificate.h"
 
+#include "osslptr.h"
+
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <openssl/pem.h>
 
 #include <utility>
 
@@ -57,6 +61,7 @@ private slots:
     void issuerTimes_data();
     void issuerTimes();
     void readingAnIssuingFile();
+    void namesReadBackAsTyped();
     void secretMovesItsOneBuffer();
     void secretLeavesSharedTextAlone();
 
@@ -216,11 +221,11 @@ void TestCore::nameFieldLimits()
 
 void TestCore::nameEntryLimit()
 {
-    // The engine takes 64 bytes of 8-bit text: 64 ASCII characters, or 32 of two bytes each.
+    // The engine takes 64 bytes of Latin-1 text: one byte for every character, an umlaut too.
     QVERIFY(Rules::fitsNameEntry(QString(64, QLatin1Char('a'))));
     QVERIFY(!Rules::fitsNameEntry(QString(65, QLatin1Char('a'))));
-    QVERIFY(Rules::fitsNameEntry(QString(32, QChar(0x00e9))));
-    QVERIFY(!Rules::fitsNameEntry(QString(32, QChar(0x00e9)) + QLatin1Char('a')));
+    QVERIFY(Rules::fitsNameEntry(QString(64, QChar(0x00e9))));
+    QVERIFY(!Rules::fitsNameEntry(QString(64, QChar(0x00e9)) + QLatin1Char('a')));
 }
 
 void TestCore::entityNameWithRoles_data()
@@ -290,9 +295,9 @@ void TestCore::entityFitsCommonName_data()
     QTest::newRow("leaf, 62 after CS.") << true << a.repeated(62) << false << 61;
     QTest::newRow("leaf, own dot and 61") << true << "." + a.repeated(61) << true << 62;
     QTest::newRow("leaf, own dot and 62") << true << "." + a.repeated(62) << false << 62;
-    // The engine counts the bytes of the 8-bit text: two for each of these.
-    QTest::newRow("authority, 31 two-byte characters") << false << QString(31, QChar(0x00e9)) << true << 63;
-    QTest::newRow("authority, 32 two-byte characters") << false << QString(32, QChar(0x00e9)) << false << 63;
+    // The engine counts the bytes of its Latin-1 text: one for each of these too.
+    QTest::newRow("authority, 63 accented characters") << false << QString(63, QChar(0x00e9)) << true << 63;
+    QTest::newRow("authority, 64 accented characters") << false << QString(64, QChar(0x00e9)) << false << 63;
 }
 
 void TestCore::entityFitsCommonName()
@@ -350,6 +355,41 @@ void TestCore::readingAnIssuingFile()
     QCOMPARE(read.certificate.end, kIssuerEnd);
     QCOMPARE(read.certificate.printedStart, QStringLiteral("Jan 15 08:30:00 2009 GMT"));
     QCOMPARE(read.certificate.printedEnd, QStringLiteral("Dec 31 23:59:59 2110 GMT"));
+}
+
+// Names with an umlaut reach every reader as typed; a character the 8-bit text cannot hold
+// becomes "?" rather than a sequence of wrong letters.
+void TestCore::namesReadBackAsTyped()
+{
+    CertificateSettings settings;
+    settings.ca = true;
+    settings.pathLength = 1;
+    settings.rootName = QStringLiteral("Kino M\u00fcller");
+    settings.organizationName = QStringLiteral("\u00d6lberg \u6771");
+    settings.entityName = QStringLiteral(".Zo\u00eb");
+    settings.serialNumber = 2;
+    settings.validityStart = kIssuerStart;
+    settings.validityEnd = kIssuerEnd;
+    ZIDCertificate root;
+    QVERIFY(IssueFromSettings(root, settings, int(CertificateType::Root), Secret()));
+    const QString pem = mDir.filePath(QStringLiteral("names.pem"));
+    QVERIFY(root.WritePem(pem.toStdString().c_str()) != 0);
+
+    BioPtr file(BIO_new_file(pem.toStdString().c_str(), "r"));
+    const X509Ptr certificate(PEM_read_bio_X509(file.get(), nullptr, nullptr, nullptr));
+    QVERIFY(certificate);
+    const auto entry = [&](int nid) {
+        const X509_NAME* subject = X509_get_subject_name(certificate.get());
+        const int index = X509_NAME_get_index_by_NID(subject, nid, -1);
+        unsigned char* utf8 = nullptr;
+        const int length = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, index)));
+        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(utf8), length);
+        OPENSSL_free(utf8);
+        return text;
+    };
+    QCOMPARE(entry(NID_organizationName), QStringLiteral("Kino M\u00fcller"));
+    QCOMPARE(entry(NID_organizationalUnitName), QStringLiteral("\u00d6lberg ?"));
+    QCOMPARE(entry(NID_commonName), QStringLiteral(".Zo\u00eb"));
 }
 
 void TestCore::secretMovesItsOneBuffer()

@@ -40,6 +40,14 @@ const char kBadPeriod[] = "Invalid validity period for the certificate!\n";
 const char kNoRootName[] = "Please enter Root Name!\n";
 const char kNoOrganization[] = "Please enter Organisation Name!\n";
 const char kNoEntity[] = "Please enter Entity Name!\n";
+const char kOverwritesIssuer[] = "The destination certificate would overwrite its issuing certificate!\nPlease "
+                                 "choose another file name for the destination certificate.\n";
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 QString entityTooLong(int room)
 {
@@ -76,6 +84,7 @@ private slots:
     void issuerUnreadable();
     void pathLengthAgainstIssuer_data();
     void pathLengthAgainstIssuer();
+    void leafIgnoresAStalePathLength();
     void proposedPathLengthOnNextPress_data();
     void proposedPathLengthOnNextPress();
     void destinationFieldsEmpty_data();
@@ -89,6 +98,8 @@ private slots:
     void entityTooLongForTheCommonName_data();
     void entityTooLongForTheCommonName();
     void namesCheckedAfterTheRest();
+    void destinationSparesTheIssuer_data();
+    void destinationSparesTheIssuer();
     void checksCalledAlone();
     void eachIssuerCheckReadsTheFile_data();
     void eachIssuerCheckReadsTheFile();
@@ -118,6 +129,9 @@ void TestFormChecks::initTestCase()
     notAContainer.write("not a PKCS#12 container");
     notAContainer.close();
     QVERIFY(QDir(mFixtures.path()).mkdir("folder.pfx"));
+    QVERIFY(writeEngineIssuer(issuer("lab.pfx"), kIssuerPassword, 3, kIssuerStart, kIssuerEnd));
+    QVERIFY(QFile::link(issuer("pl3.pfx"), issuer("linked.pfx")));
+    QVERIFY(QFile::link(mFixtures.path(), issuer("here")));
 }
 
 void TestFormChecks::init()
@@ -375,6 +389,16 @@ void TestFormChecks::pathLengthAgainstIssuer()
     }
 }
 
+// A leaf's disabled field may still show what an earlier issuer left there; the leaf asks for
+// nothing below it all the same.
+void TestFormChecks::leafIgnoresAStalePathLength()
+{
+    fillValid(2, issuer("pl0.pfx"));
+    mpForm->mpPathLengthLineEdit->setText("-1");
+    QSignalSpy created(mpForm, &TalvaneWidget::CreateCertificatePressed);
+    QCOMPARE(press(&created), QString::fromLatin1(kIssuerZero));
+}
+
 void TestFormChecks::proposedPathLengthOnNextPress_data()
 {
     QTest::addColumn<QString>("issuerFile");
@@ -604,6 +628,45 @@ void TestFormChecks::namesCheckedAfterTheRest()
     typeInto(mpForm->mpRootPasswordLineEdit, QString::fromLatin1(kIssuerPassword));
     mpForm->mpEndValidityDateTimeEdit->setDateTime(mpForm->mpStartValidityDateTimeEdit->dateTime());
     QCOMPARE(press(), QString::fromLatin1(kNoEntity));
+}
+
+void TestFormChecks::destinationSparesTheIssuer_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("issuerFile");
+    QTest::addColumn<QString>("destination"); // in the fixtures' folder
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("intermediate named as its issuer") << 1 << "pl3.pfx" << "pl3" << true;
+    QTest::newRow("leaf with the issuer's .pfx name") << 2 << "pl3.pfx" << "pl3.pfx" << true;
+    // "lab.inter" is written to lab.inter.pem and lab.pfx.
+    QTest::newRow("dotted name meets the issuer") << 1 << "lab.pfx" << "lab.inter" << true;
+    QTest::newRow("through a folder and ..") << 2 << "pl3.pfx" << "folder.pfx/../pl3" << true;
+    QTest::newRow("issuer named through a link") << 2 << "linked.pfx" << "pl3" << true;
+    QTest::newRow("destination in a linked folder") << 1 << "pl3.pfx" << "here/pl3" << true;
+    QTest::newRow("a name of its own") << 2 << "pl3.pfx" << "player" << false;
+}
+
+// Two "Continue" answers to the overwrite questions would otherwise replace the issuing file
+// and lose its key.
+void TestFormChecks::destinationSparesTheIssuer()
+{
+    QFETCH(int, type);
+    QFETCH(QString, issuerFile);
+    QFETCH(QString, destination);
+    QFETCH(bool, refused);
+    fillValid(type, issuer(qPrintable(issuerFile)));
+    // Typed relative to the working folder, so the name holds ".." before the fixtures' path.
+    typeInto(mpForm->mpDestinationNameLineEdit, QDir::current().relativeFilePath(mFixtures.filePath(destination)));
+    mpForm->mpSerialLineEdit->setFocus(Qt::TabFocusReason);
+    const QByteArray issuerBytes = readAll(issuer(qPrintable(issuerFile)));
+
+    QSignalSpy created(mpForm, &TalvaneWidget::CreateCertificatePressed);
+    QCOMPARE(press(&created), refused ? QString::fromLatin1(kOverwritesIssuer) : QString());
+    QCOMPARE(readAll(issuer(qPrintable(issuerFile))), issuerBytes);
+    if (!refused)
+        return;
+    QCOMPARE(mpForm->focusWidget(), mpForm->mpDestinationNameLineEdit);
+    QVERIFY(wholeTextSelected(mpForm->mpDestinationNameLineEdit));
 }
 
 // Called on their own, the issuer checks show their message in a box of their own.
