@@ -401,15 +401,17 @@ void TestChainExport::readmeExample()
     QVERIFY(begin > 0 && end > begin);
     const QString script = readme.mid(begin + 7, end - begin - 6);
 
-    QVERIFY(writeFile(file("signer.pfx"), mContainer));
+    QVERIFY(writeFile(file("player.pfx"), mContainer));
     QVERIFY(writeFile(file("root.pem"), pemOf(mChain[0].get())));
     QVERIFY(writeFile(file("intermediate.pem"), pemOf(mChain[1].get())));
+    QVERIFY(writeFile(file("password"), QByteArray(kInput) + "\n"));
     QProcess shell;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("PATH",
                        QFileInfo(ChainRunner::executable()).absolutePath() + ":" + environment.value("PATH"));
-    environment.insert("TALVANE_ISSUER_PASSWORD", kInput);
-    environment.insert("TALVANE_PASSWORD", kNew);
+    // Passwords come from the file, as the README's reader has them.
+    environment.remove("TALVANE_ISSUER_PASSWORD");
+    environment.remove("TALVANE_PASSWORD");
     shell.setProcessEnvironment(environment);
     shell.setWorkingDirectory(mWork->path());
     shell.setProcessChannelMode(QProcess::MergedChannels);
@@ -420,6 +422,8 @@ void TestChainExport::readmeExample()
     QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0, output);
     QVERIFY2(output.contains("\nOK\n") || output.startsWith("OK\n"), output);
     QVERIFY(readFile(file("signed.xml")).contains("<X509Certificate>"));
+    // The unencrypted key lived for the signing only.
+    QVERIFY(!QFileInfo::exists(file("player-key.pem")));
 }
 
 QTEST_GUILESS_MAIN(TestChainExport)

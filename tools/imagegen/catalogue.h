@@ -17,6 +17,9 @@ struct ImageEntry
 // Every image of the tree, in the order of the resource file.
 std::vector<ImageEntry> imageCatalogue();
 
+// The application icon at the sizes of an icon theme, as "NxN/apps/talvane.png".
+std::vector<ImageEntry> applicationIcons(); // icon.cpp
+
 // The raw 4:2:2 (U Y V Y) frame of an image, as the board's video output takes it.
 QByteArray toUyvy(const QImage& image);
 
