@@ -14,6 +14,8 @@
 
 #include <openssl/x509v3.h>
 
+#include <sys/stat.h>
+
 using namespace ChainFixtures;
 
 namespace
@@ -22,6 +24,13 @@ namespace
 const QByteArray kPassword = "fixture secret";
 // A root is made with its names given, never with the window's placeholders.
 const QStringList kRootNames{"--root-name", ".Fixture.Example", "--organization", ".Lab.Example"};
+
+// Mode bits of a file, 0 when it cannot be read.
+unsigned modeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
 
 } // namespace
 
@@ -47,6 +56,7 @@ private slots:
     void randomSerialLeavesTheTrace();
     void traceWrittenInPlaceWhereTheFolderTakesNoFile();
     void traceThatCannotBeWrittenIsSaid();
+    void filesWrittenInPlaceWhereTheFolderTakesNoFile();
     void existingFilesNeedForce();
     void passwordSources();
     void passwordFromTerminal_data();
@@ -538,6 +548,43 @@ void TestChainCreate::traceThatCannotBeWrittenIsSaid()
                                  mWork->filePath("serialNumberTrace").toUtf8() +
                                  ": the next run would use it again; give --serial.\n"),
              describeRun(result));
+}
+
+// Files of an earlier run in a folder that takes no new file: those that may be written are
+// written in place, the certificate keeping its mode and the container becoming owner-only;
+// one that may not is refused and left as it was.
+void TestChainCreate::filesWrittenInPlaceWhereTheFolderTakesNoFile()
+{
+    const QString reason = PermissionOverride::unavailableReason();
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(QDir(mWork->path()).mkdir("locked"));
+    const QString locked = mWork->filePath("locked");
+    const std::pair<const char*, unsigned> earlier[] = {
+        {"open.pem", 0664}, {"open.pfx", 0644}, {"closed.pem", 0444}, {"closed.pfx", 0644}};
+    for (const auto& [name, mode] : earlier)
+        QVERIFY(writeFile(locked + "/" + name, "earlier content") &&
+                ::chmod(QFile::encodeName(locked + "/" + name).constData(), mode) == 0);
+    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+
+    const QStringList options = QStringList{"--force", "--password-file", fixture("password")} + kRootNames;
+    const ChainRun open = ChainRunner::runWithoutPermissionOverride(
+        QStringList{"root", "--out", locked + "/open"} + options, mWork->path());
+    const ChainRun closed = ChainRunner::runWithoutPermissionOverride(
+        QStringList{"root", "--out", locked + "/closed"} + options, mWork->path());
+    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0755), 0);
+
+    QVERIFY2(open.exitCode == 0, describeRun(open));
+    QVERIFY(readFile(locked + "/open.pem").startsWith("-----BEGIN CERTIFICATE-----"));
+    QVERIFY(ChainCheck::loadPkcs12(locked + "/open.pfx", kPassword).ok());
+    QCOMPARE(modeOf(locked + "/open.pem"), 0664u);
+    QCOMPARE(modeOf(locked + "/open.pfx"), 0600u);
+    QVERIFY2(closed.exitCode == 1 && closed.err.contains("Failed writing the certificate"), describeRun(closed));
+    QCOMPARE(readFile(locked + "/closed.pem"), QByteArray("earlier content"));
+    QCOMPARE(readFile(locked + "/closed.pfx"), QByteArray("earlier content"));
+    // Nothing was left beside them.
+    QCOMPARE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"closed.pem", "closed.pfx", "open.pem", "open.pfx"}));
 }
 
 void TestChainCreate::existingFilesNeedForce()
