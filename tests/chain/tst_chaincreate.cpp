@@ -4,6 +4,7 @@
 #include "chainfixtures.h"
 #include "chainrunner.h"
 #include "permissionoverride.h"
+#include "pseudoterminal.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,10 @@
 
 #include <openssl/x509v3.h>
 
+#include <csignal>
+
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace ChainFixtures;
 
@@ -61,6 +65,8 @@ private slots:
     void passwordSources();
     void passwordFromTerminal_data();
     void passwordFromTerminal();
+    void endingAtThePromptGivesTheTerminalBack_data();
+    void endingAtThePromptGivesTheTerminalBack();
     void scriptedChainPassesStrictVerification();
 
 private:
@@ -640,34 +646,22 @@ void TestChainCreate::passwordFromTerminal()
 {
     QFETCH(QByteArray, again);
     QFETCH(int, exitCode);
-    // A terminal of its own through script(1), where the machine has it.
-    const QString script = QStandardPaths::findExecutable("script");
-    if (script.isEmpty())
-        QSKIP("no script command on this machine to give the program a terminal");
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("TALVANE_PASSWORD");
-    environment.remove("DAZAVO_SIMULATED_BOARDS");
-    QProcess terminal;
-    terminal.setProcessEnvironment(environment);
-    terminal.setWorkingDirectory(mWork->path());
-    terminal.start(script, {"-qec", ChainRunner::executable() + " root --out typed " + kRootNames.join(' '),
-                            "/dev/null"});
-    QVERIFY(terminal.waitForStarted());
+    PseudoTerminal terminal(PseudoTerminal::Use::Program);
+    QVERIFY(terminal.ready());
+    QVERIFY(terminal.start(ChainRunner::executable(), QStringList{"root", "--out", "typed"} + kRootNames,
+                           mWork->path(), ChainRunner::environment().toStringList()) > 0);
 
     // Each answer only once its prompt is there: keys typed earlier would meet an echoing terminal.
-    QByteArray seen;
     const QByteArray answers[] = {"typed secret", again};
     for (int prompt = 1; prompt <= 2; ++prompt)
     {
-        while (seen.count("Enter password:") < prompt && terminal.state() == QProcess::Running)
-            if (terminal.waitForReadyRead(30000))
-                seen += terminal.readAll();
-        QVERIFY2(seen.count("Enter password:") == prompt, seen.constData());
-        terminal.write(answers[prompt - 1] + "\r");
+        QVERIFY2(terminal.waitForOutput("Enter password:", prompt), terminal.output().constData());
+        terminal.type(answers[prompt - 1] + "\r");
     }
-    QVERIFY(terminal.waitForFinished(120000));
-    seen += terminal.readAll();
-    QCOMPARE(terminal.exitCode(), exitCode);
+    const int status = terminal.waitForEnd();
+    const QByteArray seen = terminal.output();
+    QVERIFY2(WIFEXITED(status), seen.constData());
+    QCOMPARE(WEXITSTATUS(status), exitCode);
     QVERIFY2(!seen.contains("typed secret"), seen.constData()); // never echoed
     if (exitCode == 0)
         QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("typed.pfx"), "typed secret").ok());
@@ -676,6 +670,41 @@ void TestChainCreate::passwordFromTerminal()
         QVERIFY(seen.contains("The entered passwords do not match."));
         QVERIFY(!QFile::exists(mWork->filePath("typed.pem")));
     }
+}
+
+void TestChainCreate::endingAtThePromptGivesTheTerminalBack_data()
+{
+    QTest::addColumn<QByteArray>("keys"); // typed at the prompt; none: the signal is sent
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C typed") << QByteArray("\x03") << SIGINT;
+    QTest::newRow("Ctrl-\\ typed") << QByteArray("\x1c") << SIGQUIT;
+    QTest::newRow("terminated") << QByteArray() << SIGTERM;
+    QTest::newRow("hung up") << QByteArray() << SIGHUP;
+}
+
+void TestChainCreate::endingAtThePromptGivesTheTerminalBack()
+{
+    QFETCH(QByteArray, keys);
+    QFETCH(int, signal);
+    PseudoTerminal terminal(PseudoTerminal::Use::Program);
+    QVERIFY(terminal.ready());
+    QVERIFY(terminal.settings().c_lflag & ECHO);
+    const pid_t program = terminal.start(ChainRunner::executable(), QStringList{"root", "--out", "r"} + kRootNames,
+                                         mWork->path(), ChainRunner::environment().toStringList());
+    QVERIFY(program > 0);
+    // The engine prints this once echo is off.
+    QVERIFY2(terminal.waitForOutput("Enter password:"), terminal.output().constData());
+
+    if (keys.isEmpty())
+        QCOMPARE(::kill(program, signal), 0);
+    else
+        terminal.type(keys);
+    const int status = terminal.waitForEnd();
+    // Ended by the signal itself, as it would have ended without a prompt.
+    QVERIFY2(WIFSIGNALED(status), qPrintable(QString("status %1").arg(status)));
+    QCOMPARE(WTERMSIG(status), signal);
+    QVERIFY2(terminal.settings().c_lflag & ECHO, "echo is still off");
+    QVERIFY(terminal.settingsRestored());
 }
 
 void TestChainCreate::scriptedChainPassesStrictVerification()

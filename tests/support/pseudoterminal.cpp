@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QTest>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <thread>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utmp.h>
 
@@ -55,6 +58,12 @@ PseudoTerminal::~PseudoTerminal()
         ::close(mMaster);
     if (mSlave >= 0)
         ::close(mSlave);
+    // A program a failed test left waiting is not left behind.
+    if (mProgram > 0)
+    {
+        ::kill(mProgram, SIGKILL);
+        ::waitpid(mProgram, nullptr, 0);
+    }
 }
 
 bool PseudoTerminal::ready() const
@@ -138,24 +147,48 @@ pid_t PseudoTerminal::start(const QString& program, const QStringList& arguments
     // Only the program holds the terminal now, so that its end shows at the master side.
     ::close(mSlave);
     mSlave = -1;
+    mProgram = child;
     return child;
 }
 
-bool PseudoTerminal::waitForOutput(const QByteArray& text)
+// Appends what the program writes next; false once it has closed the terminal or `deadline` has
+// passed.
+bool PseudoTerminal::readOutput(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd master{mMaster, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&master, 1, int(left.count())) <= 0)
+        return false;
+    char buffer[256];
+    const ssize_t got = ::read(mMaster, buffer, sizeof buffer);
+    if (got <= 0)
+        return false;
+    mOutput.append(buffer, int(got));
+    return true;
+}
+
+bool PseudoTerminal::waitForOutput(const QByteArray& text, int times)
 {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (!mOutput.contains(text))
-    {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd master{mMaster, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&master, 1, int(left.count())) <= 0)
+    while (mOutput.count(text) < times)
+        if (!readOutput(deadline))
             return false;
-        char buffer[256];
-        const ssize_t got = ::read(mMaster, buffer, sizeof buffer);
-        if (got <= 0)
-            return false;
-        mOutput.append(buffer, int(got));
-    }
     return true;
+}
+
+int PseudoTerminal::waitForEnd()
+{
+    const auto deadline = std::chrono::steady_clock::now() + 4 * kPatience;
+    while (readOutput(deadline))
+    {
+    }
+    if (std::chrono::steady_clock::now() >= deadline)
+        ::kill(mProgram, SIGKILL);
+    int status = 0;
+    while (::waitpid(mProgram, &status, 0) < 0 && errno == EINTR)
+    {
+    }
+    mProgram = -1;
+    return status;
 }

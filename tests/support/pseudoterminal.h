@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <chrono>
+
 #include <sys/types.h>
 #include <termios.h>
 
@@ -45,16 +47,21 @@ public:
     // The terminal is the program's alone from then on. The process id, or -1.
     pid_t start(const QString& program, const QStringList& arguments, const QString& workingDirectory,
                 const QStringList& environment);
-    // Reads what the program writes until `text` has appeared; false when the program closes the
-    // terminal first or half a minute passes.
-    bool waitForOutput(const QByteArray& text);
+    // Reads what the program writes until `text` has appeared `times` times; false when the
+    // program closes the terminal first or half a minute passes.
+    bool waitForOutput(const QByteArray& text, int times = 1);
+    // Reads what the program writes until it ends (killed after two minutes); its wait status.
+    int waitForEnd();
     // Everything the program wrote so far.
     QByteArray output() const { return mOutput; }
 
 private:
+    bool readOutput(std::chrono::steady_clock::time_point deadline);
+
     int mMaster = -1;
     int mSlave = -1;
     termios mBefore{};
     StdinReplacement* mStdin = nullptr;
+    pid_t mProgram = -1;
     QByteArray mOutput;
 };
