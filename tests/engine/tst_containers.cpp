@@ -46,13 +46,11 @@ X509Ptr asReadFromContainer(X509* certificate)
     return copy;
 }
 
-// The certificate in a PEM file or in a PKCS#12 file under "secret", read by OpenSSL alone.
-X509Ptr certificateIn(const QString& file)
+// The certificate in a PKCS#12 file under "secret", read by OpenSSL alone.
+X509Ptr certificateInPkcs12(const QString& file)
 {
     const QByteArray data = readAll(file);
     const BioPtr memory(BIO_new_mem_buf(data.constData(), int(data.size())));
-    if (data.startsWith("-----BEGIN CERTIFICATE-----"))
-        return X509Ptr(PEM_read_bio_X509(memory.get(), nullptr, nullptr, nullptr));
     const Pkcs12Ptr container(d2i_PKCS12_bio(memory.get(), nullptr));
     EVP_PKEY* key = nullptr;
     X509* certificate = nullptr;
@@ -934,7 +932,7 @@ void TestContainers::writesThroughLinks()
                                       "secret"),
              1);
     QVERIFY(QFileInfo(path("outer.p12")).isSymLink() && QFileInfo(path("keys/inner.p12")).isSymLink());
-    const X509Ptr inContainer = certificateIn(container);
+    const X509Ptr inContainer = certificateInPkcs12(container);
     QVERIFY(inContainer && X509_cmp(inContainer.get(), mLeaf.get()) == 0);
     QCOMPARE(fileMode(container), 0600u);
 

@@ -46,14 +46,14 @@ PseudoTerminal::PseudoTerminal(Use use)
         ::tcgetattr(mSlave, &raw);
         ::cfmakeraw(&raw);
         ::tcsetattr(mSlave, TCSANOW, &raw);
-        mStdin = new StdinReplacement(mSlave);
+        mStdin = std::make_unique<StdinReplacement>(mSlave);
     }
     ::tcgetattr(mSlave, &mBefore);
 }
 
 PseudoTerminal::~PseudoTerminal()
 {
-    delete mStdin;
+    mStdin.reset();
     if (mMaster >= 0)
         ::close(mMaster);
     if (mSlave >= 0)

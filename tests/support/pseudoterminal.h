@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <memory>
 
 #include <sys/types.h>
 #include <termios.h>
@@ -61,7 +62,7 @@ private:
     int mMaster = -1;
     int mSlave = -1;
     termios mBefore{};
-    StdinReplacement* mStdin = nullptr;
+    std::unique_ptr<StdinReplacement> mStdin;
     pid_t mProgram = -1;
     QByteArray mOutput;
 };
