@@ -3,6 +3,7 @@
 #include <openssl/bio.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -15,7 +16,6 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,9 +24,44 @@
 namespace
 {
 
+namespace fs = std::filesystem;
+
+// As many links as the kernel follows in one lookup before it calls it a loop.
+constexpr int kMostLinks = 40;
+
+// What the write replaces, once the links that name it are followed.
+struct Target
+{
+    std::string path; // empty when the links lead round in a loop
+    bool exists = false;
+    bool regular = false;
+    unsigned mode = 0; // permission bits of the existing file
+};
+
+Target Inspect(const char* given)
+{
+    Target target;
+    fs::path current = fs::u8path(given);
+    std::error_code error;
+    int hops = 0;
+    while (fs::is_symlink(current, error))
+    {
+        const fs::path next = fs::read_symlink(current, error);
+        if (error || ++hops > kMostLinks)
+            return target;
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    target.path = current.u8string();
+    const fs::file_status status = fs::status(current, error);
+    target.exists = fs::exists(status);
+    target.regular = fs::is_regular_file(status);
+    target.mode = static_cast<unsigned>(status.permissions() & fs::perms::all);
+    return target;
+}
+
 // A name beside the target that no other writer uses: process id, a counter and the clock make
 // clashes unlikely, and exclusive creation makes them harmless.
-std::string TemporaryNameFor(const char* path, int attempt)
+std::string TemporaryNameFor(const std::string& path, int attempt)
 {
     static std::atomic<unsigned> counter{0};
 #ifdef _WIN32
@@ -38,7 +73,7 @@ std::string TemporaryNameFor(const char* path, int attempt)
     char suffix[96];
     std::snprintf(suffix, sizeof suffix, ".~%lx-%x-%llx-%d", process, counter++,
                   static_cast<unsigned long long>(ticks) & 0xffffffffULL, attempt);
-    return std::string(path) + suffix;
+    return path + suffix;
 }
 
 #ifdef _WIN32
@@ -54,14 +89,31 @@ std::wstring Widen(const std::string& utf8)
     return wide;
 }
 
-int CreateExclusive(const std::string& name, FileAccess)
+// The errno value of a failure, 0 on success.
+int CreateExclusive(const std::string& name, unsigned, int& fd)
 {
     // Windows has no owner-only mode bits; files in the user's folders inherit its ACL.
+    fd = -1;
+    return _wsopen_s(&fd, Widen(name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
+                     _S_IREAD | _S_IWRITE);
+}
+
+int OpenExisting(const std::string& name)
+{
     int fd = -1;
-    if (_wsopen_s(&fd, Widen(name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
-                  _S_IREAD | _S_IWRITE) != 0)
+    if (_wsopen_s(&fd, Widen(name).c_str(), _O_WRONLY | _O_BINARY, _SH_DENYRW, 0) != 0)
         return -1;
     return fd;
+}
+
+bool SetMode(int, unsigned)
+{
+    return true;
+}
+
+bool Truncate(int fd)
+{
+    return _chsize_s(fd, 0) == 0;
 }
 
 bool WriteAll(int fd, const unsigned char* data, std::size_t size)
@@ -88,7 +140,7 @@ void RemoveFile(const std::string& name)
     _wremove(Widen(name).c_str());
 }
 
-bool ReplaceFile(const std::string& from, const char* to)
+bool ReplaceFile(const std::string& from, const std::string& to)
 {
     return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -96,14 +148,31 @@ bool ReplaceFile(const std::string& from, const char* to)
 
 #else
 
-int CreateExclusive(const std::string& name, FileAccess access)
+int CreateExclusive(const std::string& name, unsigned mode, int& fd)
 {
-    const mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0666;
+    do
+        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? errno : 0;
+}
+
+int OpenExisting(const std::string& name)
+{
     int fd;
     do
-        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+bool SetMode(int fd, unsigned mode)
+{
+    return ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+}
+
+bool Truncate(int fd)
+{
+    return ::ftruncate(fd, 0) == 0;
 }
 
 bool WriteAll(int fd, const unsigned char* data, std::size_t size)
@@ -132,12 +201,48 @@ void RemoveFile(const std::string& name)
     ::unlink(name.c_str());
 }
 
-bool ReplaceFile(const std::string& from, const char* to)
+bool ReplaceFile(const std::string& from, const std::string& to)
 {
-    return ::rename(from.c_str(), to) == 0;
+    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 #endif
+
+// A new file beside the target for the content, or -1; `denied` tells when the folder may not
+// be written (rather than being full, read-only or missing).
+int CreateTemporaryBeside(const Target& target, FileAccess access, std::string& temporary, bool& denied)
+{
+    // A key never sits in a file others can read; nor does a replacement before it gets the mode
+    // of the file it replaces.
+    const unsigned mode = access == FileAccess::OwnerOnly || target.exists ? 0600 : 0666;
+    for (int attempt = 0; attempt < 16; ++attempt)
+    {
+        temporary = TemporaryNameFor(target.path, attempt);
+        int fd = -1;
+        const int error = CreateExclusive(temporary, mode, fd);
+        if (fd >= 0)
+            return fd;
+        if (error != EEXIST)
+        {
+            denied = error == EACCES || error == EPERM;
+            return -1;
+        }
+    }
+    return -1;
+}
+
+// For a writable file in a folder that is not: the one way left, as opening the file for writing
+// would. The content is complete in memory, so only a failing device can leave it half-written.
+bool WriteInPlace(const Target& target, const unsigned char* data, std::size_t size, FileAccess access)
+{
+    const int fd = OpenExisting(target.path);
+    if (fd < 0)
+        return false;
+    // The mode goes first, so that the key is never readable by others, not even for a moment.
+    const bool written =
+        (access == FileAccess::Shared || SetMode(fd, 0600)) && Truncate(fd) && WriteAll(fd, data, size);
+    return CloseFile(fd) && written;
+}
 
 } // namespace
 
@@ -145,24 +250,23 @@ bool WriteFileAtomically(const char* path, const void* data, std::size_t size, F
 {
     if (path == nullptr || *path == '\0' || (data == nullptr && size > 0))
         return false;
-
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt)
-    {
-        temporary = TemporaryNameFor(path, attempt);
-        fd = CreateExclusive(temporary, access);
-#ifndef _WIN32
-        if (fd < 0 && errno != EEXIST)
-            break;
-#endif
-    }
-    if (fd < 0)
+    const Target target = Inspect(path);
+    // Only a file is replaced: never a folder, a device or a pipe.
+    if (target.path.empty() || (target.exists && !target.regular))
         return false;
 
-    const bool written = WriteAll(fd, static_cast<const unsigned char*>(data), size);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::string temporary;
+    bool denied = false;
+    const int fd = CreateTemporaryBeside(target, access, temporary, denied);
+    if (fd < 0)
+        return denied && target.exists && WriteInPlace(target, bytes, size, access);
+
+    // A certificate keeps the mode of the file it replaces; a key stays owner-only.
+    const bool moded = access == FileAccess::OwnerOnly || !target.exists || SetMode(fd, target.mode);
+    const bool written = moded && WriteAll(fd, bytes, size);
     const bool closed = CloseFile(fd);
-    if (!written || !closed || !ReplaceFile(temporary, path))
+    if (!written || !closed || !ReplaceFile(temporary, target.path))
     {
         RemoveFile(temporary);
         return false;

@@ -7,16 +7,19 @@
 
 // File access of the engine. Writers never leave a half-written target: the content goes to a
 // temporary file beside the target, which replaces the target only once it is complete and
-// flushed. Readers accept regular files only, so that a directory, a pipe or a device gives a
-// clean failure instead of an error deep inside OpenSSL or a hang.
+// flushed. A symbolic link is written through, to the file it leads to. Readers accept regular
+// files only, so that a directory, a pipe or a device gives a clean failure instead of an error
+// deep inside OpenSSL or a hang.
 
 enum class FileAccess
 {
-    Shared,   // the usual permissions (0666 less the umask)
-    OwnerOnly // holds a private key: 0600
+    Shared,   // the mode of the file replaced; a new file the usual 0666 less the umask
+    OwnerOnly // holds a private key: 0600, whatever the file replaced allowed
 };
 
-// True when path now holds exactly size bytes of data. On failure an existing target is untouched.
+// True when path now holds exactly size bytes of data. On failure an existing target is untouched,
+// except in one case: a writable file in a folder that may not be written is written in place,
+// as opening it for writing would, and only a failing device can leave it half-written then.
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size, FileAccess access);
 
 // Writes everything that was written into a memory BIO.

@@ -13,6 +13,8 @@
 #include <io.h>
 #else
 #include <cerrno>
+#include <csignal>
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -23,12 +25,68 @@ namespace
 constexpr int kEndOfInput = -1;
 constexpr int kBackspace = 8;
 
+#ifndef _WIN32
+
+// A signal that ended the process while echo is off would leave the user's terminal without
+// echo. During the prompt these signals give the terminal back first and then end the process as
+// they would have. A handler reaches only static state, so this serves one prompt at a time.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
+termios gTerminalToRestore;
+struct sigaction gPreviousActions[kEndingSignalCount];
+bool gHandled[kEndingSignalCount];
+
+extern "C" void RestoreTerminalAndEnd(int signal)
+{
+    const int savedErrno = errno;
+    tcsetattr(STDIN_FILENO, TCSANOW, &gTerminalToRestore);
+    for (int i = 0; i < kEndingSignalCount; ++i)
+        if (kEndingSignals[i] == signal)
+            sigaction(signal, &gPreviousActions[i], nullptr);
+    // Delivered again once this handler returns, now as it was before the prompt.
+    raise(signal);
+    errno = savedErrno;
+}
+
+// For as long as it lives, the ending signals restore `settings` before they take effect.
+// A signal that was ignored stays ignored.
+class TerminalGuard
+{
+public:
+    explicit TerminalGuard(const termios& settings)
+    {
+        gTerminalToRestore = settings;
+        struct sigaction action = {};
+        action.sa_handler = RestoreTerminalAndEnd;
+        sigfillset(&action.sa_mask);
+        for (int i = 0; i < kEndingSignalCount; ++i)
+        {
+            gHandled[i] = sigaction(kEndingSignals[i], nullptr, &gPreviousActions[i]) == 0 &&
+                          ((gPreviousActions[i].sa_flags & SA_SIGINFO) != 0 ||
+                           gPreviousActions[i].sa_handler != SIG_IGN) &&
+                          sigaction(kEndingSignals[i], &action, nullptr) == 0;
+        }
+    }
+    ~TerminalGuard()
+    {
+        for (int i = 0; i < kEndingSignalCount; ++i)
+            if (gHandled[i])
+                sigaction(kEndingSignals[i], &gPreviousActions[i], nullptr);
+    }
+    TerminalGuard(const TerminalGuard&) = delete;
+    TerminalGuard& operator=(const TerminalGuard&) = delete;
+};
+
+#endif
+
 // Single keystrokes from the console without echo, for as long as the object lives. Without a
 // console (a program started from a desktop, standard input redirected) there is nothing to read.
 class ConsoleKeys
 {
 public:
 #ifdef _WIN32
+    // _getch reads each key without echo and changes no setting of the console that outlives the
+    // call: an interrupt during the prompt has nothing to give back.
     ConsoleKeys() : mAvailable(_isatty(_fileno(stdin)) != 0) {}
     ~ConsoleKeys() = default;
 
@@ -48,6 +106,7 @@ public:
     {
         if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &mSaved) != 0)
             return;
+        mGuard.emplace(mSaved);
         termios quiet = mSaved;
         // Keystrokes one by one, unechoed, Enter as carriage return as on other consoles.
         quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
@@ -83,6 +142,7 @@ public:
 
 private:
     termios mSaved{};
+    std::optional<TerminalGuard> mGuard; // gone after the destructor has restored mSaved
 #endif
 
 public:

@@ -3,7 +3,6 @@
 #include "permissionoverride.h"
 
 #include <QProcess>
-#include <QProcessEnvironment>
 
 QString ChainRunner::executable()
 {
@@ -22,21 +21,25 @@ ChainRun ChainRunner::runWithoutPermissionOverride(const QStringList& arguments,
     return runCommand(PermissionOverride::commandWithout(executable(), arguments), workingDirectory, environment);
 }
 
-ChainRun ChainRunner::runCommand(const QStringList& command, const QString& workingDirectory,
-                                 const QMap<QString, QString>& environment)
+QProcessEnvironment ChainRunner::environment(const QMap<QString, QString>& additions)
 {
     QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
     childEnvironment.remove(QStringLiteral("TALVANE_PASSWORD"));
     childEnvironment.remove(QStringLiteral("TALVANE_ISSUER_PASSWORD"));
     childEnvironment.remove(QStringLiteral("DAZAVO_SIMULATED_BOARDS"));
-    for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+    for (auto it = additions.cbegin(); it != additions.cend(); ++it)
         childEnvironment.insert(it.key(), it.value());
+    return childEnvironment;
+}
 
+ChainRun ChainRunner::runCommand(const QStringList& command, const QString& workingDirectory,
+                                 const QMap<QString, QString>& environment)
+{
     QProcess process;
     process.setProgram(command.front());
     process.setArguments(command.mid(1));
     process.setWorkingDirectory(workingDirectory);
-    process.setProcessEnvironment(childEnvironment);
+    process.setProcessEnvironment(ChainRunner::environment(environment));
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     ChainRun result;

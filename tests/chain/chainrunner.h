@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,9 @@ public:
     static ChainRun runWithoutPermissionOverride(const QStringList& arguments, const QString& workingDirectory,
                                                  const QMap<QString, QString>& environment = {});
     static QString executable();
+    // The environment the runs give the child: the test's, minus the password variables, plus
+    // `additions`.
+    static QProcessEnvironment environment(const QMap<QString, QString>& additions = {});
 
 private:
     static ChainRun runCommand(const QStringList& command, const QString& workingDirectory,

@@ -4,6 +4,7 @@
 #include "chainfixtures.h"
 #include "chainrunner.h"
 #include "permissionoverride.h"
+#include "pseudoterminal.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,11 @@
 
 #include <openssl/x509v3.h>
 
+#include <csignal>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 using namespace ChainFixtures;
 
 namespace
@@ -22,6 +28,13 @@ namespace
 const QByteArray kPassword = "fixture secret";
 // A root is made with its names given, never with the window's placeholders.
 const QStringList kRootNames{"--root-name", ".Fixture.Example", "--organization", ".Lab.Example"};
+
+// Mode bits of a file, 0 when it cannot be read.
+unsigned modeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
 
 } // namespace
 
@@ -47,10 +60,13 @@ private slots:
     void randomSerialLeavesTheTrace();
     void traceWrittenInPlaceWhereTheFolderTakesNoFile();
     void traceThatCannotBeWrittenIsSaid();
+    void filesWrittenInPlaceWhereTheFolderTakesNoFile();
     void existingFilesNeedForce();
     void passwordSources();
     void passwordFromTerminal_data();
     void passwordFromTerminal();
+    void endingAtThePromptGivesTheTerminalBack_data();
+    void endingAtThePromptGivesTheTerminalBack();
     void scriptedChainPassesStrictVerification();
 
 private:
@@ -540,6 +556,43 @@ void TestChainCreate::traceThatCannotBeWrittenIsSaid()
              describeRun(result));
 }
 
+// Files of an earlier run in a folder that takes no new file: those that may be written are
+// written in place, the certificate keeping its mode and the container becoming owner-only;
+// one that may not is refused and left as it was.
+void TestChainCreate::filesWrittenInPlaceWhereTheFolderTakesNoFile()
+{
+    const QString reason = PermissionOverride::unavailableReason();
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(QDir(mWork->path()).mkdir("locked"));
+    const QString locked = mWork->filePath("locked");
+    const std::pair<const char*, unsigned> earlier[] = {
+        {"open.pem", 0664}, {"open.pfx", 0644}, {"closed.pem", 0444}, {"closed.pfx", 0644}};
+    for (const auto& [name, mode] : earlier)
+        QVERIFY(writeFile(locked + "/" + name, "earlier content") &&
+                ::chmod(QFile::encodeName(locked + "/" + name).constData(), mode) == 0);
+    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+
+    const QStringList options = QStringList{"--force", "--password-file", fixture("password")} + kRootNames;
+    const ChainRun open = ChainRunner::runWithoutPermissionOverride(
+        QStringList{"root", "--out", locked + "/open"} + options, mWork->path());
+    const ChainRun closed = ChainRunner::runWithoutPermissionOverride(
+        QStringList{"root", "--out", locked + "/closed"} + options, mWork->path());
+    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0755), 0);
+
+    QVERIFY2(open.exitCode == 0, describeRun(open));
+    QVERIFY(readFile(locked + "/open.pem").startsWith("-----BEGIN CERTIFICATE-----"));
+    QVERIFY(ChainCheck::loadPkcs12(locked + "/open.pfx", kPassword).ok());
+    QCOMPARE(modeOf(locked + "/open.pem"), 0664u);
+    QCOMPARE(modeOf(locked + "/open.pfx"), 0600u);
+    QVERIFY2(closed.exitCode == 1 && closed.err.contains("Failed writing the certificate"), describeRun(closed));
+    QCOMPARE(readFile(locked + "/closed.pem"), QByteArray("earlier content"));
+    QCOMPARE(readFile(locked + "/closed.pfx"), QByteArray("earlier content"));
+    // Nothing was left beside them.
+    QCOMPARE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({"closed.pem", "closed.pfx", "open.pem", "open.pfx"}));
+}
+
 void TestChainCreate::existingFilesNeedForce()
 {
     QVERIFY(writeFile(mWork->filePath("x.pem"), "old"));
@@ -593,34 +646,22 @@ void TestChainCreate::passwordFromTerminal()
 {
     QFETCH(QByteArray, again);
     QFETCH(int, exitCode);
-    // A terminal of its own through script(1), where the machine has it.
-    const QString script = QStandardPaths::findExecutable("script");
-    if (script.isEmpty())
-        QSKIP("no script command on this machine to give the program a terminal");
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("TALVANE_PASSWORD");
-    environment.remove("DAZAVO_SIMULATED_BOARDS");
-    QProcess terminal;
-    terminal.setProcessEnvironment(environment);
-    terminal.setWorkingDirectory(mWork->path());
-    terminal.start(script, {"-qec", ChainRunner::executable() + " root --out typed " + kRootNames.join(' '),
-                            "/dev/null"});
-    QVERIFY(terminal.waitForStarted());
+    PseudoTerminal terminal(PseudoTerminal::Use::Program);
+    QVERIFY(terminal.ready());
+    QVERIFY(terminal.start(ChainRunner::executable(), QStringList{"root", "--out", "typed"} + kRootNames,
+                           mWork->path(), ChainRunner::environment().toStringList()) > 0);
 
     // Each answer only once its prompt is there: keys typed earlier would meet an echoing terminal.
-    QByteArray seen;
     const QByteArray answers[] = {"typed secret", again};
     for (int prompt = 1; prompt <= 2; ++prompt)
     {
-        while (seen.count("Enter password:") < prompt && terminal.state() == QProcess::Running)
-            if (terminal.waitForReadyRead(30000))
-                seen += terminal.readAll();
-        QVERIFY2(seen.count("Enter password:") == prompt, seen.constData());
-        terminal.write(answers[prompt - 1] + "\r");
+        QVERIFY2(terminal.waitForOutput("Enter password:", prompt), terminal.output().constData());
+        terminal.type(answers[prompt - 1] + "\r");
     }
-    QVERIFY(terminal.waitForFinished(120000));
-    seen += terminal.readAll();
-    QCOMPARE(terminal.exitCode(), exitCode);
+    const int status = terminal.waitForEnd();
+    const QByteArray seen = terminal.output();
+    QVERIFY2(WIFEXITED(status), seen.constData());
+    QCOMPARE(WEXITSTATUS(status), exitCode);
     QVERIFY2(!seen.contains("typed secret"), seen.constData()); // never echoed
     if (exitCode == 0)
         QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("typed.pfx"), "typed secret").ok());
@@ -629,6 +670,41 @@ void TestChainCreate::passwordFromTerminal()
         QVERIFY(seen.contains("The entered passwords do not match."));
         QVERIFY(!QFile::exists(mWork->filePath("typed.pem")));
     }
+}
+
+void TestChainCreate::endingAtThePromptGivesTheTerminalBack_data()
+{
+    QTest::addColumn<QByteArray>("keys"); // typed at the prompt; none: the signal is sent
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C typed") << QByteArray("\x03") << SIGINT;
+    QTest::newRow("Ctrl-\\ typed") << QByteArray("\x1c") << SIGQUIT;
+    QTest::newRow("terminated") << QByteArray() << SIGTERM;
+    QTest::newRow("hung up") << QByteArray() << SIGHUP;
+}
+
+void TestChainCreate::endingAtThePromptGivesTheTerminalBack()
+{
+    QFETCH(QByteArray, keys);
+    QFETCH(int, signal);
+    PseudoTerminal terminal(PseudoTerminal::Use::Program);
+    QVERIFY(terminal.ready());
+    QVERIFY(terminal.settings().c_lflag & ECHO);
+    const pid_t program = terminal.start(ChainRunner::executable(), QStringList{"root", "--out", "r"} + kRootNames,
+                                         mWork->path(), ChainRunner::environment().toStringList());
+    QVERIFY(program > 0);
+    // The engine prints this once echo is off.
+    QVERIFY2(terminal.waitForOutput("Enter password:"), terminal.output().constData());
+
+    if (keys.isEmpty())
+        QCOMPARE(::kill(program, signal), 0);
+    else
+        terminal.type(keys);
+    const int status = terminal.waitForEnd();
+    // Ended by the signal itself, as it would have ended without a prompt.
+    QVERIFY2(WIFSIGNALED(status), qPrintable(QString("status %1").arg(status)));
+    QCOMPARE(WTERMSIG(status), signal);
+    QVERIFY2(terminal.settings().c_lflag & ECHO, "echo is still off");
+    QVERIFY(terminal.settingsRestored());
 }
 
 void TestChainCreate::scriptedChainPassesStrictVerification()

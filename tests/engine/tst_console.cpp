@@ -4,104 +4,16 @@
 #include "enginetestsupport.h"
 #include "noconsole.h"
 #include "opensslutil.h"
+#include "pseudoterminal.h"
 #include "stdoutcapture.h"
 #include "zidcertificate.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <chrono>
 #include <thread>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-
 using namespace EngineTest;
-
-namespace
-{
-
-// A pseudo-terminal standing in for the console: what is typed goes in at the master side and
-// the code under test reads it as its standard input.
-class Console
-{
-public:
-    Console()
-    {
-        if (::openpty(&mMaster, &mSlave, nullptr, nullptr, nullptr) != 0)
-            return;
-        // Keystrokes reach the reader unchanged, whatever the prompt does to the settings.
-        termios raw;
-        ::tcgetattr(mSlave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(mSlave, TCSANOW, &raw);
-        ::tcgetattr(mSlave, &mBefore);
-        mStdin = new StdinReplacement(mSlave);
-    }
-    ~Console()
-    {
-        delete mStdin;
-        if (mMaster >= 0)
-            ::close(mMaster);
-        if (mSlave >= 0)
-            ::close(mSlave);
-    }
-    Console(const Console&) = delete;
-    Console& operator=(const Console&) = delete;
-
-    bool ready() const { return mStdin != nullptr; }
-    void type(const QByteArray& keys)
-    {
-        QVERIFY(::write(mMaster, keys.constData(), keys.size()) == keys.size());
-    }
-    // The user walks away: the terminal is hung up.
-    void hangUp()
-    {
-        ::close(mMaster);
-        mMaster = -1;
-    }
-    // Keystrokes that are still waiting to be read.
-    QByteArray unread()
-    {
-        QByteArray waiting;
-        const int flags = ::fcntl(mSlave, F_GETFL);
-        ::fcntl(mSlave, F_SETFL, flags | O_NONBLOCK);
-        char buffer[64];
-        ssize_t got;
-        while ((got = ::read(mSlave, buffer, sizeof buffer)) > 0)
-            waiting.append(buffer, int(got));
-        ::fcntl(mSlave, F_SETFL, flags);
-        return waiting;
-    }
-    // Waits until exactly `count` keystrokes wait to be read (gives up after half a minute).
-    bool waitUntilWaiting(int count) const
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        int waiting = -1;
-        while (::ioctl(mSlave, FIONREAD, &waiting) == 0 && waiting != count &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
-        return waiting == count;
-    }
-    bool settingsRestored() const
-    {
-        termios now;
-        ::tcgetattr(mSlave, &now);
-        return now.c_lflag == mBefore.c_lflag && now.c_iflag == mBefore.c_iflag &&
-               now.c_cc[VMIN] == mBefore.c_cc[VMIN] && now.c_cc[VTIME] == mBefore.c_cc[VTIME];
-    }
-
-private:
-    int mMaster = -1;
-    int mSlave = -1;
-    termios mBefore{};
-    StdinReplacement* mStdin = nullptr;
-};
-
-} // namespace
 
 class TestConsole : public QObject
 {
@@ -166,7 +78,7 @@ void TestConsole::keystrokes()
     QFETCH(QByteArray, password);
     QFETCH(QByteArray, echo);
 
-    Console console;
+    PseudoTerminal console(PseudoTerminal::Use::StandardInput);
     QVERIFY(console.ready());
     console.type(keys + "after");
     char buffer[256];
@@ -182,7 +94,7 @@ void TestConsole::keystrokes()
 
 void TestConsole::fullBufferEndsWithoutEnter()
 {
-    Console console;
+    PseudoTerminal console(PseudoTerminal::Use::StandardInput);
     QVERIFY(console.ready());
     console.type("abcdef");
     char buffer[4];
@@ -195,7 +107,7 @@ void TestConsole::fullBufferEndsWithoutEnter()
 
 void TestConsole::hangUpDiscardsUnconfirmedInput()
 {
-    Console console;
+    PseudoTerminal console(PseudoTerminal::Use::StandardInput);
     QVERIFY(console.ready());
     console.type("ab");
     // Hung up once the prompt has taken both characters: they reach the terminal before the
@@ -231,7 +143,7 @@ void TestConsole::containerPasswordsFromTheConsole()
 {
     const QByteArray file = QFile::encodeName(mDir.filePath("console.p12"));
     {
-        Console console;
+        PseudoTerminal console(PseudoTerminal::Use::StandardInput);
         QVERIFY(console.ready());
         console.type("typed secret\r");
         StdoutCapture capture;
@@ -243,7 +155,7 @@ void TestConsole::containerPasswordsFromTheConsole()
     X509*& certificate = outputs.certificate;
     QCOMPARE(OpenSSLUtil::PKCS12Extract(file, &key, &certificate, nullptr, "typed secret"), 1);
     {
-        Console console;
+        PseudoTerminal console(PseudoTerminal::Use::StandardInput);
         QVERIFY(console.ready());
         console.type("typed secret\r");
         StdoutCapture capture;
@@ -262,7 +174,7 @@ void TestConsole::certificateWritesAskForAnEmptyPassword()
     QVERIFY(certificate.ReadPKCS12(source, "pw") != 0);
 
     const QByteArray file = QFile::encodeName(mDir.filePath("asked.p12"));
-    Console console;
+    PseudoTerminal console(PseudoTerminal::Use::StandardInput);
     QVERIFY(console.ready());
     console.type("asked\r");
     StdoutCapture capture;

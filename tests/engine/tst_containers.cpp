@@ -12,6 +12,7 @@
 #include "stdoutcapture.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -43,6 +44,20 @@ X509Ptr asReadFromContainer(X509* certificate)
     X509_alias_set1(copy.get(), reinterpret_cast<const unsigned char*>("friendlyname"), -1);
     X509_keyid_set1(copy.get(), reinterpret_cast<const unsigned char*>(id.constData()), int(id.size()));
     return copy;
+}
+
+// The certificate in a PKCS#12 file under "secret", read by OpenSSL alone.
+X509Ptr certificateInPkcs12(const QString& file)
+{
+    const QByteArray data = readAll(file);
+    const BioPtr memory(BIO_new_mem_buf(data.constData(), int(data.size())));
+    const Pkcs12Ptr container(d2i_PKCS12_bio(memory.get(), nullptr));
+    EVP_PKEY* key = nullptr;
+    X509* certificate = nullptr;
+    const bool parsed = container && PKCS12_parse(container.get(), "secret", &key, &certificate, nullptr) == 1;
+    EVP_PKEY_free(key);
+    X509Ptr owned(certificate);
+    return parsed ? std::move(owned) : X509Ptr();
 }
 
 } // namespace
@@ -91,6 +106,9 @@ private slots:
     void failingWrites_data();
     void failingWrites();
     void filePermissions();
+    void replacingKeepsModes_data();
+    void replacingKeepsModes();
+    void writesThroughLinks();
 
     void nullArguments_data();
     void nullArguments();
@@ -781,7 +799,8 @@ void TestContainers::failingWrites_data()
          [=](const char* p) { return OpenSSLUtil::PKCS12Write(p, leaf, key, nullptr, "secret"); }},
     };
     for (const char* failure :
-         {"folder does not exist", "target is a folder", "file system full", "file system read-only"})
+         {"folder does not exist", "target is a folder", "target is a pipe", "file system full",
+          "file system read-only"})
         for (const auto& [name, writer] : writers)
             QTest::newRow(qPrintable(QString("%1: %2").arg(name, failure))) << writer << QString(failure);
 }
@@ -800,6 +819,8 @@ void TestContainers::failingWrites()
         target = folder + "/absent/target";
     else if (failure == "target is a folder")
         QVERIFY(QDir().mkpath(target));
+    else if (failure == "target is a pipe")
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
     else
     {
         small = std::make_unique<SmallFileSystem>(folder);
@@ -818,6 +839,9 @@ void TestContainers::failingWrites()
     QCOMPARE(folderEntries(folder), before);
     if (small)
         QCOMPARE(readAll(target), QByteArray("earlier content"));
+    struct stat info;
+    if (failure == "target is a pipe")
+        QVERIFY(::lstat(QFile::encodeName(target).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
 }
 
 void TestContainers::filePermissions()
@@ -845,6 +869,79 @@ void TestContainers::filePermissions()
     const QString publicKey = path("shared-public.pem");
     QCOMPARE(OpenSSLUtil::PEMWritePublicRSAKey(qPrintable(publicKey), key.get()), 1);
     QCOMPARE(fileMode(publicKey), shared);
+}
+
+void TestContainers::replacingKeepsModes_data()
+{
+    QTest::addColumn<Writer>("write");
+    QTest::addColumn<unsigned>("before");
+    QTest::addColumn<unsigned>("after");
+
+    static const RsaPtr leafRsa(EVP_PKEY_get1_RSA(mLeafKey.get()));
+    X509* leaf = mLeaf.get();
+    EVP_PKEY* key = mLeafKey.get();
+    const Writer pem = [=](const char* p) { return OpenSSLUtil::PEMWriteX509(leaf, p); };
+    const Writer pkcs12 = [=](const char* p) { return OpenSSLUtil::PKCS12Write(p, leaf, key, nullptr, "secret"); };
+    // Modes the umask cannot give a new file, so that keeping differs from making anew.
+    QTest::newRow("certificate PEM 0600 stays 0600") << pem << 0600u << 0600u;
+    QTest::newRow("certificate PEM 0664 stays 0664") << pem << 0664u << 0664u;
+    QTest::newRow("DER certificate 0640 stays 0640")
+        << Writer([=](const char* p) { return OpenSSLUtil::X509WriteDER(leaf, p); }) << 0640u << 0640u;
+    QTest::newRow("public key 0600 stays 0600")
+        << Writer([=](const char* p) { return OpenSSLUtil::PEMWritePublicRSAKey(p, leafRsa.get()); }) << 0600u
+        << 0600u;
+    // A private key is owner-only whatever the file it replaces allowed.
+    QTest::newRow("private key PEM 0644 becomes 0600")
+        << Writer([=](const char* p) { return OpenSSLUtil::PEMWritePrivateRSAKey(p, leafRsa.get(), nullptr); })
+        << 0644u << 0600u;
+    QTest::newRow("PKCS#12 0666 becomes 0600") << pkcs12 << 0666u << 0600u;
+}
+
+void TestContainers::replacingKeepsModes()
+{
+    QFETCH(Writer, write);
+    QFETCH(unsigned, before);
+    QFETCH(unsigned, after);
+
+    const QString file = path("kept-mode");
+    QVERIFY(writeAll(file, "earlier content"));
+    QCOMPARE(::chmod(QFile::encodeName(file).constData(), before), 0);
+    QCOMPARE(write(QFile::encodeName(file).constData()), 1);
+    QVERIFY(readAll(file) != "earlier content");
+    QCOMPARE(fileMode(file), after);
+}
+
+void TestContainers::writesThroughLinks()
+{
+    // A link to a certificate: the file it leads to gets the new content, the link stays.
+    const QString real = path("real.pem");
+    const QString link = path("link.pem");
+    QVERIFY(writeAll(real, "earlier content"));
+    QVERIFY(QFile::link("real.pem", link)); // relative to the link's folder
+    QCOMPARE(OpenSSLUtil::PEMWriteX509(mLeaf.get(), qPrintable(link)), 1);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), real);
+    QCOMPARE(readAll(real), pemOf(mLeaf.get()));
+
+    // A container reached through two links in other folders, each relative to its own.
+    QVERIFY(QDir().mkpath(path("keys/store")));
+    const QString container = path("keys/store/real.p12");
+    QVERIFY(writeAll(container, "earlier content"));
+    QVERIFY(QFile::link("store/real.p12", path("keys/inner.p12")));
+    QVERIFY(QFile::link("keys/inner.p12", path("outer.p12")));
+    QCOMPARE(OpenSSLUtil::PKCS12Write(qPrintable(path("outer.p12")), mLeaf.get(), mLeafKey.get(), nullptr,
+                                      "secret"),
+             1);
+    QVERIFY(QFileInfo(path("outer.p12")).isSymLink() && QFileInfo(path("keys/inner.p12")).isSymLink());
+    const X509Ptr inContainer = certificateInPkcs12(container);
+    QVERIFY(inContainer && X509_cmp(inContainer.get(), mLeaf.get()) == 0);
+    QCOMPARE(fileMode(container), 0600u);
+
+    // A link to a file not there yet makes that file, as opening it would.
+    const QString dangling = path("dangling.pem");
+    QVERIFY(QFile::link("made-through-link.pem", dangling));
+    QCOMPARE(OpenSSLUtil::PEMWriteX509(mLeaf.get(), qPrintable(dangling)), 1);
+    QVERIFY(QFileInfo(dangling).isSymLink());
+    QCOMPARE(readAll(path("made-through-link.pem")), pemOf(mLeaf.get()));
 }
 
 void TestContainers::nullArguments_data()
