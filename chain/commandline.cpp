@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <optional>
 
 namespace
 {
@@ -178,6 +179,47 @@ void addOptions(QCommandLineParser& parser)
     }
 }
 
+const CommandEntry* findCommand(const QString& name)
+{
+    for (const CommandEntry& entry : kCommands)
+        if (name == QLatin1String(entry.name))
+            return &entry;
+    return nullptr;
+}
+
+// Options of other commands, and an option given twice (one of its values would be left unused
+// without a word).
+std::optional<CommandError> checkOptionsFor(const QCommandLineParser& parser, const CommandEntry& command)
+{
+    for (const OptionEntry& entry : kOptions)
+        if (!(entry.commands & command.flag) && parser.isSet(QString::fromLatin1(entry.name)))
+            return CommandError{ExitUsage, QStringLiteral("The option --%1 does not apply to the command %2.")
+                                               .arg(QLatin1String(entry.name), QLatin1String(command.name))};
+    for (const OptionEntry& entry : kOptions)
+        if (entry.valueName && parser.values(QString::fromLatin1(entry.name)).size() > 1)
+            return CommandError{ExitUsage,
+                                QStringLiteral("The option --%1 is given more than once.").arg(QLatin1String(entry.name))};
+    return std::nullopt;
+}
+
+// Reading commands take files; the creating ones take nothing after their name.
+int runCommand(const QCommandLineParser& parser, const CommandEntry& command)
+{
+    if (command.flag == Verify)
+        return RunVerify(parser);
+    if (command.flag == Show)
+        return RunShow(parser);
+    if (command.flag == Export)
+        return RunExport(parser);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return Report({ExitUsage, QStringLiteral("Unexpected argument \"%1\" after the command %2.")
+                                      .arg(positional.at(1), QLatin1String(command.name))});
+    if (command.flag == Chain)
+        return RunChain(parser);
+    return RunCreate(parser, command.type);
+}
+
 } // namespace
 
 int Report(const CommandError& error)
@@ -218,33 +260,11 @@ int RunCommandLine(const QStringList& arguments)
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return Report({ExitUsage, QStringLiteral("No command given: use %1 (see --help).").arg(commandList())});
-    const CommandEntry* command = nullptr;
-    for (const CommandEntry& entry : kCommands)
-        if (positional.front() == QLatin1String(entry.name))
-            command = &entry;
+    const CommandEntry* command = findCommand(positional.front());
     if (!command)
-        return Report({ExitUsage, QStringLiteral("Unknown command \"%1\": use %2.").arg(positional.front(), commandList())});
-
-    for (const OptionEntry& entry : kOptions)
-        if (!(entry.commands & command->flag) && parser.isSet(QString::fromLatin1(entry.name)))
-            return Report({ExitUsage, QStringLiteral("The option --%1 does not apply to the command %2.")
-                                          .arg(QLatin1String(entry.name), QLatin1String(command->name))});
-    // An option given twice would leave one of the values unused without a word.
-    for (const OptionEntry& entry : kOptions)
-        if (entry.valueName && parser.values(QString::fromLatin1(entry.name)).size() > 1)
-            return Report({ExitUsage, QStringLiteral("The option --%1 is given more than once.")
-                                          .arg(QLatin1String(entry.name))});
-
-    if (command->flag == Verify)
-        return RunVerify(parser);
-    if (command->flag == Show)
-        return RunShow(parser);
-    if (command->flag == Export)
-        return RunExport(parser);
-    if (positional.size() > 1)
-        return Report({ExitUsage, QStringLiteral("Unexpected argument \"%1\" after the command %2.")
-                                      .arg(positional.at(1), QLatin1String(command->name))});
-    if (command->flag == Chain)
-        return RunChain(parser);
-    return RunCreate(parser, command->type);
+        return Report(
+            {ExitUsage, QStringLiteral("Unknown command \"%1\": use %2.").arg(positional.front(), commandList())});
+    if (auto error = checkOptionsFor(parser, *command))
+        return Report(*error);
+    return runCommand(parser, *command);
 }
