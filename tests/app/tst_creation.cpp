@@ -3,6 +3,7 @@
 
 #include "chaincheck.h"
 #include "fakedazavo.h"
+#include "filecontent.h"
 #include "modalanswerer.h"
 #include "noconsole.h"
 #include "osslptr.h"
@@ -30,12 +31,6 @@ namespace
 
 const QDateTime kStart = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0), Qt::UTC);
 const QDateTime kEnd = QDateTime(QDate(2034, 3, 1), QTime(12, 0, 0), Qt::UTC);
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& content)
 {

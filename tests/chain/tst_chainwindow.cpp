@@ -4,6 +4,7 @@
 #include "chaincheck.h"
 #include "chainrunner.h"
 #include "fakedazavo.h"
+#include "filecontent.h"
 #include "modalanswerer.h"
 #include "noconsole.h"
 #include "serialnumbertrace.h"
@@ -24,12 +25,6 @@ namespace
 const QDateTime kStart = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0), Qt::UTC);
 const QDateTime kEnd = QDateTime(QDate(2034, 3, 1), QTime(12, 0, 0), Qt::UTC);
 const char kPassword[] = "window secret";
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -148,14 +148,6 @@ QString takeOpenSslErrors()
     return lines.isEmpty() ? QStringLiteral("(no OpenSSL error)") : lines.join(QLatin1String("; "));
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
 bool writeAll(const QString& path, const QByteArray& data)
 {
     QFile file(path);

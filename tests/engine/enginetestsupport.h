@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTest>
 
+#include "filecontent.h"
 #include "osslptr.h"
 
 #include <openssl/err.h>
@@ -74,7 +75,7 @@ struct Outputs
 // The OpenSSL error queue as text, emptied.
 QString takeOpenSslErrors();
 
-QByteArray readAll(const QString& path);
+// Reading a file is readAll() of the shared test support.
 bool writeAll(const QString& path, const QByteArray& data);
 // Mode bits of a file (0 when it cannot be read).
 unsigned fileMode(const QString& path);

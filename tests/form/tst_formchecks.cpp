@@ -3,6 +3,7 @@
 // press. Everything is typed into the real widgets and the real boxes are answered.
 
 #include "certificatesettings.h"
+#include "filecontent.h"
 #include "formhands.h"
 #include "formissuers.h"
 #include "modalanswerer.h"
@@ -42,12 +43,6 @@ const char kNoOrganization[] = "Please enter Organisation Name!\n";
 const char kNoEntity[] = "Please enter Entity Name!\n";
 const char kOverwritesIssuer[] = "The destination certificate would overwrite its issuing certificate!\nPlease "
                                  "choose another file name for the destination certificate.\n";
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QString entityTooLong(int room)
 {

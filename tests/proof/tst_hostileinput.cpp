@@ -4,6 +4,7 @@
 
 #include "chaincheck.h"
 #include "fakedazavo.h"
+#include "filecontent.h"
 #include "foldersnapshot.h"
 #include "formhands.h"
 #include "modalanswerer.h"
@@ -36,12 +37,6 @@ const QDateTime kStart(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC);
 const QDateTime kEnd(QDate(2040, 3, 1), QTime(12, 0), Qt::UTC);
 const QString kIssuerUnreadable = QStringLiteral("Error reading .pfx file!\nPlease check file/password!");
 const QString kPassword = QStringLiteral("destination secret");
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool writeFile(const QString& path, const QByteArray& content)
 {

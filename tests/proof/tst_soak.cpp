@@ -4,6 +4,7 @@
 
 #include "chaincheck.h"
 #include "fakedazavo.h"
+#include "filecontent.h"
 #include "formhands.h"
 #include "modalanswerer.h"
 #include "noconsole.h"
@@ -30,12 +31,6 @@ constexpr int kLeaves = 300;
 
 const QDateTime kStart(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC);
 const QDateTime kEnd(QDate(2040, 3, 1), QTime(12, 0), Qt::UTC);
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
