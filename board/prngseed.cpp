@@ -1,6 +1,7 @@
 #include "prngseed.h"
 
 #include "dazavo.h"
+#include "diagnosticsink.h"
 
 #include <openssl/crypto.h>
 #include <openssl/rand.h>
@@ -45,12 +46,12 @@ void identifyBoard(sv_handle* handle, int index, BoardScan& scan)
     int serial = 0;
     if (sv_query(handle, SV_QUERY_SERIALNUMBER, 0, &serial) != 0)
     {
-        std::printf("Couldn't get the Serial Number from card %d\n", index);
+        PrintDiagnosticFormat("Couldn't get the Serial Number from card %d\n", index);
         scan.ok = false;
     }
     else if (serial < 0)
     {
-        std::printf("Serial Number from card %d is negative\n", index);
+        PrintDiagnosticFormat("Serial Number from card %d is negative\n", index);
         scan.ok = false;
     }
     else if (isKavraSerial(serial))
@@ -70,7 +71,7 @@ BoardScan scanBoards()
         identifyBoard(handle, scan.count, scan);
         if (handle != nullptr && sv_close(handle) != 0)
         {
-            std::printf("Couldn't close card %d\n", scan.count);
+            PrintDiagnosticFormat("Couldn't close card %d\n", scan.count);
             scan.ok = false;
         }
         if (!scan.ok)
@@ -86,7 +87,7 @@ int seedFromBoard(int index, int bytes, bool scanOk)
     sv_handle* handle = sv_open(SetupString(index).text);
     if (handle == nullptr)
     {
-        std::printf("Couldn't open the Zel Kavra card for programming\n");
+        PrintDiagnosticFormat("Couldn't open the Zel Kavra card for programming\n");
         return 0;
     }
 
@@ -95,7 +96,7 @@ int seedFromBoard(int index, int bytes, bool scanOk)
     int result = 0;
     if (sv_random(handle, buffer, wanted) != 0)
     {
-        std::printf("Couldn't get random bytes\n");
+        PrintDiagnosticFormat("Couldn't get random bytes\n");
     }
     else if (scanOk)
     {
@@ -113,17 +114,17 @@ int seed_prng_kavra(int bytes)
 {
     if (bytes > MAX_BYTES)
     {
-        std::printf("seed_prng_kavra(): bytes > MAX_BYTES, only retrieving MAX_BYTES!\n");
+        PrintDiagnosticFormat("seed_prng_kavra(): bytes > MAX_BYTES, only retrieving MAX_BYTES!\n");
         bytes = MAX_BYTES;
     }
 
     const BoardScan scan = scanBoards();
-    std::printf("Detected %d Zel %s in your system\n", scan.count, scan.count == 1 ? "card" : "cards");
+    PrintDiagnosticFormat("Detected %d Zel %s in your system\n", scan.count, scan.count == 1 ? "card" : "cards");
     if (scan.identified == -1)
     {
-        std::printf("No Zel card was identified as Zel Kavra\n");
+        PrintDiagnosticFormat("No Zel card was identified as Zel Kavra\n");
         return 0;
     }
-    std::printf("Identified card %d as Zel Kavra card\n", scan.identified);
+    PrintDiagnosticFormat("Identified card %d as Zel Kavra card\n", scan.identified);
     return seedFromBoard(scan.identified, bytes, scan.ok);
 }

@@ -1,5 +1,7 @@
 #include "serialnumbertrace.h"
 
+#include "diagnosticsink.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -20,8 +22,7 @@ QString serialNumberTracePath()
 bool ReadSerialNumberTrace(qint64& serial)
 {
     const QString path = serialNumberTracePath();
-    std::printf("%s\n", QFileInfo(path).absoluteFilePath().toLocal8Bit().constData());
-    std::fflush(stdout);
+    PrintDiagnostic((QFileInfo(path).absoluteFilePath().toLocal8Bit() + '\n').constData());
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

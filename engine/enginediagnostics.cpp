@@ -1,5 +1,7 @@
 #include "enginediagnostics.h"
 
+#include "diagnosticsink.h"
+
 #include <openssl/err.h>
 
 #include <cstdarg>
@@ -9,7 +11,7 @@ void Diagnose(const char* format, ...)
 {
     std::va_list arguments;
     va_start(arguments, format);
-    std::vprintf(format, arguments);
+    PrintDiagnosticList(format, arguments);
     va_end(arguments);
     ERR_clear_error();
 }

@@ -1,5 +1,6 @@
 // The console password prompt, reached only when an operation is given no password.
 
+#include "diagnosticsink.h"
 #include "enginediagnostics.h"
 #include "opensslutil.h"
 #include "passwordbuffer.h"
@@ -160,8 +161,7 @@ private:
 
 void Print(const char* text)
 {
-    std::fputs(text, stdout);
-    std::fflush(stdout);
+    PrintDiagnostic(text);
 }
 
 } // namespace

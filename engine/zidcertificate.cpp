@@ -3,6 +3,7 @@
 
 #include "zidcertificate.h"
 
+#include "diagnosticsink.h"
 #include "enginediagnostics.h"
 #include "engineinit.h"
 #include "opensslutil.h"
@@ -317,7 +318,7 @@ std::int64_t Char2Int64(const char* text)
 {
     if (text == nullptr)
     {
-        std::printf("Char2Int64(): !p");
+        PrintDiagnostic("Char2Int64(): !p");
         return -1;
     }
     return std::strtoll(text, nullptr, 10);

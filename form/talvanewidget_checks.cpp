@@ -5,6 +5,7 @@
 #include "certificaterules.h"
 #include "certificatesettings.h"
 #include "certificatetype.h"
+#include "diagnosticsink.h"
 #include "issuingcertificate.h"
 #include "outputnames.h"
 #include "secret.h"
@@ -143,7 +144,7 @@ bool TalvaneWidget::issuerDatesReadable(const IssuingCertificate& issuer, QStrin
     if (!issuer.start.isValid())
     {
         const QString error = dateFormatError("Start", issuer.printedStart);
-        std::printf("%s", error.toLocal8Bit().constData());
+        PrintDiagnostic(error.toLocal8Bit().constData());
         message += error;
         ValidityLog::append(error);
         readable = false;
@@ -151,7 +152,7 @@ bool TalvaneWidget::issuerDatesReadable(const IssuingCertificate& issuer, QStrin
     if (!issuer.end.isValid())
     {
         const QString error = dateFormatError("End", issuer.printedEnd);
-        std::printf("%s", error.toLocal8Bit().constData());
+        PrintDiagnostic(error.toLocal8Bit().constData());
         message += error;
         // One record per check: the start date's failure already names the certificate.
         if (readable)

@@ -1,5 +1,7 @@
 #include "validitylog.h"
 
+#include "diagnosticsink.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -32,8 +34,7 @@ bool ValidityLog::append(const QString& message)
     }
     if (!written)
     {
-        std::fputs("TalvaneWidget::checkValidity(): Could not write log file!", stdout);
-        std::fflush(stdout);
+        PrintDiagnostic("TalvaneWidget::checkValidity(): Could not write log file!");
     }
     return written;
 }

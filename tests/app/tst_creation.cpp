@@ -9,7 +9,7 @@
 #include "osslptr.h"
 #include "serialnumbertrace.h"
 #include "smallfilesystem.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
 
@@ -87,7 +87,7 @@ private:
     QTemporaryDir* mDir = nullptr;
     QString mOldDir;
     QTemporaryDir mFixtures;
-    StdoutCapture* mCapture = nullptr;
+    DiagnosticCapture* mCapture = nullptr;
 };
 
 void TestCreation::initTestCase()
@@ -103,7 +103,7 @@ void TestCreation::init()
     mOldDir = QDir::currentPath();
     mDir = new QTemporaryDir;
     QVERIFY(QDir::setCurrent(mDir->path()));
-    mCapture = new StdoutCapture;
+    mCapture = new DiagnosticCapture;
     mController = new Talvane;
 }
 

@@ -1,7 +1,7 @@
 // The serial-number trace file: what start-up reads and what a success writes.
 
 #include "serialnumbertrace.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,7 +80,7 @@ void TestSerialNumberTrace::read()
     QFETCH(qint64, serial);
     putFile(content);
     qint64 value = 99;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QVERIFY(ReadSerialNumberTrace(value));
     QCOMPARE(value, serial);
 }
@@ -88,7 +88,7 @@ void TestSerialNumberTrace::read()
 void TestSerialNumberTrace::missingFileLeavesTheSerialUnchanged()
 {
     qint64 value = 5;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QVERIFY(!ReadSerialNumberTrace(value));
     QCOMPARE(value, qint64(5));
 }
@@ -96,7 +96,7 @@ void TestSerialNumberTrace::missingFileLeavesTheSerialUnchanged()
 void TestSerialNumberTrace::readPrintsTheAbsolutePath()
 {
     qint64 value = 0;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     ReadSerialNumberTrace(value);
     QCOMPARE(capture.take(), QFileInfo(serialNumberTracePath()).absoluteFilePath().toLocal8Bit() + '\n');
 }

@@ -5,7 +5,7 @@
 #include "formhands.h"
 #include "modalanswerer.h"
 #include "serialnumbertrace.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
 
@@ -132,7 +132,7 @@ void TestStartup::serialNumberOffered()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(trace);
     }
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     Talvane controller;
     TalvaneWidget* form = shownForm();
     QVERIFY(form != nullptr);
@@ -143,7 +143,7 @@ void TestStartup::serialNumberOffered()
 
 void TestStartup::theFormIsShownAndConnected()
 {
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     {
         Talvane controller;
         TalvaneWidget* form = shownForm();
@@ -160,7 +160,7 @@ void TestStartup::theFormIsShownAndConnected()
 
 void TestStartup::closingTheWindowEndsTheEventLoop()
 {
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     Talvane controller;
     TalvaneWidget* form = shownForm();
     QVERIFY(form != nullptr);

@@ -2,7 +2,7 @@
 
 #include "fakedazavo.h"
 #include "prngseed.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 
 #include <QTest>
 
@@ -86,7 +86,7 @@ void TestPrngSeed::seeding()
     QFETCH(QByteArray, output);
 
     FakeDazavo::reset(boards);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(seed_prng_kavra(bytes), result);
     QCOMPARE(capture.take(), output);
     QCOMPARE(FakeDazavo::openHandles(), 0);
@@ -97,7 +97,7 @@ void TestPrngSeed::seeding()
 void TestPrngSeed::boardsAreProbedWithTheDocumentedArguments()
 {
     FakeDazavo::reset({{452}, {2800001}});
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(seed_prng_kavra(128), 128);
     const std::vector<std::string> expected = {
         "sv_openex PCI,card:0 1 262144 0 0", "sv_query 0 126 0", "sv_close 0",
@@ -112,7 +112,7 @@ void TestPrngSeed::busyBoardFailsAfterIdentification()
 {
     FakeDazavo::reset();
     FakeDazavo::setOpenFails(true);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(seed_prng_kavra(128), 0);
     QCOMPARE(capture.take(), QByteArray("Detected 1 Zel card in your system\n"
                                         "Identified card 0 as Zel Kavra card\n"
@@ -124,7 +124,7 @@ void TestPrngSeed::failingDrawSeedsNothing()
 {
     FakeDazavo::reset();
     FakeDazavo::setRandomFails(true);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(seed_prng_kavra(128), 0);
     QCOMPARE(capture.take(), QByteArray("Detected 1 Zel card in your system\n"
                                         "Identified card 0 as Zel Kavra card\n"

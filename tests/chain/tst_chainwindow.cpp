@@ -8,7 +8,7 @@
 #include "modalanswerer.h"
 #include "noconsole.h"
 #include "serialnumbertrace.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "talvane.h"
 
 #include <QApplication>
@@ -63,7 +63,7 @@ void TestChainWindow::windowChainVerifies()
     QVERIFY(QDir::current().mkpath(folder));
     QVERIFY(QDir::setCurrent(mDir.filePath(folder)));
     FakeDazavo::reset();
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     ModalAnswerer answerer;
     {
         Talvane controller;

@@ -5,7 +5,7 @@
 #include "noconsole.h"
 #include "opensslutil.h"
 #include "pseudoterminal.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "zidcertificate.h"
 
 #include <QTemporaryDir>
@@ -83,7 +83,7 @@ void TestConsole::keystrokes()
     console.type(keys + "after");
     char buffer[256];
     std::memset(buffer, 'x', sizeof buffer);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::getpwd(buffer, sizeof buffer), int(password.size()));
     QCOMPARE(capture.take(), "Enter password:\n" + echo + "\n");
     QCOMPARE(QByteArray(buffer), password);
@@ -98,7 +98,7 @@ void TestConsole::fullBufferEndsWithoutEnter()
     QVERIFY(console.ready());
     console.type("abcdef");
     char buffer[4];
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::getpwd(buffer, sizeof buffer), 3);
     QCOMPARE(capture.take(), QByteArray("Enter password:\n***\n"));
     QCOMPARE(QByteArray(buffer), QByteArray("abc"));
@@ -120,7 +120,7 @@ void TestConsole::hangUpDiscardsUnconfirmedInput()
             console.hangUp();
         });
     char buffer[256];
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     const int taken = OpenSSLUtil::getpwd(buffer, sizeof buffer);
     user.join();
     QCOMPARE(taken, 0);
@@ -133,7 +133,7 @@ void TestConsole::noConsoleGivesUpAtOnce()
 {
     const NoConsole noConsole;
     char buffer[256];
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::getpwd(buffer, sizeof buffer), 0);
     QCOMPARE(capture.take(), QByteArray("Enter password:\n\n"));
     QCOMPARE(buffer[0], '\0');
@@ -146,7 +146,7 @@ void TestConsole::containerPasswordsFromTheConsole()
         PseudoTerminal console(PseudoTerminal::Use::StandardInput);
         QVERIFY(console.ready());
         console.type("typed secret\r");
-        StdoutCapture capture;
+        DiagnosticCapture capture;
         QCOMPARE(OpenSSLUtil::PKCS12Write(file, mCertificate.get(), mKey.get(), nullptr, nullptr), 1);
         QCOMPARE(capture.take(), QByteArray("Enter password:\n************\n"));
     }
@@ -158,7 +158,7 @@ void TestConsole::containerPasswordsFromTheConsole()
         PseudoTerminal console(PseudoTerminal::Use::StandardInput);
         QVERIFY(console.ready());
         console.type("typed secret\r");
-        StdoutCapture capture;
+        DiagnosticCapture capture;
         QCOMPARE(OpenSSLUtil::PCKS12ExtractPrivateKey(file, &key, nullptr), 1);
         capture.take();
         QVERIFY(sameKey(key, mKey.get()));
@@ -177,7 +177,7 @@ void TestConsole::certificateWritesAskForAnEmptyPassword()
     PseudoTerminal console(PseudoTerminal::Use::StandardInput);
     QVERIFY(console.ready());
     console.type("asked\r");
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(certificate.WritePKCS12(file, ""), 1);
     QCOMPARE(capture.take(), QByteArray("Enter password:\n*****\n"));
     ZIDCertificate reread;

@@ -9,7 +9,7 @@
 #include "noconsole.h"
 #include "opensslutil.h"
 #include "smallfilesystem.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -286,7 +286,7 @@ void TestContainers::privateKeyReaderEdges()
     QCOMPARE(BN_cmp(RSA_get0_n(out.rsa), RSA_get0_n(key.get())), 0);
 
     // A file that cannot be opened leaves an empty key object, as callers expect.
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::PEMExtractPrivateRSAKey(qPrintable(path("missing.pem")), &out.rsa, nullptr), 0);
     QCOMPARE(capture.take(),
              QByteArray("OpenSSLUtil::PEMExtractPrivateRSAKey()\t->\tFailed opening PEM file!\n"));
@@ -322,7 +322,7 @@ void TestContainers::publicKeyFiles()
     QVERIFY_OPENSSL_QUEUE_EMPTY();
     QCOMPARE(BN_cmp(RSA_get0_n(out.rsa), RSA_get0_n(key.get())), 0);
 
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::PEMExtractPublicRSAKey(qPrintable(path("missing.pem")), &out.rsa, nullptr), 0);
     QCOMPARE(capture.take(),
              QByteArray("OpenSSLUtil::PEMExtractPublicRSAKey()\t->\tFailed opening PEM file!\n"));
@@ -456,7 +456,7 @@ void TestContainers::pkcs12Passwords()
     Outputs out;
     out.key = EVP_PKEY_dup(mRootKey.get());
     out.certificate = X509_dup(mRoot.get());
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::PKCS12Extract(qPrintable(file), &out.key, &out.certificate, &out.chain,
                                         read.constData()),
              result);
@@ -490,7 +490,7 @@ void TestContainers::pkcs12WithoutChain()
 
 void TestContainers::pkcs12KeyOfAnotherCertificateWritesNothing()
 {
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     const QString fresh = path("mismatch.p12");
     QCOMPARE(OpenSSLUtil::PKCS12Write(qPrintable(fresh), mLeaf.get(), mRootKey.get(), nullptr, "secret"), 0);
     QCOMPARE(capture.take(), QByteArray("OpenSSLUtil::PKCS12Write(): Failed creating PKCS12 structure!\n"));
@@ -517,7 +517,7 @@ void TestContainers::pkcs12SingleReaders()
     QCOMPARE(X509_cmp(out.certificate, mLeaf.get()), 0);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
 
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::PCKS12ExtractPrivateKey(qPrintable(file), &out.key, "wrong"), 0);
     QVERIFY(out.key == nullptr);
     QCOMPARE(OpenSSLUtil::X509LoadCertificatePCKS12(qPrintable(file), "wrong", &out.certificate), 0);
@@ -551,7 +551,7 @@ void TestContainers::pkcs12ReadFailures()
         QVERIFY(writeAll(file, content));
     const QByteArray native = QFile::encodeName(file);
     Outputs out;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::PKCS12Extract(native, &out.key, &out.certificate, &out.chain, "secret"), 0);
     QCOMPARE(capture.take(), "OpenSSLUtil::PKCS12Extract(): " + extract + ": " + native + "!\n");
     QCOMPARE(OpenSSLUtil::PCKS12ExtractPrivateKey(native, &out.key, "secret"), 0);
@@ -587,7 +587,7 @@ void TestContainers::pemExtract()
              1);
     QVERIFY(sameKey(out.key, mLeafKey.get()));
     QCOMPARE(sk_X509_num(out.chain), 0);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::PEMExtract(qPrintable(encrypted), &out.key, &out.certificate, &out.chain, "wrong"),
              0);
     QCOMPARE(capture.take(), QByteArray("OpenSSLUtil::PEMExtract(): Failed reading key in cert!\n"));
@@ -625,7 +625,7 @@ void TestContainers::pemExtractFailures()
     const QString file = path("extract-failure.pem");
     QVERIFY(writeAll(file, content));
     Outputs out;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::PEMExtract(qPrintable(file), &out.key, &out.certificate, &out.chain, "secret"),
              result);
     QCOMPARE(capture.take(), output);
@@ -695,7 +695,7 @@ void TestContainers::promptWithoutConsole()
     QFETCH(Call, call);
     QFETCH(QByteArray, output);
     const NoConsole noConsole;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(call(), 0);
     QCOMPARE(capture.take(), output);
     QVERIFY(!QFile::exists(path("prompted")));
@@ -772,7 +772,7 @@ void TestContainers::badInput()
     for (const auto& [name, read] : readers)
     {
         Outputs out;
-        StdoutCapture quiet;
+        DiagnosticCapture quiet;
         const int result = read(out);
         QVERIFY2(result == (readable.contains(name) ? 1 : 0), qPrintable(name));
         QVERIFY2(ERR_peek_error() == 0, qPrintable(name + ": " + takeOpenSslErrors()));
@@ -831,7 +831,7 @@ void TestContainers::failingWrites()
     }
     const QStringList before = folderEntries(folder);
 
-    StdoutCapture quiet;
+    DiagnosticCapture quiet;
     QCOMPARE(write(QFile::encodeName(target).constData()), 0);
     quiet.take();
     QVERIFY_OPENSSL_QUEUE_EMPTY();
@@ -999,7 +999,7 @@ void TestContainers::nullArguments()
 {
     QFETCH(Call, call);
     QFETCH(QByteArray, output);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(call(), 0);
     QCOMPARE(capture.take(), output);
     QVERIFY_OPENSSL_QUEUE_EMPTY();

@@ -6,7 +6,7 @@
 
 #include "enginetestsupport.h"
 #include "opensslutil.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 
 #include <QTest>
 
@@ -332,7 +332,7 @@ void TestOpenSSLUtil::basicConstraints()
 
     bool gotCa = true;
     int gotPathLength = 77;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::X509ExtractBasicConstraints(certificate.get(), &gotCa, &gotPathLength), result);
     QCOMPARE(capture.take(), output);
     QCOMPARE(gotCa, ca);
@@ -404,7 +404,7 @@ void TestOpenSSLUtil::signatureAlgorithm()
 
     // Unsigned: the algorithm identifier is unset.
     X509Ptr unsignedCertificate = quickCertificate(names("Name"), nullptr);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(OpenSSLUtil::X509IsSHAN(unsignedCertificate.get(), 256), 0);
     QCOMPARE(capture.take(),
              QByteArray("OpenSSLUtil::X509IsSHAN(): Certificate signature algorithm is missing!\n"));
@@ -457,7 +457,7 @@ void TestOpenSSLUtil::addExtension()
     QCOMPARE(X509_EXTENSION_get_critical(X509_get_ext(certificate.get(), 0)), 1);
     QCOMPARE(X509_EXTENSION_get_critical(X509_get_ext(certificate.get(), 1)), 0);
 
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(
         OpenSSLUtil::X509AddV3Extension(certificate.get(), certificate.get(), NID_key_usage, "noSuchBit"), 0);
     QCOMPARE(capture.take(),
@@ -599,7 +599,7 @@ void TestOpenSSLUtil::base64RoundTripAndRefusals()
     QCOMPARE(QByteArray(decoded, int(data.size())), data);
     QCOMPARE(decoded[data.size()], '\0');
 
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     // An output that already holds a buffer is refused rather than leaked.
     QCOMPARE(OpenSSLUtil::Base64Encode(reinterpret_cast<const unsigned char*>(data.constData()), &text, 4),
              0);
@@ -767,7 +767,7 @@ void TestOpenSSLUtil::nullArguments()
 {
     QFETCH(Call, call);
     QFETCH(QByteArray, output);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(call(), 0);
     QCOMPARE(capture.take(), output);
     QVERIFY_OPENSSL_QUEUE_EMPTY();

@@ -5,7 +5,7 @@
 #include "enginetestsupport.h"
 #include "noconsole.h"
 #include "opensslutil.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "zidcertificate.h"
 
 #include <QDateTime>
@@ -237,7 +237,7 @@ void TestZIDCertificate::basicConstraints()
 
     ZIDCertificate certificate;
     QCOMPARE(certificate.SetBasicConstraints(true, 5), 1);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(certificate.SetBasicConstraints(ca, pathLength), result);
     QCOMPARE(capture.take(), message);
 
@@ -342,7 +342,7 @@ void TestZIDCertificate::initReads()
     QVERIFY(source);
     ZIDCertificate certificate;
     certificate.SetSubjectNames(nullptr, "kept", nullptr, nullptr);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(certificate.Init(source.get()) != 0, succeeds != 0);
     QCOMPARE(capture.take(), message);
 
@@ -376,7 +376,7 @@ void TestZIDCertificate::thumbprint()
 
     ZIDCertificate empty; // no subjectKeyIdentifier: 0, no message
     text = nullptr;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(empty.getSubjectPublicKeyThumbprint(&text, true), 0);
     QVERIFY(text == nullptr);
     X509_free(empty.mpX509);
@@ -398,7 +398,7 @@ void TestZIDCertificate::verifySelfSignature()
     recipe.key = mKey.get();
     recipe.signingKey = mOtherKey.get();
     const X509Ptr signedByAnother = makeCertificate(recipe);
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QVERIFY(certificate.Init(signedByAnother.get()) == 0); // no basicConstraints: still held
     capture.take();
     QCOMPARE(certificate.VerifySelfSignature(), 0);
@@ -425,7 +425,7 @@ void TestZIDCertificate::char2Int64()
     QFETCH(std::int64_t, value);
     QCOMPARE(Char2Int64(text.constData()), value);
 
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(Char2Int64(nullptr), std::int64_t(-1));
     QCOMPARE(capture.take(), QByteArray("Char2Int64(): !p"));
 }
@@ -605,7 +605,7 @@ void TestZIDCertificate::issuerCannotBeRead()
     ZIDCertificate certificate;
     setRootParameters(certificate);
     NoConsole noConsole;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(certificate.IssueCertificate(password ? "wrong" : nullptr, file.constData(), share(mKey)), 0);
     QCOMPARE(capture.take(), message);
     QVERIFY(certificate.mpIssuerKey == nullptr && certificate.mpIssuerX509 == nullptr);
@@ -713,7 +713,7 @@ void TestZIDCertificate::readers()
     QCOMPARE(fromPkcs12.getValidityEnd(), end);
     QVERIFY_OPENSSL_QUEUE_EMPTY();
 
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     ZIDCertificate wrongPassword;
     QCOMPARE(wrongPassword.ReadPKCS12(path("root.p12"), "wrong"), 0);
     QCOMPARE(capture.take(), QByteArray("OpenSSLUtil::PKCS12Extract(): PKCS12_parse() failed!\n"
@@ -741,7 +741,7 @@ void TestZIDCertificate::readPkcs12WithEmptyOu()
                                              "critical,CA:TRUE,pathlen:1", 9, mKey.get());
     QCOMPARE(OpenSSLUtil::PKCS12Write(path("empty-ou.p12"), emptyUnit.get(), mKey.get(), nullptr, "pw"), 1);
     ZIDCertificate certificate;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(certificate.ReadPKCS12(path("empty-ou.p12"), "pw"), 0);
     QCOMPARE(capture.take(), QByteArray("ZIDCertificate::Init(): Init certificate failed!\n"));
     // The file was read all the same.
@@ -780,7 +780,7 @@ void TestZIDCertificate::writers()
     QVERIFY_OPENSSL_QUEUE_EMPTY();
 
     // The key was handed in, so the object has no RSA view to write.
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(mRoot->WritePrivateKeyPem(path("root-key.pem"), nullptr), 0);
     QCOMPARE(capture.take(), QByteArray("ZIDCertificate::WritePrivateKeyPem(): Private key missing!\n"));
     ZIDCertificate keyless;
@@ -878,7 +878,7 @@ void TestZIDCertificate::nullArguments()
     QFETCH(Operation, operation);
     QFETCH(QByteArray, message);
     ZIDCertificate certificate;
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     QCOMPARE(operation(certificate), 0);
     QCOMPARE(capture.take(), message);
     QVERIFY_OPENSSL_QUEUE_EMPTY();

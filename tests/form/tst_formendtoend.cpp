@@ -8,7 +8,7 @@
 #include "modalanswerer.h"
 #include "noconsole.h"
 #include "serialnumbertrace.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
 
@@ -104,7 +104,7 @@ QList<ModalAnswerer::SeenBox> TestFormEndToEnd::pressCreate()
 
 void TestFormEndToEnd::chainFromTheWindow()
 {
-    StdoutCapture capture; // the engine's diagnostics, shown only on failure
+    DiagnosticCapture capture; // the engine's diagnostics, shown only on failure
     Talvane controller;
     mpForm = shownForm();
     QVERIFY(mpForm != nullptr);

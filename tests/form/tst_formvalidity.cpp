@@ -8,7 +8,7 @@
 #include "modalanswerer.h"
 #include "noconsole.h"
 #include "smallfilesystem.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "talvanewidget.h"
 #include "validitylog.h"
 
@@ -264,7 +264,7 @@ void TestFormValidity::unreadableIssuerDates()
     typeDateTime(mpForm->mpStartValidityDateTimeEdit, QDateTime(QDate(1960, 6, 1), QTime(12, 0)));
     mpForm->mpSerialLineEdit->setFocus(Qt::TabFocusReason);
 
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     QSignalSpy created(mpForm, &TalvaneWidget::CreateCertificatePressed);
     ModalAnswerer answerer;
@@ -334,7 +334,7 @@ void TestFormValidity::logThatCannotBeWritten()
         QVERIFY(QDir::current().mkdir(QFileInfo(ValidityLog::filePath(QDate::currentDate())).fileName()));
 
     fillValid(1, issuer("bad-end.pfx"));
-    StdoutCapture capture;
+    DiagnosticCapture capture;
     ModalAnswerer answerer;
     pressCreate(mpForm);
     // The user hears of the date, not of the log.

@@ -11,7 +11,7 @@
 #include "noconsole.h"
 #include "osslptr.h"
 #include "smallfilesystem.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
 
@@ -104,7 +104,7 @@ void TestHostileInput::initTestCase()
     QVERIFY(mDir.isValid());
     QVERIFY(QDir::setCurrent(mDir.path()));
     FakeDazavo::reset();
-    StdoutCapture quiet; // the board layer reports every seeding
+    DiagnosticCapture quiet; // the board layer reports every seeding
     mController = std::make_unique<Talvane>();
 
     TalvaneWidget* form = shownForm();
@@ -127,7 +127,7 @@ QList<ModalAnswerer::SeenBox> TestHostileInput::createLeaf(const QString& issuer
     TalvaneWidget* form = shownForm();
     fillDerived(form, 2, issuer, issuerPassword, destination);
     typeValidity(form, kStart.addDays(1), kEnd.addDays(-1));
-    StdoutCapture quiet;
+    DiagnosticCapture quiet;
     pressCreate(form);
     quiet.take();
     return answerer.boxes();

@@ -9,7 +9,7 @@
 #include "modalanswerer.h"
 #include "noconsole.h"
 #include "serialnumbertrace.h"
-#include "stdoutcapture.h"
+#include "diagnosticcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
 
@@ -56,7 +56,7 @@ void TestSoak::initTestCase()
 
 void TestSoak::threeHundredLeaves()
 {
-    StdoutCapture quiet; // the board layer reports every seeding
+    DiagnosticCapture quiet; // the board layer reports every seeding
     Talvane controller;
     TalvaneWidget* form = shownForm();
     QVERIFY(shownForm() != nullptr);
