@@ -61,8 +61,13 @@ constexpr qint64 chainPathLength(int level, int intermediates)
 
 // --- a chain's validity ---------------------------------------------------------------------------
 
-// Without an end given a chain is valid for 3,649 days: the checkers warn from ten years on.
+// Without an end given a certificate of the command line is valid for 3,649 days: the checkers
+// warn from ten years on.
 constexpr qint64 kChainDefaultDays = 3649;
+
+// The most days a validity may be asked for: far beyond the last end the rules accept, and far
+// below what a date can hold.
+constexpr qint64 kMostValidityDays = 100000;
 
 // The last second a signed 32-bit count of seconds since 1970 holds, 2038-01-19 03:14:07 UTC:
 // the checkers warn about any certificate ending later, so no chain does.

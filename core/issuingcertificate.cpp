@@ -5,6 +5,33 @@
 
 #include <QFile>
 
+#include <openssl/pkcs12.h>
+
+namespace
+{
+
+// More than any container or certificate file; the classification reads no further.
+constexpr qint64 kMostBytesClassified = 4 * 1024 * 1024;
+
+IssuerReading::Cause causeOfFailure(const QString& path, const Secret& password)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return IssuerReading::Cause::Unknown;
+    const QByteArray content = file.read(kMostBytesClassified);
+    const auto* cursor = reinterpret_cast<const unsigned char*>(content.constData());
+    const Pkcs12Ptr container(d2i_PKCS12(nullptr, &cursor, long(content.size())));
+    if (container)
+        return PKCS12_verify_mac(container.get(), password.data(), password.size()) == 1
+                   ? IssuerReading::Cause::Unknown
+                   : IssuerReading::Cause::WrongPassword;
+    if (content.contains("-----BEGIN CERTIFICATE-----") && !content.contains("PRIVATE KEY-----"))
+        return IssuerReading::Cause::PemCertificate;
+    return IssuerReading::Cause::NotPkcs12;
+}
+
+} // namespace
+
 QDateTime parseIssuerTime(const QString& printed)
 {
     // Read as UTC from the start: read as local time first, an issuer time inside the local
@@ -28,6 +55,7 @@ IssuerReading ReadIssuingCertificate(const QString& path, const Secret& password
     if (issuer.ReadPKCS12(path.toStdString().c_str(), password.data()) == 0)
     {
         reading.outcome = IssuerReading::Unreadable;
+        reading.cause = causeOfFailure(path, password);
         return reading;
     }
     reading.outcome = IssuerReading::Read;
@@ -38,5 +66,17 @@ IssuerReading ReadIssuingCertificate(const QString& path, const Secret& password
     certificate.start = parseIssuerTime(certificate.printedStart);
     certificate.end = parseIssuerTime(certificate.printedEnd);
     certificate.organization = QString::fromStdString(issuer.mSubject.organizationName);
+    certificate.organizationalUnit = QString::fromStdString(issuer.mSubject.organizationUnitName);
+    certificate.commonName = QString::fromStdString(issuer.mSubject.commonName);
+    certificate.ca = issuer.mCA;
+    // References of the reading's own: the object frees its copies when it goes.
+    if (issuer.mpX509 != nullptr && issuer.mpKey != nullptr && X509_up_ref(issuer.mpX509) == 1)
+    {
+        certificate.objects.certificate.reset(issuer.mpX509);
+        if (EVP_PKEY_up_ref(issuer.mpKey) == 1)
+            certificate.objects.key.reset(issuer.mpKey);
+        certificate.objects.chain.reset(issuer.mpChain != nullptr ? X509_chain_up_ref(issuer.mpChain)
+                                                                  : sk_X509_new_null());
+    }
     return reading;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settingsissue.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -17,6 +19,11 @@ struct IssuingCertificate
     QDateTime start;
     QDateTime end;
     QString organization; // the subject's O, which derived certificates inherit
+    QString organizationalUnit;
+    QString commonName;
+    bool ca = false; // an authority; a leaf issues nothing
+    // The certificate, its key and the chain above it, for issuing without reading the file again.
+    IssuerObjects objects;
 };
 
 struct IssuerReading
@@ -27,7 +34,16 @@ struct IssuerReading
         Unreadable, // not a PKCS#12 file of this kind, or the password is wrong
         Read
     };
+    // What an unreadable file is, for a sentence that names the cause.
+    enum class Cause
+    {
+        Unknown,        // a container that still cannot be read (damaged, or without its key)
+        WrongPassword,  // a PKCS#12 container whose MAC the password does not open
+        PemCertificate, // a PEM certificate, which holds no key
+        NotPkcs12       // anything else
+    };
     Outcome outcome = Missing;
+    Cause cause = Cause::Unknown;   // for Unreadable
     IssuingCertificate certificate; // filled when read
 };
 

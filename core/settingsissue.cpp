@@ -25,8 +25,11 @@ const char* givenOrNull(const std::string& text)
 
 } // namespace
 
-bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
-                       const Secret& issuerPassword, EVP_PKEY* key)
+namespace
+{
+
+// Every parameter of the record except the issuer.
+void applySettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex)
 {
     // A refused combination keeps the constraints the certificate was made with; the
     // certificate is still issued.
@@ -55,8 +58,51 @@ bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& s
     certificate.SetValidityStart(settings.validityStart.toSecsSinceEpoch());
     certificate.SetValidityEnd(settings.validityEnd.toSecsSinceEpoch());
     certificate.SetKeyUsage(settings.ca ? kKeyUsageAuthority : kKeyUsageLeaf, true);
+}
 
+} // namespace
+
+bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
+                       const Secret& issuerPassword, EVP_PKEY* key)
+{
+    applySettings(certificate, settings, certComboIndex);
     const std::string issuerFileName = settings.issuerFileName.toStdString();
     const char* password = issuerPassword.isEmpty() ? nullptr : issuerPassword.data();
     return certificate.IssueCertificate(password, givenOrNull(issuerFileName), key) != 0;
+}
+
+bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
+                       const IssuerObjects& issuer, EVP_PKEY* key)
+{
+    applySettings(certificate, settings, certComboIndex);
+    return certificate.IssueCertificateFrom(issuer.certificate.get(), issuer.key.get(), issuer.chain.get(),
+                                            key) != 0;
+}
+
+IssuerObjects IssuerObjectsOf(const ZIDCertificate& issued)
+{
+    IssuerObjects issuer;
+    if (issued.mpX509 == nullptr || issued.mpKey == nullptr || X509_up_ref(issued.mpX509) != 1)
+        return issuer;
+    issuer.certificate.reset(issued.mpX509);
+    if (EVP_PKEY_up_ref(issued.mpKey) != 1)
+        return IssuerObjects();
+    issuer.key.reset(issued.mpKey);
+    // The chain its own container holds: the chain above its issuer, then the issuer (none for a
+    // self-signed certificate).
+    issuer.chain.reset(issued.mpChain != nullptr ? X509_chain_up_ref(issued.mpChain) : sk_X509_new_null());
+    if (!issuer.chain)
+        return IssuerObjects();
+    X509* above = issued.mpIssuerX509;
+    if (above != nullptr && above != issued.mpX509)
+    {
+        if (X509_up_ref(above) != 1)
+            return IssuerObjects();
+        if (sk_X509_push(issuer.chain.get(), above) <= 0)
+        {
+            X509_free(above);
+            return IssuerObjects();
+        }
+    }
+    return issuer;
 }

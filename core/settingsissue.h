@@ -1,6 +1,7 @@
 #pragma once
 
 #include "certificatesettings.h"
+#include "osslptr.h"
 
 #include <openssl/types.h>
 
@@ -16,3 +17,21 @@ class ZIDCertificate;
 // without one a fresh key pair is made.
 bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
                        const Secret& issuerPassword, EVP_PKEY* key = nullptr);
+
+// An issuer held in memory, with references of its own.
+struct IssuerObjects
+{
+    X509Ptr certificate;
+    EvpPkeyPtr key;          // signs
+    OwnedX509StackPtr chain; // the certificates above `certificate`, root first
+    bool valid() const { return certificate && key && chain; }
+};
+
+// What a certificate just issued (borrowed) is as the issuer of the next one: itself, its key and
+// the chain its container holds. Not valid when a reference cannot be taken.
+IssuerObjects IssuerObjectsOf(const ZIDCertificate& issued);
+
+// The same as above, under an issuer in memory (borrowed) instead of an issuing file;
+// settings.issuerFileName is not read.
+bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& settings, int certComboIndex,
+                       const IssuerObjects& issuer, EVP_PKEY* key = nullptr);

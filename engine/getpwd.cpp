@@ -1,5 +1,6 @@
 // The console password prompt, reached only when an operation is given no password.
 
+#include "consolepassword.h"
 #include "diagnosticsink.h"
 #include "enginediagnostics.h"
 #include "opensslutil.h"
@@ -25,6 +26,7 @@ namespace
 
 constexpr int kEndOfInput = -1;
 constexpr int kBackspace = 8;
+constexpr char kPrompt[] = "Enter password:\n";
 
 #ifndef _WIN32
 
@@ -159,9 +161,91 @@ private:
     bool mAvailable = false;
 };
 
-void Print(const char* text)
+// Where a prompt's words and echo go: the diagnostic sink for the engine's own prompt, standard
+// error for a front end's.
+void Print(const char* text, bool toStandardError)
 {
-    PrintDiagnostic(text);
+    if (!toStandardError)
+    {
+        PrintDiagnostic(text);
+        return;
+    }
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+}
+
+// The start of a character: every byte of ASCII, the first byte of a UTF-8 sequence.
+bool StartsCharacter(unsigned char byte)
+{
+    return (byte & 0xC0) != 0x80;
+}
+
+struct Typed
+{
+    int taken = 0;
+    bool overflow = false; // more was typed than the buffer holds
+    bool available = true; // there was a console to read from
+};
+
+bool EndsLine(int key)
+{
+    return key == 13 || key == 10 || key == 12;
+}
+
+// Reads keys until Enter, the end of input or a full buffer. The engine's own prompt takes the
+// printable ASCII characters only and ends at a full buffer; `wide` takes every byte from 32 up,
+// so that a UTF-8 character arrives whole, and reads a line too long for the buffer to its end
+// so that it can be refused rather than taken cut.
+Typed ReadKeys(const char* prompt, char* buffer, int size, bool wide, bool toStandardError)
+{
+    // Echo goes off before the prompt shows: keys typed as soon as it appears must not be echoed.
+    ConsoleKeys console;
+    Print(prompt, toStandardError);
+    Typed typed;
+    typed.available = console.available();
+    bool ended = !typed.available;
+    while (!ended && typed.taken < size - 1)
+    {
+        const int key = console.next();
+        if (key == kEndOfInput)
+        {
+            // Input that was never confirmed is not a password.
+            OPENSSL_cleanse(buffer, static_cast<std::size_t>(typed.taken));
+            typed.taken = 0;
+            ended = true;
+        }
+        else if (EndsLine(key))
+            ended = true;
+        else if (key == kBackspace)
+        {
+            // A whole character goes, all of its bytes.
+            bool removed = false;
+            while (typed.taken > 0 && !removed)
+            {
+                removed = StartsCharacter(static_cast<unsigned char>(buffer[typed.taken - 1]));
+                buffer[--typed.taken] = '\0';
+            }
+            if (removed)
+                Print("\b \b", toStandardError);
+        }
+        else if (key >= 32 && (key <= 127 || (wide && key <= 255)))
+        {
+            buffer[typed.taken++] = static_cast<char>(key);
+            if (StartsCharacter(static_cast<unsigned char>(key)))
+                Print("*", toStandardError);
+        }
+        if (!ended && wide && typed.taken == size - 1)
+        {
+            typed.overflow = true;
+            int rest = console.next();
+            while (rest != kEndOfInput && !EndsLine(rest))
+                rest = console.next();
+            ended = true;
+        }
+    }
+    buffer[typed.taken] = '\0';
+    Print("\n", toStandardError);
+    return typed;
 }
 
 } // namespace
@@ -175,41 +259,22 @@ int OpenSSLUtil::getpwd(char* buffer, int size)
     }
     if (size <= 0)
         return 0;
-    // Echo goes off before the prompt shows: keys typed as soon as it appears must not be echoed.
-    ConsoleKeys console;
-    Print("Enter password:\n");
+    return ReadKeys(kPrompt, buffer, size, false, false).taken;
+}
 
-    int taken = 0;
-    bool ended = !console.available();
-    while (!ended && taken < size - 1)
+ConsolePassword ReadConsolePassword(char* buffer, int size)
+{
+    if (buffer == nullptr || size <= 1)
+        return ConsolePassword::NoConsole;
+    const Typed typed = ReadKeys(kPrompt, buffer, size, true, true);
+    if (!typed.available)
+        return ConsolePassword::NoConsole;
+    if (typed.overflow)
     {
-        const int key = console.next();
-        if (key == kEndOfInput)
-        {
-            // Input that was never confirmed is not a password.
-            OPENSSL_cleanse(buffer, static_cast<std::size_t>(taken));
-            taken = 0;
-            ended = true;
-        }
-        else if (key == 13 || key == 10 || key == 12)
-            ended = true;
-        else if (key == kBackspace)
-        {
-            if (taken > 0)
-            {
-                buffer[--taken] = '\0';
-                Print("\b \b");
-            }
-        }
-        else if (key >= 32 && key <= 127)
-        {
-            buffer[taken++] = static_cast<char>(key);
-            Print("*");
-        }
+        OPENSSL_cleanse(buffer, static_cast<std::size_t>(size));
+        return ConsolePassword::TooLong;
     }
-    buffer[taken] = '\0';
-    Print("\n");
-    return taken;
+    return typed.taken > 0 ? ConsolePassword::Typed : ConsolePassword::Nothing;
 }
 
 const char* PasswordBuffer::resolve(const char* given)

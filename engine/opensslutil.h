@@ -120,6 +120,19 @@ public:
     static int PCKS12ExtractPrivateKey(const char* path, EVP_PKEY** key, const char* password);
     static int X509LoadCertificatePCKS12(const char* path, const char* password, X509** cert);
 
+    // --- files for other tools -------------------------------------------------------------
+    // The key as PKCS#8 PEM, owner-only: encrypted with AES-256-CBC under a key derived with PBKDF2
+    // (HMAC-SHA-256) from password, or in the clear when password is null ("" fails).
+    static int PEMWritePKCS8PrivateKey(const char* path, EVP_PKEY* key, const char* password);
+    // One CERTIFICATE block per certificate of certs, in its order.
+    static int PEMWriteX509Chain(STACK_OF(X509) * certs, const char* path);
+    // A container of the current kind, owner-only: key and certificates under AES-256-CBC (PBKDF2,
+    // HMAC-SHA-256), a SHA-256 MAC, every bag named after its certificate's CN (followed by the
+    // serial number where CNs repeat), only the key and its certificate sharing a localKeyID;
+    // chain (may be null) follows cert in its order. password must not be empty.
+    static int PKCS12WriteCurrent(const char* path, X509* cert, EVP_PKEY* key, STACK_OF(X509) * chain,
+                                  const char* password);
+
     // Key and certificates from one PEM file: CA certificates go to *chain in file order, the
     // last other certificate to *cert. chain is required.
     static int PEMExtract(const char* path, EVP_PKEY** key, X509** cert, STACK_OF(X509) * *chain,

@@ -81,6 +81,12 @@ public:
     // issuerFileName the certificate becomes its own issuer. A null password is asked on the
     // console.
     int IssueCertificate(const char* issuerPassword, const char* issuerFileName, EVP_PKEY* key);
+    // The same under an issuer held in memory (a certificate issued earlier in the same run, or a
+    // key that never was in a file): issuerCertificate signs with issuerKey; issuerChain holds the
+    // certificates above the issuer, root first, and may be null. All three are borrowed: the
+    // object takes references of its own. key as above.
+    int IssueCertificateFrom(X509* issuerCertificate, EVP_PKEY* issuerKey, STACK_OF(X509) * issuerChain,
+                             EVP_PKEY* key);
     // Fills in mpX509 and signs it. Arguments are borrowed (usually the object's own members).
     int CreateCertificate(EVP_PKEY* key, X509* issuerCertificate, EVP_PKEY* issuerKey);
     // Re-signs a certificate read with ReadPem/ReadPKCS12 by a new issuer, keeping its public key.
@@ -99,6 +105,8 @@ public:
     int WritePrivateKeyPem(const char* path, const char* password);
 
 private:
+    // Takes key (may be null: a new RSA-2048 key is made) as the object's own key pair.
+    bool TakeKeyPair(EVP_PKEY* key);
     // The release steps of the sharing rule.
     void ReleaseKey();
     void ReleaseIssuerKey();

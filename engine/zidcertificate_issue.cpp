@@ -25,24 +25,29 @@ using ThumbprintText = std::unique_ptr<char, ArrayDelete>;
 
 } // namespace
 
+bool ZIDCertificate::TakeKeyPair(EVP_PKEY* key)
+{
+    ReleaseKey();
+    if (key != nullptr)
+    {
+        mpKey = key;
+        return true;
+    }
+    if (OpenSSLUtil::RSACreate2048(&mpRSA) == 0)
+        return false;
+    // mpRSA keeps a reference of its own beside the one the key pair takes over.
+    if (!ReferenceRsaKey(mpRSA))
+        return false;
+    mpKey = WrapRsaKey(mpRSA);
+    return mpKey != nullptr;
+}
+
 int ZIDCertificate::IssueCertificate(const char* issuerPassword, const char* issuerFileName, EVP_PKEY* key)
 {
     ErrorQueueScope errors;
     EnsureEngineInitialised();
-    ReleaseKey();
-    if (key != nullptr)
-        mpKey = key;
-    else
-    {
-        if (OpenSSLUtil::RSACreate2048(&mpRSA) == 0)
-            return 0;
-        // mpRSA keeps a reference of its own beside the one the key pair takes over.
-        if (!ReferenceRsaKey(mpRSA))
-            return 0;
-        mpKey = WrapRsaKey(mpRSA);
-        if (mpKey == nullptr)
-            return 0;
-    }
+    if (!TakeKeyPair(key))
+        return 0;
 
     if (issuerFileName != nullptr)
     {
@@ -60,6 +65,33 @@ int ZIDCertificate::IssueCertificate(const char* issuerPassword, const char* iss
         mpIssuerKey = mpKey;
         mpIssuerX509 = mpX509;
     }
+    return CreateCertificate(mpKey, mpIssuerX509, mpIssuerKey);
+}
+
+int ZIDCertificate::IssueCertificateFrom(X509* issuerCertificate, EVP_PKEY* issuerKey,
+                                         STACK_OF(X509) * issuerChain, EVP_PKEY* key)
+{
+    ErrorQueueScope errors;
+    EnsureEngineInitialised();
+    // The key is the object's whatever happens next, as with IssueCertificate.
+    if (!TakeKeyPair(key))
+        return 0;
+    if (issuerCertificate == nullptr || issuerKey == nullptr)
+    {
+        Diagnose("ZIDCertificate::IssueCertificateFrom(): Invalid root certificate/signing key!\n");
+        return 0;
+    }
+    DetachIssuerKey();
+    DetachIssuerX509();
+    ReleaseChain();
+    // References of the object's own, so that the issuer's owner may go first.
+    mpChain = issuerChain != nullptr ? X509_chain_up_ref(issuerChain) : sk_X509_new_null();
+    if (mpChain == nullptr || X509_up_ref(issuerCertificate) != 1)
+        return 0;
+    mpIssuerX509 = issuerCertificate;
+    if (EVP_PKEY_up_ref(issuerKey) != 1)
+        return 0;
+    mpIssuerKey = issuerKey;
     return CreateCertificate(mpKey, mpIssuerX509, mpIssuerKey);
 }
 

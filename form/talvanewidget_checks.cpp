@@ -79,8 +79,7 @@ bool TalvaneWidget::report(bool passed, const QString& message, QString* pErrorM
 
 bool TalvaneWidget::loadIssuer(IssuingCertificate& issuer, QString& message)
 {
-    const IssuerReading reading =
-        ReadIssuingCertificate(mpRootLineEdit->text(), Secret(mpRootPasswordLineEdit->text()));
+    IssuerReading reading = ReadIssuingCertificate(mpRootLineEdit->text(), Secret(mpRootPasswordLineEdit->text()));
     switch (reading.outcome)
     {
     case IssuerReading::Missing:
@@ -94,7 +93,7 @@ bool TalvaneWidget::loadIssuer(IssuingCertificate& issuer, QString& message)
     case IssuerReading::Read:
         break;
     }
-    issuer = reading.certificate;
+    issuer = std::move(reading.certificate);
     return true;
 }
 

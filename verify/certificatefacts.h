@@ -17,6 +17,10 @@ struct CertificateFacts
     QString dnQualifier;        // as the subject holds it
     QString roles;              // the CN's roles: before its first "."; empty for an authority
     QString issuerCommonName;
+    // The whole names as RFC 2253 strings, the form XML signatures name a signer's issuer in
+    // (X509IssuerName, beside the serial number as X509SerialNumber).
+    QString subjectName;
+    QString issuerName;
     QString serialDecimal;
     QString serialHex;   // upper case, whole bytes: "0A"
     QDateTime notBefore; // UTC; invalid when unreadable

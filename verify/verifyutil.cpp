@@ -38,6 +38,16 @@ QString nameText(const X509_NAME* name, int nid)
     return text;
 }
 
+QString rfc2253Text(const X509_NAME* name)
+{
+    BioPtr memory(BIO_new(BIO_s_mem()));
+    if (!memory || X509_NAME_print_ex(memory.get(), name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB) < 0)
+        return QString();
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(memory.get(), &data);
+    return QString::fromUtf8(data, qsizetype(size));
+}
+
 QString nameLine(const X509_NAME* name)
 {
     BioPtr bio(BIO_new(BIO_s_mem()));
@@ -148,7 +158,8 @@ QByteArray tbsCertificateDer(const X509* certificate)
     long length = 0;
     int tag = 0;
     int objectClass = 0;
-    if (der.isEmpty() || ASN1_get_object(&cursor, &length, &tag, &objectClass, long(der.size())) != V_ASN1_CONSTRUCTED ||
+    if (der.isEmpty() ||
+        ASN1_get_object(&cursor, &length, &tag, &objectClass, long(der.size())) != V_ASN1_CONSTRUCTED ||
         tag != V_ASN1_SEQUENCE)
         return QByteArray();
     const unsigned char* tbs = cursor;

@@ -20,9 +20,9 @@ namespace chainverify
 {
 
 // The keyUsage bits by their RFC 5280 positions.
-constexpr std::array<const char*, 9> kKeyUsageBits = {
-    "digitalSignature", "nonRepudiation", "keyEncipherment", "dataEncipherment", "keyAgreement",
-    "keyCertSign",      "cRLSign",        "encipherOnly",    "decipherOnly"};
+constexpr std::array<const char*, 9> kKeyUsageBits = {"digitalSignature", "nonRepudiation", "keyEncipherment",
+                                                      "dataEncipherment", "keyAgreement",   "keyCertSign",
+                                                      "cRLSign",          "encipherOnly",   "decipherOnly"};
 // The names of the bits set, in bit order; a set bit past the named ones reads "bit <n>".
 QStringList keyUsageNames(const ASN1_BIT_STRING* usage);
 
@@ -35,6 +35,8 @@ QString objectName(int nid);
 int entryCount(const X509_NAME* name, int nid);
 // The first entry of that attribute as UTF-8 text; empty when there is none.
 QString nameText(const X509_NAME* name, int nid);
+// RFC 2253: the last entry first, separated by commas, special characters escaped; UTF-8.
+QString rfc2253Text(const X509_NAME* name);
 // One-line form "CN=..., O=..." for messages.
 QString nameLine(const X509_NAME* name);
 // Names are compared by their DER encoding: the profile wants the very same bytes, and

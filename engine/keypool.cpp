@@ -1,25 +1,25 @@
-#include "concurrentkeys.h"
+#include "keypool.h"
 
 #include "opensslutil.h"
 
-#include <QThread>
-
 #include <algorithm>
 
-int ConcurrentKeys::threadsFor(int count)
+int KeyPool::threadsFor(int count)
 {
-    return std::max(1, std::min(count, QThread::idealThreadCount()));
+    // 0 where the number of cores is not known.
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::max(1, std::min(count, std::max(cores, 1)));
 }
 
-ConcurrentKeys::ConcurrentKeys(int count) : mNotBegun(std::max(count, 0))
+KeyPool::KeyPool(int count) : mNotBegun(std::max(count, 0))
 {
     const int threads = threadsFor(mNotBegun);
     mThreads.reserve(size_t(threads));
     for (int i = 0; i < threads && mNotBegun > 0; ++i)
-        mThreads.emplace_back(&ConcurrentKeys::work, this);
+        mThreads.emplace_back(&KeyPool::work, this);
 }
 
-ConcurrentKeys::~ConcurrentKeys()
+KeyPool::~KeyPool()
 {
     {
         const std::lock_guard<std::mutex> lock(mMutex);
@@ -29,7 +29,7 @@ ConcurrentKeys::~ConcurrentKeys()
         thread.join();
 }
 
-void ConcurrentKeys::work()
+void KeyPool::work()
 {
     for (;;)
     {
@@ -55,7 +55,7 @@ void ConcurrentKeys::work()
     }
 }
 
-EvpPkeyPtr ConcurrentKeys::next()
+EvpPkeyPtr KeyPool::next()
 {
     std::unique_lock<std::mutex> lock(mMutex);
     mFinished.wait(lock, [this] { return mFailed || !mReady.empty() || (mNotBegun == 0 && mUnderWay == 0); });
