@@ -1,5 +1,5 @@
-#include "chaincommand.h"
 #include "commandline.h"
+#include "console.h"
 
 #include <QCoreApplication>
 
@@ -8,5 +8,6 @@ int main(int argc, char** argv)
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvane-chain"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVANE_VERSION));
-    return RunCommandLine(QCoreApplication::arguments());
+    Console console;
+    return RunCommandLine(QCoreApplication::arguments(), console);
 }

@@ -5,10 +5,12 @@
 
 #include "certificaterules.h"
 #include "certificatetype.h"
+#include "pkcs12attributes.h"
 #include "secret.h"
 #include "zidcertificate.h"
 
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -81,28 +83,30 @@ bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& s
 
 IssuerObjects IssuerObjectsOf(const ZIDCertificate& issued)
 {
+    // Every certificate as its container would give it back, so that the containers below it are
+    // the same as when the issuer is read from its file.
     IssuerObjects issuer;
-    if (issued.mpX509 == nullptr || issued.mpKey == nullptr || X509_up_ref(issued.mpX509) != 1)
+    if (issued.mpX509 == nullptr || issued.mpKey == nullptr)
         return issuer;
-    issuer.certificate.reset(issued.mpX509);
-    if (EVP_PKEY_up_ref(issued.mpKey) != 1)
+    issuer.certificate.reset(CopyAsReadFromContainer(issued.mpX509));
+    if (EVP_PKEY_up_ref(issued.mpKey) == 1)
+        issuer.key.reset(issued.mpKey);
+    issuer.chain.reset(sk_X509_new_null());
+    if (!issuer.valid())
         return IssuerObjects();
-    issuer.key.reset(issued.mpKey);
     // The chain its own container holds: the chain above its issuer, then the issuer (none for a
     // self-signed certificate).
-    issuer.chain.reset(issued.mpChain != nullptr ? X509_chain_up_ref(issued.mpChain) : sk_X509_new_null());
-    if (!issuer.chain)
-        return IssuerObjects();
-    X509* above = issued.mpIssuerX509;
-    if (above != nullptr && above != issued.mpX509)
+    std::vector<X509*> above;
+    for (int i = 0; i < sk_X509_num(issued.mpChain); ++i)
+        above.push_back(sk_X509_value(issued.mpChain, i));
+    if (issued.mpIssuerX509 != nullptr && issued.mpIssuerX509 != issued.mpX509)
+        above.push_back(issued.mpIssuerX509);
+    for (X509* certificate : above)
     {
-        if (X509_up_ref(above) != 1)
+        X509Ptr copy(CopyAsReadFromContainer(certificate));
+        if (!copy || sk_X509_push(issuer.chain.get(), copy.get()) <= 0)
             return IssuerObjects();
-        if (sk_X509_push(issuer.chain.get(), above) <= 0)
-        {
-            X509_free(above);
-            return IssuerObjects();
-        }
+        copy.release(); // the stack owns it now
     }
     return issuer;
 }

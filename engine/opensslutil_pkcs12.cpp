@@ -6,6 +6,7 @@
 #include "opensslutil.h"
 #include "osslptr.h"
 #include "passwordbuffer.h"
+#include "pkcs12attributes.h"
 #include "rsakeys.h"
 
 #include <openssl/pkcs12.h>
@@ -77,6 +78,29 @@ LoadOutcome LoadPkcs12(const char* path, const char* password, bool wantChain, P
 }
 
 } // namespace
+
+X509* CopyAsReadFromContainer(X509* certificate)
+{
+    if (certificate == nullptr)
+        return nullptr;
+    const bool hasName = X509_alias_get0(certificate, nullptr) != nullptr;
+    const bool hasKeyId = X509_keyid_get0(certificate, nullptr) != nullptr;
+    if (hasName && hasKeyId)
+        return X509_up_ref(certificate) == 1 ? certificate : nullptr;
+    // A copy of the encoding, so that the caller's object is left as it is.
+    X509Ptr copy(X509_dup(certificate));
+    if (!copy)
+        return nullptr;
+    if (!hasName && X509_alias_set1(copy.get(), reinterpret_cast<const unsigned char*>(kFriendlyName),
+                                    static_cast<int>(sizeof kFriendlyName - 1)) != 1)
+        return nullptr;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!hasKeyId && (X509_digest(certificate, EVP_sha1(), digest, &length) != 1 ||
+                      X509_keyid_set1(copy.get(), digest, static_cast<int>(length)) != 1))
+        return nullptr;
+    return copy.release();
+}
 
 int OpenSSLUtil::PKCS12Write(const char* path, X509* cert, EVP_PKEY* key, STACK_OF(X509) * chain,
                              const char* password)

@@ -27,7 +27,8 @@ namespace
 
 const QByteArray kPassword = "fixture secret";
 // A root is made with its names given, never with the window's placeholders.
-const QStringList kRootNames{"--root-name", ".Fixture.Example", "--organization", ".Lab.Example"};
+const QStringList kRootNames{"--root-name", ".Fixture.Example", "--organization", ".Lab.Example", "--entity",
+                             "Root"};
 
 // Mode bits of a file, 0 when it cannot be read.
 unsigned modeOf(const QString& path)
@@ -103,9 +104,10 @@ void TestChainCreate::initTestCase()
     // A root allowing two levels below it, an intermediate (path length 1 by default) and a leaf.
     const QList<QStringList> chain = {
         {"root", "--out", "root", "--path-length", "2", "--start", iso(mRootStart), "--end", iso(mRootEnd),
-         "--password-file", password, "--root-name", ".Fixture.Example", "--organization", ".Lab.Example"},
+         "--password-file", password, "--root-name", ".Fixture.Example", "--organization", ".Lab.Example",
+         "--entity", "Root"},
         {"intermediate", "--out", "intermediate", "--issuer", "root.pfx", "--issuer-password-file", password,
-         "--password-file", password},
+         "--password-file", password, "--entity", "Intermediate"},
         {"leaf", "--out", "leaf", "--issuer", "intermediate.pfx", "--issuer-password-file", password,
          "--password-file", password, "--entity", "Player"},
     };
@@ -133,7 +135,6 @@ void TestChainCreate::badUsage_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
 
-    const QString password = QDir::tempPath() + "/talvane-chain-no-such-file";
     const QString longEntity(70, QLatin1Char('x'));
     QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, chain, verify, "
                                                     "show or export (see --help).";
@@ -176,17 +177,17 @@ void TestChainCreate::badUsage_data()
                                    << "The path length must be a whole number of at least 1; a certificate that "
                                       "signs nothing is a leaf.";
     QTest::newRow("start not ISO-8601") << QStringList{"root", "--out", "x", "--start", "yesterday"}
-                                        << "The start time \"yesterday\" is not an ISO-8601 date and time.";
+                                        << "The time \"yesterday\" of --start is not an ISO-8601 date and time.";
     QTest::newRow("end not ISO-8601") << QStringList{"root", "--out", "x", "--end", "2030-13-01"}
-                                      << "The end time \"2030-13-01\" is not an ISO-8601 date and time.";
+                                      << "The time \"2030-13-01\" of --end is not an ISO-8601 date and time.";
     QTest::newRow("end before start")
         << QStringList{"root", "--out", "x", "--start", "2031-01-01T00:00:00Z", "--end", "2030-01-01T00:00:00Z"}
-        << "The validity period from 2031-01-01T00:00:00Z to 2030-01-01T00:00:00Z is invalid: the start must come "
-           "before the end, and the end must lie in the future.";
+        << "The validity period from 2031-01-01T00:00:00Z to 2030-01-01T00:00:00Z is invalid: it ends before it "
+           "starts, or when it starts.";
     QTest::newRow("end in the past")
         << QStringList{"root", "--out", "x", "--start", "2019-01-01T00:00:00Z", "--end", "2020-01-01T00:00:00Z"}
-        << "The validity period from 2019-01-01T00:00:00Z to 2020-01-01T00:00:00Z is invalid: the start must come "
-           "before the end, and the end must lie in the future.";
+        << "The validity period from 2019-01-01T00:00:00Z to 2020-01-01T00:00:00Z is invalid: it has ended already; "
+           "give an end in the future.";
     QTest::newRow("empty organization") << QStringList{"root", "--out", "x", "--organization", ""}
                                         << "The option --organization needs a text.";
     QTest::newRow("common name over 64 characters")
@@ -231,8 +232,6 @@ void TestChainCreate::badUsage_data()
     QTest::newRow("no password and no terminal")
         << QStringList{"root", "--out", "x"} + kRootNames
         << "No password for the new PKCS#12 file x.pfx: give --password-file or set TALVANE_PASSWORD.";
-    QTest::newRow("password file missing") << QStringList{"root", "--out", "x", "--password-file", password} + kRootNames
-                                           << "The password file " + password + " cannot be read.";
     QTest::newRow("verify without files") << QStringList{"verify"} << "No file given to verify.";
     QTest::newRow("verify --at not ISO-8601") << QStringList{"verify", "a.pem", "--at", "soon"}
                                               << "The time \"soon\" of --at is not an ISO-8601 date and time.";
@@ -264,9 +263,9 @@ void TestChainCreate::badUsage()
 
 void TestChainCreate::helpAndVersion()
 {
-    const ChainRun help = run({"--help"});
+    const ChainRun help = run({"help", "--all"});
     QCOMPARE(help.exitCode, 0);
-    for (const char* word : {"root|intermediate|leaf", "verify FILE", "--issuer-password-file", "--force", "--sha1",
+    for (const char* word : {"root --out NAME", "verify FILE", "--issuer-password-file", "--force", "--sha1",
                              "show FILE", "export FILE.pfx", "--warn-days", "--key-pem", "--leaf-first"})
         QVERIFY2(help.out.contains(word), word);
     QVERIFY(help.err.isEmpty());
@@ -284,12 +283,12 @@ void TestChainCreate::refusedCreation_data()
     QTest::addColumn<bool>("noBoard");
 
     const QString password = fixture("password");
-    const QStringList root{"--issuer", fixture("root.pfx"), "--issuer-password-file", password, "--password-file",
-                           password};
-    const QStringList intermediate{"--issuer", fixture("intermediate.pfx"), "--issuer-password-file", password,
-                                   "--password-file", password};
-    const QStringList leaf{"--issuer", fixture("leaf.pfx"), "--issuer-password-file", password, "--password-file",
-                           password};
+    const QStringList root{"--issuer",        fixture("root.pfx"), "--issuer-password-file", password,
+                           "--password-file", password,            "--entity",               "Player"};
+    const QStringList intermediate{"--issuer",        fixture("intermediate.pfx"), "--issuer-password-file", password,
+                                   "--password-file", password,                    "--entity",               "Player"};
+    const QStringList leaf{"--issuer",        fixture("leaf.pfx"), "--issuer-password-file", password,
+                           "--password-file", password,            "--entity",               "Player"};
     const QString rootStart = iso(mRootStart);
     const QString rootEnd = iso(mRootEnd);
 
@@ -298,8 +297,9 @@ void TestChainCreate::refusedCreation_data()
                                      << "The file x.pem exists; give --force to overwrite it." << false;
     // Not even --force may replace the only copy of the issuer's key.
     QTest::newRow("destination is the issuing file")
-        << QStringList{"leaf", "--out", "issuer", "--force", "--issuer", "issuer.pfx", "--issuer-password-file",
-                       password, "--password-file", password}
+        << QStringList{"leaf",     "--out",      "issuer",        "--force", "--issuer",
+                       "issuer.pfx", "--issuer-password-file", password, "--password-file", password,
+                       "--entity", "Player"}
         << "issuer.pfx"
         << "The destination issuer would overwrite its issuing certificate issuer.pfx; choose another --out."
         << false;
@@ -307,14 +307,14 @@ void TestChainCreate::refusedCreation_data()
         << QStringList{"root", "--out", "x.pem", "--password-file", password} + kRootNames << "x.pfx" << "The file x.pfx exists; give --force to overwrite it." << false;
     QTest::newRow("issuing file missing")
         << QStringList{"leaf", "--out", "x", "--issuer", "none.pfx", "--issuer-password-file", password,
-                       "--password-file", password}
+                       "--password-file", password, "--entity", "Player"}
         << QString() << "The issuing file none.pfx does not exist." << false;
     QTest::newRow("wrong issuing password")
         << QStringList{"leaf", "--out", "x", "--issuer", fixture("root.pfx"), "--issuer-password-file",
-                       fixture("wrong"), "--password-file", password}
+                       fixture("wrong"), "--password-file", password, "--entity", "Player"}
         << QString()
-        << "The issuing file " + fixture("root.pfx") +
-               " cannot be read: the password is wrong or the file is not a certificate of this kind."
+        << "The issuing file " + fixture("root.pfx") + " cannot be opened with the password given: the password is "
+               "wrong."
         << false;
     QTest::newRow("path length equal to the issuer's")
         << QStringList{"intermediate", "--out", "x", "--path-length", "2"} + root << QString()
@@ -323,8 +323,9 @@ void TestChainCreate::refusedCreation_data()
         << QStringList{"intermediate", "--out", "x"} + intermediate << QString()
         << "The issuing certificate has a path length of 1: it can sign leaves only." << false;
     QTest::newRow("leaf under a leaf") << QStringList{"leaf", "--out", "x"} + leaf << QString()
-                                       << "The issuing certificate has a path length of 0 and cannot sign a derived "
-                                          "certificate."
+                                       << "The issuing file " + fixture("leaf.pfx") +
+                                              " holds a leaf (CS.Player), which cannot issue certificates; give an "
+                                              "authority's .pfx."
                                        << false;
     QTest::newRow("start one second before the issuer's")
         << QStringList{"leaf", "--out", "x", "--start", iso(mRootStart.addSecs(-1))} + root << QString()
@@ -338,12 +339,17 @@ void TestChainCreate::refusedCreation_data()
         << false;
     QTest::newRow("no board to seed from")
         << QStringList{"root", "--out", "x", "--password-file", password} + kRootNames << QString()
-        << "Failed seeding the random generator: no Quorrel ZID card was found or the card is in use by another "
+        << "Failed seeding the random generator: no Zel Kavra card was found or the card is in use by another "
            "application."
         << true;
+    QTest::newRow("password file missing")
+        << QStringList{"root", "--out", "x", "--password-file", QDir::tempPath() + "/talvane-chain-no-such-file"} +
+               kRootNames
+        << QString() << "The password file " + QDir::tempPath() + "/talvane-chain-no-such-file does not exist."
+        << false;
     QTest::newRow("PEM file cannot be written")
         << QStringList{"root", "--out", "missing-folder/x", "--password-file", password} + kRootNames << QString()
-        << "Failed writing the certificate to missing-folder/x.pem." << false;
+        << "The folder missing-folder of --out does not exist; make it first or choose another --out." << false;
 }
 
 void TestChainCreate::refusedCreation()
@@ -387,7 +393,7 @@ void TestChainCreate::rootWithEveryOption()
     const ChainRun result =
         run({"root", "--out", "named.crt", "--root-name", ".Studio.Example", "--organization", ".Lab.Example",
              "--entity", "Authority", "--serial", "41", "--path-length", "4", "--start", start, "--end", end,
-             "--sha1", "--password-file", fixture("password")});
+             "--sha1", "--password-file", fixture("password"), "--verbose"});
     QVERIFY2(result.exitCode == 0, describeRun(result));
     // Named as the window names its files; standard output lists both absolute paths and nothing
     // else, the engine's and the board's lines go to standard error.
@@ -445,7 +451,7 @@ void TestChainCreate::issuerStartingInTheLocalClocksGap()
                           kRootNames);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     result = run({"leaf", "--out", "gapleaf", "--issuer", "gap.pfx", "--issuer-password-file", password,
-                  "--password-file", password, "--start", iso(gap), "--end", iso(mRootEnd)});
+                  "--password-file", password, "--start", iso(gap), "--end", iso(mRootEnd), "--entity", "Player"});
     QVERIFY2(result.exitCode == 0, describeRun(result));
     const auto leaf = ChainCheck::loadPemCertificates(mWork->filePath("gapleaf.pem"));
     QCOMPARE(leaf.size(), size_t(1));
@@ -455,7 +461,7 @@ void TestChainCreate::issuerStartingInTheLocalClocksGap()
 void TestChainCreate::derivedDefaultsFitTheIssuer()
 {
     // Without --path-length an intermediate takes the most its issuer allows; without dates a
-    // derived certificate starts now and ends a year later or with its issuer, whichever is first.
+    // derived certificate starts now and ends 3,649 days later or with its issuer, whichever is first.
     const auto intermediate = ChainCheck::loadPemCertificates(fixture("intermediate.pem"));
     const auto leaf = ChainCheck::loadPemCertificates(fixture("leaf.pem"));
     QCOMPARE(intermediate.size(), size_t(1));
@@ -467,7 +473,7 @@ void TestChainCreate::derivedDefaultsFitTheIssuer()
     const QDateTime start = timeOf(X509_get0_notBefore(leaf.front().get()));
     QVERIFY(qAbs(start.secsTo(QDateTime::currentDateTimeUtc())) < 600);
     const QDateTime issuerEnd = timeOf(X509_get0_notAfter(intermediate.front().get()));
-    QCOMPARE(timeOf(X509_get0_notAfter(leaf.front().get())), std::min(start.addYears(1), issuerEnd));
+    QCOMPARE(timeOf(X509_get0_notAfter(leaf.front().get())), std::min(start.addDays(3649), issuerEnd));
 
     // A root that ends in a month: the leaf below it ends with it.
     const QString password = fixture("password");
@@ -507,7 +513,8 @@ void TestChainCreate::randomSerialLeavesTheTrace()
     for (const char* name : {"first", "second"})
     {
         const ChainRun result = run({"leaf", "--out", name, "--serial", "random", "--issuer", fixture("root.pfx"),
-                                     "--issuer-password-file", password, "--password-file", password});
+                                     "--issuer-password-file", password, "--password-file", password, "--entity",
+                                     "Player"});
         QVERIFY2(result.exitCode == 0, describeRun(result));
         QCOMPARE(result.out, mWork->filePath(QString(name) + ".pem").toUtf8() + "\n" +
                                  mWork->filePath(QString(name) + ".pfx").toUtf8() + "\n");
@@ -615,7 +622,7 @@ void TestChainCreate::passwordSources()
     QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("byfile.pfx"), "first line").ok());
 
     // Both passwords from the environment.
-    result = run({"leaf", "--out", "byenv", "--issuer", fixture("root.pfx")},
+    result = run({"leaf", "--out", "byenv", "--issuer", fixture("root.pfx"), "--entity", "Player"},
                  {{"TALVANE_PASSWORD", "new one"}, {"TALVANE_ISSUER_PASSWORD", QString::fromUtf8(kPassword)}});
     QVERIFY2(result.exitCode == 0, describeRun(result));
     QVERIFY(ChainCheck::loadPkcs12(mWork->filePath("byenv.pfx"), "new one").ok());
@@ -626,7 +633,8 @@ void TestChainCreate::passwordSources()
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(QString::fromUtf8(result.err),
              "The password file " + mWork->filePath("empty") + " holds no password on its first line.\n");
-    result = run({"leaf", "--out", "e", "--issuer", fixture("root.pfx")}, {{"TALVANE_PASSWORD", "new one"}});
+    result = run({"leaf", "--out", "e", "--issuer", fixture("root.pfx"), "--entity", "Player"},
+                 {{"TALVANE_PASSWORD", "new one"}});
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(QString::fromUtf8(result.err),
              "No password for the issuing file " + fixture("root.pfx") +

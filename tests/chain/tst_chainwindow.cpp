@@ -110,7 +110,8 @@ void TestChainWindow::windowChainVerifies()
     passwordFile.write(kPassword);
     passwordFile.close();
     const QStringList arguments{"leaf", "--out", "second leaf", "--issuer", "intermediate.pfx",
-                                "--issuer-password-file", "password", "--password-file", "password"};
+                                "--issuer-password-file", "password", "--password-file", "password",
+                                "--entity", "Player"};
     result = ChainRunner::run(algorithm == 0 ? arguments + QStringList{"--sha1"} : arguments, here);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     QCOMPARE(readAll(serialNumberTracePath()), QByteArray("4"));

@@ -1,18 +1,19 @@
 // talvane-chain show: what each certificate of PEM, DER and PKCS#12 files says about itself,
 // in chain order, as text for a person or as one JSON document for a script.
 
+#include "commands.h"
+
 #include "certificatefacts.h"
 #include "certificatesources.h"
-#include "chaincommand.h"
 #include "chainverifier.h"
-#include "commandline.h"
+#include "console.h"
+#include "passwords.h"
+#include "refusals.h"
 
-#include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -57,7 +58,7 @@ QString matchText(const CertificateFacts& facts)
                : QStringLiteral("no: the key's is %1").arg(orNone(facts.keyDnQualifier));
 }
 
-void printText(const std::vector<CertificateFacts>& all)
+QString text(const std::vector<CertificateFacts>& all)
 {
     QString out;
     for (size_t i = 0; i < all.size(); ++i)
@@ -70,6 +71,8 @@ void printText(const std::vector<CertificateFacts>& all)
             {"dnQualifier", orNone(facts.dnQualifier)},
             {"role", facts.roles.isEmpty() ? QStringLiteral("(none)") : facts.roles},
             {"issuer CN", facts.issuerCommonName},
+            {"subject", facts.subjectName},
+            {"issuer", facts.issuerName},
             {"serial", QStringLiteral("%1 (0x%2)").arg(facts.serialDecimal, facts.serialHex)},
             {"valid from", iso(facts.notBefore)},
             {"valid until", iso(facts.notAfter)},
@@ -81,6 +84,8 @@ void printText(const std::vector<CertificateFacts>& all)
             {"dnQualifier matches", matchText(facts)},
             {"thumbprint", facts.thumbprint},
             {"SHA-256 fingerprint", facts.sha256Fingerprint},
+            {"X509IssuerName", facts.issuerName},
+            {"X509SerialNumber", facts.serialDecimal},
         };
         out += QStringLiteral("%1Certificate %2 of %3\n")
                    .arg(i == 0 ? QString() : QStringLiteral("\n"))
@@ -89,7 +94,7 @@ void printText(const std::vector<CertificateFacts>& all)
         for (const auto& [label, value] : rows)
             out += QStringLiteral("  %1 %2\n").arg(QLatin1String(label) + QLatin1Char(':'), -21).arg(value);
     }
-    std::fputs(out.toUtf8().constData(), stdout);
+    return out;
 }
 
 QJsonValue exponentValue(const QString& decimal)
@@ -115,6 +120,11 @@ QJsonObject toJson(const CertificateFacts& facts)
         {"subject", subject},
         {"role", facts.roles},
         {"issuerCN", facts.issuerCommonName},
+        {"subjectName", facts.subjectName},
+        {"issuerName", facts.issuerName},
+        // What an XML signature names its signer by.
+        {"xmlSignatureIdentity",
+         QJsonObject{{"X509IssuerName", facts.issuerName}, {"X509SerialNumber", facts.serialDecimal}}},
         {"serial", QJsonObject{{"decimal", facts.serialDecimal}, {"hex", facts.serialHex}}},
         {"notBefore", facts.notBefore.isValid() ? QJsonValue(iso(facts.notBefore)) : none},
         {"notAfter", facts.notAfter.isValid() ? QJsonValue(iso(facts.notAfter)) : none},
@@ -129,36 +139,62 @@ QJsonObject toJson(const CertificateFacts& facts)
     };
 }
 
-void printJson(const std::vector<CertificateFacts>& all)
+QString json(const std::vector<CertificateFacts>& all)
 {
     QJsonArray certificates;
     for (const CertificateFacts& facts : all)
         certificates.append(toJson(facts));
     const QJsonDocument document(QJsonObject{{"certificates", certificates}});
-    std::fputs(document.toJson(QJsonDocument::Indented).constData(), stdout);
+    return QString::fromUtf8(document.toJson(QJsonDocument::Indented));
 }
 
-} // namespace
-
-int RunShow(const QCommandLineParser& parser)
+int run(Invocation& invocation)
 {
-    const QStringList files = parser.positionalArguments().mid(1);
+    Console& console = invocation.console();
+    const QStringList files = invocation.operands();
     if (files.isEmpty())
-        return Report({ExitUsage, QStringLiteral("No file given to show.")});
+        return Report(console, Refuse::noFiles(QStringLiteral("show")));
 
     ChainVerifier::initOpenSsl();
-    CertificateSources sources(parser, ExitFailure);
+    const SecretsHeld secretsHeld;
+    CertificateSources sources(invocation);
     for (const QString& path : files)
         if (auto error = sources.add(path))
-            return Report(*error);
+            return Report(console, *error);
 
     std::vector<CertificateFacts> all;
     for (X509* certificate : ChainVerifier::sortIntoChains(sources.borrowed()).ordered)
         all.push_back(ReadCertificateFacts(certificate));
-    if (parser.isSet(QLatin1String(ChainOption::Json)))
-        printJson(all);
-    else
-        printText(all);
-    std::fflush(stdout);
+    console.out(invocation.isSet(Option::Json) ? json(all) : text(all));
     return ExitSuccess;
+}
+
+} // namespace
+
+const Command& ShowCommand()
+{
+    static const Command command{
+        "show",
+        "show FILE... [--password-file FILE] [--json]",
+        "what each certificate says about itself",
+        "Prints every certificate of PEM, DER or PKCS#12 files in chain order, root first: subject O, OU, CN "
+        "and "
+        "dnQualifier, role, issuer CN, the subject and issuer as RFC 2253 strings, serial number (decimal "
+        "and "
+        "hex), validity (ISO 8601, UTC), signature algorithm, key size and exponent, CA flag and path "
+        "length, "
+        "key usage, whether the dnQualifier matches the key, the thumbprint (Base64 of the SHA-1 of the "
+        "TBSCertificate, the form key-delivery tools ask for), the SHA-256 fingerprint, and the issuer name "
+        "and "
+        "serial number that XML signatures name a signer by (X509IssuerName, X509SerialNumber).",
+        "talvane-chain show chain.pem\n"
+        "talvane-chain show player.pfx --password-file password --json",
+        {{Option::PasswordFile,
+          "First line of FILE (- for standard input): the password of the PKCS#12 files, "
+          "else TALVANE_PASSWORD, else asked."},
+         {Option::Json}},
+        "FILE...",
+        "Certificate files: PEM, DER or PKCS#12.",
+        run};
+    return command;
 }

@@ -1,30 +1,26 @@
 #include "certificatesources.h"
 
 #include "chainverifier.h"
-#include "commandline.h"
-#include "passwordsource.h"
+#include "notes.h"
+#include "passwords.h"
+#include "refusals.h"
 
-#include <QCommandLineParser>
-#include <QFile>
+#include <QFileInfo>
 
-CertificateSources::CertificateSources(const QCommandLineParser& parser, int missingFileStatus)
-    : mParser(parser), mMissingFileStatus(missingFileStatus)
+CertificateSources::CertificateSources(const Invocation& invocation) : mInvocation(invocation) {}
+
+Refusal CertificateSources::add(const QString& path)
 {
-}
-
-std::optional<CommandError> CertificateSources::add(const QString& path)
-{
-    if (!QFile::exists(path))
-        return CommandError{mMissingFileStatus, QStringLiteral("The file %1 does not exist.").arg(path)};
+    if (!QFileInfo::exists(path))
+        return Refuse::fileMissing(path);
     using Kind = ChainVerifier::CertificateFile::Kind;
     ChainVerifier::CertificateFile file = ChainVerifier::loadCertificateFile(path);
     if (file.kind == Kind::Unreadable)
-        return CommandError{ExitFailure, QStringLiteral("The file %1 cannot be read.").arg(path)};
+        return Refuse::fileUnreadable(path);
     if (file.kind == Kind::Pem || file.kind == Kind::Der)
     {
         if (file.certificates.empty())
-            return CommandError{ExitFailure,
-                                QStringLiteral("The file %1 holds no readable certificate.").arg(path)};
+            return Refuse::noCertificateIn(path);
         for (X509Ptr& certificate : file.certificates)
             mCertificates.push_back(std::move(certificate));
         return std::nullopt;
@@ -35,10 +31,7 @@ std::optional<CommandError> CertificateSources::add(const QString& path)
     ChainVerifier::Pkcs12Contents contents =
         ChainVerifier::loadPkcs12(path, QByteArray::fromRawData(mPassword.data(), mPassword.size()));
     if (!contents.ok())
-        return CommandError{ExitFailure,
-                            QStringLiteral("The file %1 cannot be read as a PKCS#12 file with the "
-                                           "password given.")
-                                .arg(path)};
+        return Refuse::containerUnreadable(path);
     // The container holds the certificate with the key first; the chain above it is put in
     // order afterwards anyway.
     for (X509Ptr& certificate : contents.chain)
@@ -55,15 +48,13 @@ std::vector<X509*> CertificateSources::borrowed() const
     return out;
 }
 
-std::optional<CommandError> CertificateSources::needPassword(const QString& path)
+Refusal CertificateSources::needPassword(const QString& path)
 {
     if (mHavePassword)
         return std::nullopt;
-    CommandError error;
-    const PasswordSource source{mParser.value(QLatin1String(ChainOption::PasswordFile)), "TALVANE_PASSWORD",
-                                QStringLiteral("--password-file"),
-                                QStringLiteral("the PKCS#12 file %1").arg(path), false};
-    if (!ObtainPassword(source, mPassword, error))
+    const PasswordSource source{mInvocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
+                                Option::PasswordFile, Note::containerPurpose(path), false};
+    if (auto error = ObtainPassword(mInvocation.console(), source, mPassword))
         return error;
     mHavePassword = true;
     return std::nullopt;

@@ -1,0 +1,324 @@
+// talvane-chain chain: a root, its intermediates and a leaf in one folder, made whole or not at
+// all, the keys generated concurrently and every certificate issued from the one above it in memory.
+
+#include "commands.h"
+
+#include "certificatesettings.h"
+#include "certificatetype.h"
+#include "chainrules.h"
+#include "console.h"
+#include "keypool.h"
+#include "nameoptions.h"
+#include "notes.h"
+#include "opensslutil.h"
+#include "passwords.h"
+#include "refusals.h"
+#include "secret.h"
+#include "seeding.h"
+#include "serials.h"
+#include "settingsissue.h"
+#include "stagedfiles.h"
+#include "validity.h"
+#include "values.h"
+#include "zidcertificate.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+namespace Rules = CertificateRules;
+
+const QString kChainFile = QStringLiteral("chain.pem");
+
+// What the command line asks for, checked against itself.
+struct ChainRequest
+{
+    QString folder;
+    int intermediates = 1;
+    QString rootName;
+    QString organization;
+    QString rootEntity = QStringLiteral("Root");
+    QString intermediateEntity = QStringLiteral("Intermediate");
+    QString leafEntity = QStringLiteral("Leaf");
+    Rules::ChainPeriod period;
+    SerialChoice serial;
+    int signingAlgorithm = 1;
+    bool force = false;
+
+    int certificates() const { return intermediates + 2; }
+};
+
+// One certificate of the chain, root first.
+struct Level
+{
+    CertificateType type = CertificateType::Root;
+    QString stem; // its files are stem.pem and stem.pfx
+    CertificateSettings settings;
+};
+
+// The first intermediate is "intermediate"; the ones below it are numbered from 2, in their file
+// names and after their entity alike.
+QString numbered(const QString& text, int intermediate)
+{
+    return intermediate == 1 ? text : QStringLiteral("%1-%2").arg(text).arg(intermediate);
+}
+
+Refusal parseStructure(const Invocation& invocation, ChainRequest& request)
+{
+    request.folder = invocation.value(Option::OutDir);
+    if (request.folder.isEmpty())
+        return Refuse::optionMissing(OptionText(Option::OutDir), QStringLiteral("the folder for the chain"));
+    if (!invocation.isSet(Option::RootName) || !invocation.isSet(Option::Organization))
+        return Refuse::rootNamesMissing();
+    if (invocation.isSet(Option::Intermediates))
+    {
+        const auto count = parseWholeNumber(invocation.value(Option::Intermediates));
+        if (!count || !Rules::chainIntermediatesAllowed(*count))
+            return Refuse::intermediatesOutOfRange(Rules::kMostChainIntermediates);
+        request.intermediates = int(*count);
+    }
+    return std::nullopt;
+}
+
+Refusal parseNames(const Invocation& invocation, ChainRequest& request)
+{
+    const struct
+    {
+        Option option;
+        QString* field;
+    } given[] = {{Option::RootName, &request.rootName},
+                 {Option::Organization, &request.organization},
+                 {Option::RootEntity, &request.rootEntity},
+                 {Option::IntermediateEntity, &request.intermediateEntity},
+                 {Option::LeafEntity, &request.leafEntity}};
+    for (const auto& name : given)
+        if (auto error = readName(invocation, name.option, *name.field))
+            return error;
+
+    using Field = Rules::NameField;
+    // The last intermediate's common name is the longest.
+    const QString lastIntermediate = numbered(request.intermediateEntity, std::max(request.intermediates, 1));
+    return checkNameOptions(
+        {{Option::RootName, Field::RootName, request.rootName, request.rootName, "organization"},
+         {Option::Organization, Field::Organization, request.organization, request.organization,
+          "organizational unit"},
+         {Option::RootEntity, Field::Entity, request.rootEntity,
+          Rules::EntityNameWithRoles(request.rootEntity, false), "common name"},
+         {Option::IntermediateEntity, Field::Entity, request.intermediateEntity,
+          Rules::EntityNameWithRoles(lastIntermediate, false), "common name"},
+         {Option::LeafEntity, Field::Entity, request.leafEntity,
+          Rules::EntityNameWithRoles(request.leafEntity, true), "common name", true}});
+}
+
+Refusal parseRequest(const Invocation& invocation, ChainRequest& request)
+{
+    if (auto error = parseStructure(invocation, request))
+        return error;
+    if (auto error = parseNames(invocation, request))
+        return error;
+    if (auto error = readSerial(invocation, request.certificates(), request.serial))
+        return error;
+    request.signingAlgorithm = invocation.isSet(Option::Sha1) ? 0 : 1;
+    request.force = invocation.isSet(Option::Force);
+    PeriodRequest period;
+    if (auto error = readPeriod(invocation, period))
+        return error;
+    return periodWithoutIssuer(period, QDateTime::currentDateTimeUtc(), request.period);
+}
+
+Level makeLevel(const ChainRequest& request, CertificateType type, int depth)
+{
+    Level level;
+    level.type = type;
+    CertificateSettings& settings = level.settings;
+    settings.ca = isAuthority(type);
+    settings.pathLength = settings.ca ? int(Rules::chainPathLength(depth, request.intermediates)) : 0;
+    settings.rootName = request.rootName;
+    settings.organizationName = request.organization;
+    settings.signingAlgorithm = request.signingAlgorithm;
+    settings.validityStart = request.period.start;
+    settings.validityEnd = request.period.end;
+    switch (type)
+    {
+    case CertificateType::Root:
+        level.stem = QStringLiteral("root");
+        settings.entityName = Rules::EntityNameWithRoles(request.rootEntity, false);
+        break;
+    case CertificateType::Intermediate:
+        level.stem = numbered(QStringLiteral("intermediate"), depth);
+        settings.entityName = Rules::EntityNameWithRoles(numbered(request.intermediateEntity, depth), false);
+        break;
+    case CertificateType::Leaf:
+        level.stem = QStringLiteral("leaf");
+        settings.entityName = Rules::EntityNameWithRoles(request.leafEntity, true);
+        break;
+    }
+    return level;
+}
+
+std::vector<Level> plan(const ChainRequest& request)
+{
+    std::vector<Level> levels{makeLevel(request, CertificateType::Root, 0)};
+    for (int depth = 1; depth <= request.intermediates; ++depth)
+        levels.push_back(makeLevel(request, CertificateType::Intermediate, depth));
+    levels.push_back(makeLevel(request, CertificateType::Leaf, request.intermediates + 1));
+    return levels;
+}
+
+QStringList fileNames(const std::vector<Level>& levels)
+{
+    QStringList names;
+    for (const Level& level : levels)
+        names << level.stem + QStringLiteral(".pem") << level.stem + QStringLiteral(".pfx");
+    return names << kChainFile;
+}
+
+Refusal refuseExisting(const StagedFiles& files, const QStringList& names)
+{
+    for (const QString& name : names)
+    {
+        const QFileInfo target(files.targetPath(name));
+        if (target.exists() || target.isSymLink())
+            return Refuse::fileExists(files.targetPath(name));
+    }
+    return std::nullopt;
+}
+
+// Issues each level in order with the next key that is ready, each below the one issued before
+// it, and stages its two files; then chain.pem with every certificate from the root to the leaf.
+Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret& password, StagedFiles& files)
+{
+    KeyPool keys(int(levels.size()));
+    std::vector<std::unique_ptr<ZIDCertificate>> issued;
+    for (Level& level : levels)
+    {
+        EvpPkeyPtr key = keys.next();
+        if (!key)
+            return Refuse::keyGenerationFailed();
+        auto certificate = std::make_unique<ZIDCertificate>();
+        const bool made = issued.empty() ? IssueFromSettings(*certificate, level.settings, int(level.type),
+                                                             Secret(), key.release())
+                                         : IssueFromSettings(*certificate, level.settings, int(level.type),
+                                                             IssuerObjectsOf(*issued.back()), key.release());
+        if (!made)
+            return Refuse::issuingFailed(level.stem);
+        const QByteArray pem = QFile::encodeName(files.stagingPath(level.stem + QStringLiteral(".pem")));
+        const QByteArray pfx = QFile::encodeName(files.stagingPath(level.stem + QStringLiteral(".pfx")));
+        if (certificate->WritePem(pem.constData()) == 0 ||
+            certificate->WritePKCS12(pfx.constData(), password.data()) == 0)
+            return Refuse::levelNotWritten(level.stem);
+        console.errLine(Note::createdInChain(level.stem, level.settings.entityName,
+                                             level.settings.serialNumber,
+                                             level.settings.ca ? level.settings.pathLength : -1));
+        issued.push_back(std::move(certificate));
+    }
+    BorrowedX509StackPtr chain(sk_X509_new_null());
+    for (const auto& certificate : issued)
+        if (!chain || sk_X509_push(chain.get(), certificate->mpX509) <= 0)
+            return Refuse::chainFileNotWritten(kChainFile);
+    if (OpenSSLUtil::PEMWriteX509Chain(chain.get(),
+                                       QFile::encodeName(files.stagingPath(kChainFile)).constData()) == 0)
+        return Refuse::chainFileNotWritten(kChainFile);
+    return std::nullopt;
+}
+
+// From the checked request to the files in place.
+Refusal make(Invocation& invocation, ChainRequest& request)
+{
+    Console& console = invocation.console();
+    std::vector<Level> levels = plan(request);
+    const QStringList names = fileNames(levels);
+    StagedFiles files(request.folder, names);
+    if (!request.force)
+        if (auto error = refuseExisting(files, names))
+            return error;
+    const SecretsHeld secretsHeld;
+    Secret password;
+    const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
+                                Option::PasswordFile, Note::chainContainersPurpose(request.folder), true};
+    if (auto error = ObtainPassword(console, source, password))
+        return error;
+    if (auto error = takeFromTrace(console, request.certificates(), request.serial))
+        return error;
+
+    QString failure;
+    if (!files.open(failure))
+        return CommandError{ExitFailure, failure};
+    if (auto error = SeedGenerator(console, int(levels.size())))
+        return error;
+    std::vector<qint64> serials;
+    if (auto error = serialsFor(request.serial, int(levels.size()), serials))
+        return error;
+    for (size_t i = 0; i < levels.size(); ++i)
+        levels[i].settings.serialNumber = serials[i];
+    if (auto error = issueInOrder(console, levels, password, files))
+        return error;
+    if (!files.commit(failure))
+        return CommandError{ExitFailure, failure};
+
+    recordSerial(console, request.serial, levels.back().settings.serialNumber);
+    for (const QString& name : names)
+        console.outLine(QFileInfo(files.targetPath(name)).absoluteFilePath());
+    return std::nullopt;
+}
+
+int run(Invocation& invocation)
+{
+    ChainRequest request;
+    if (auto error = parseRequest(invocation, request))
+        return Report(invocation.console(), *error);
+    if (auto error = make(invocation, request))
+        return Report(invocation.console(), *error);
+    return ExitSuccess;
+}
+
+} // namespace
+
+const Command& ChainCommand()
+{
+    static const Command command{
+        "chain",
+        "chain --out-dir DIR --root-name TEXT --organization TEXT [options]",
+        "a root, its intermediates and a leaf in one go",
+        "Makes a self-signed root, N intermediates (--intermediates, default 1), each issued by the one "
+        "above, "
+        "and a leaf under the last, in the folder DIR (made when missing): root, intermediate (then "
+        "intermediate-2, ...) and leaf, each as .pem and .pfx, every .pfx under the one password, and "
+        "chain.pem "
+        "with every certificate from root to leaf.\n"
+        "The chain is written whole or not at all, and standard output lists the files written.\n"
+        "Path lengths: the last intermediate 1 and each authority above it one more, so the root of a chain "
+        "with N intermediates N + 1.\n"
+        "Every certificate has the one validity period. Serial numbers: consecutive from --serial N or the "
+        "trace, the root first; or drawn at random.",
+        "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --password-file "
+        "password\n"
+        "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --intermediates 2 "
+        "--leaf-entity Player --serial random --password-file password",
+        {{Option::OutDir, "The folder of the chain's files; made when missing."},
+         {Option::RootName},
+         {Option::Organization, "Organisation name, the OU of every certificate of the chain."},
+         {Option::RootEntity},
+         {Option::IntermediateEntity},
+         {Option::LeafEntity},
+         {Option::Intermediates},
+         {Option::Serial},
+         {Option::Start},
+         {Option::End},
+         {Option::Days},
+         {Option::Sha1},
+         {Option::Force},
+         {Option::PasswordFile,
+          "First line of FILE (- for standard input): the password of every PKCS#12 file "
+          "of the chain, else TALVANE_PASSWORD, else asked twice."}},
+        nullptr,
+        nullptr,
+        run};
+    return command;
+}

@@ -1,0 +1,372 @@
+// talvane-chain root|intermediate|leaf: one certificate, by the window's rules, without questions.
+
+#include "commands.h"
+
+#include "certificaterules.h"
+#include "chainrules.h"
+#include "console.h"
+#include "issuer.h"
+#include "nameoptions.h"
+#include "notes.h"
+#include "outputnames.h"
+#include "passwords.h"
+#include "refusals.h"
+#include "secret.h"
+#include "seeding.h"
+#include "serials.h"
+#include "settingsissue.h"
+#include "validity.h"
+#include "values.h"
+#include "zidcertificate.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <limits>
+
+namespace
+{
+
+namespace Rules = CertificateRules;
+
+// What the command line asks for, checked against itself but not yet against the issuer.
+struct Request
+{
+    CertificateType type = CertificateType::Root;
+    CertificateSettings settings;
+    QString out;
+    QString pemName;
+    QString pfxName;
+    bool pathLengthGiven = false;
+    bool organizationGiven = false;
+    PeriodRequest period;
+    SerialChoice serial;
+    bool force = false;
+};
+
+Refusal parseNames(const Invocation& invocation, Request& request)
+{
+    CertificateSettings& settings = request.settings;
+    const bool root = request.type == CertificateType::Root;
+    const bool leaf = request.type == CertificateType::Leaf;
+    if (root)
+        if (auto error = readName(invocation, Option::RootName, settings.rootName))
+            return error;
+    if (auto error = readName(invocation, Option::Organization, settings.organizationName))
+        return error;
+    if (auto error = readName(invocation, Option::Entity, settings.entityName))
+        return error;
+    request.organizationGiven = invocation.isSet(Option::Organization);
+
+    // The subject entries as the engine takes them, then the texts as the window's fields take
+    // them, so that a name the window refuses is refused here too.
+    using Field = Rules::NameField;
+    std::vector<NameOption> names;
+    if (invocation.isSet(Option::Entity))
+    {
+        const QString entity = settings.entityName;
+        settings.entityName = Rules::EntityNameWithRoles(entity, leaf);
+        names.push_back({Option::Entity, Field::Entity, entity, settings.entityName, "common name", leaf});
+    }
+    if (root && invocation.isSet(Option::RootName))
+        names.push_back(
+            {Option::RootName, Field::RootName, settings.rootName, settings.rootName, "organization"});
+    if (request.organizationGiven)
+        names.push_back({Option::Organization, Field::Organization, settings.organizationName,
+                         settings.organizationName, "organizational unit"});
+    return checkNameOptions(names);
+}
+
+Refusal parseNumbers(const Invocation& invocation, Request& request)
+{
+    CertificateSettings& settings = request.settings;
+    if (auto error = readSerial(invocation, 1, request.serial))
+        return error;
+    settings.serialNumber = request.serial.first;
+
+    request.pathLengthGiven = invocation.isSet(Option::PathLength);
+    if (request.pathLengthGiven)
+    {
+        const auto pathLength = parseWholeNumber(invocation.value(Option::PathLength));
+        if (!pathLength || !Rules::authorityPathLengthAllowed(*pathLength) ||
+            *pathLength > std::numeric_limits<qint32>::max())
+            return Refuse::pathLengthNotAllowed();
+        settings.pathLength = int(*pathLength);
+    }
+    return std::nullopt;
+}
+
+Refusal parseRequest(const Invocation& invocation, CertificateType type, Request& request)
+{
+    request.type = type;
+    CertificateSettings& settings = request.settings;
+    request.out = invocation.value(Option::Out);
+    if (request.out.isEmpty())
+        return Refuse::optionMissing(OptionText(Option::Out), QStringLiteral("the destination file name"));
+    if (isDerived(type))
+    {
+        settings.issuerFileName = invocation.value(Option::Issuer);
+        if (settings.issuerFileName.isEmpty())
+            return Refuse::optionMissing(OptionText(Option::Issuer),
+                                         QStringLiteral("the issuing PKCS#12 file"));
+    }
+    settings.ca = isAuthority(type);
+    settings.pathLength = type == CertificateType::Leaf ? 0 : settings.pathLength;
+
+    if (auto error = parseNames(invocation, request))
+        return error;
+    if (auto error = parseNumbers(invocation, request))
+        return error;
+    settings.signingAlgorithm = invocation.isSet(Option::Sha1) ? 0 : 1;
+    request.force = invocation.isSet(Option::Force);
+    return readPeriod(invocation, request.period);
+}
+
+// The placeholders of the window's settings record never go into a real certificate: a root takes
+// all of its names from the command line, a certificate below it at least its entity.
+Refusal requireGivenNames(const Invocation& invocation, CertificateType type)
+{
+    if (type == CertificateType::Root &&
+        (!invocation.isSet(Option::RootName) || !invocation.isSet(Option::Organization)))
+        return Refuse::rootNamesMissing();
+    return requireNames(invocation, {Option::Entity});
+}
+
+Refusal checkOutputs(Request& request)
+{
+    request.pemName = OutputFiles::pemFileName(request.out);
+    request.pfxName = OutputFiles::pkcs12FileName(request.pemName);
+    request.settings.destinationFileName = request.pemName;
+    // Not even --force: the issuing file holds the only copy of its key.
+    const QString& issuerFile = request.settings.issuerFileName;
+    if (isDerived(request.type) && OutputFiles::overwrites(request.out, issuerFile))
+        return Refuse::overwritesIssuer(request.out, issuerFile);
+    const QString folder = QFileInfo(request.pemName).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(request.pemName).path()),
+                                     OptionText(Option::Out));
+    if (!request.force)
+        for (const QString& name : {request.pemName, request.pfxName})
+            if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
+                return Refuse::fileExists(name);
+    return std::nullopt;
+}
+
+Refusal obtainPasswords(const Invocation& invocation, const Request& request, Secret& issuerPassword,
+                        Secret& password)
+{
+    if (isDerived(request.type))
+    {
+        const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
+                                    Option::IssuerPasswordFile,
+                                    Note::issuingFilePurpose(request.settings.issuerFileName), false};
+        if (auto error = ObtainPassword(invocation.console(), source, issuerPassword))
+            return error;
+    }
+    const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
+                                Option::PasswordFile, Note::newContainerPurpose(request.pfxName), true};
+    return ObtainPassword(invocation.console(), source, password);
+}
+
+// The window's checks on the issuing certificate: readable with the password, an authority with a
+// path length left for the new certificate, the validity inside its own. What the user left out
+// is taken from it.
+Refusal checkAgainstIssuer(Request& request, const Secret& issuerPassword, IssuingCertificate& issuer)
+{
+    CertificateSettings& settings = request.settings;
+    if (auto error = readIssuer(settings.issuerFileName, issuerPassword, issuer))
+        return error;
+    if (auto error = fitPathLength(request.type, request.pathLengthGiven, settings.pathLength, issuer))
+        return error;
+    Rules::ChainPeriod period;
+    if (auto error = periodUnderIssuer(request.period, issuer, settings.issuerFileName,
+                                       QDateTime::currentDateTimeUtc(), period))
+        return error;
+    settings.validityStart = period.start;
+    settings.validityEnd = period.end;
+    if (!request.organizationGiven)
+        settings.organizationName = issuer.organizationalUnit;
+    return std::nullopt;
+}
+
+// The certificate, then both files, then the trace.
+Refusal issueAndWrite(Console& console, Request& request, const IssuingCertificate& issuer,
+                      const Secret& password)
+{
+    CertificateSettings& settings = request.settings;
+    if (auto error = SeedGenerator(console, 1))
+        return error;
+    std::vector<qint64> serials;
+    if (auto error = serialsFor(request.serial, 1, serials))
+        return error;
+    settings.serialNumber = serials.front();
+
+    ZIDCertificate certificate;
+    const bool issued = isDerived(request.type)
+                            ? IssueFromSettings(certificate, settings, int(request.type), issuer.objects)
+                            : IssueFromSettings(certificate, settings, int(request.type), Secret());
+    if (!issued)
+        return Refuse::issuingFailed(QString());
+
+    const QString& pemName = request.pemName;
+    const QString& pfxName = request.pfxName;
+    if (certificate.WritePem(QFile::encodeName(pemName).constData()) == 0)
+        return Refuse::certificateNotWritten(pemName);
+    if (certificate.WritePKCS12(QFile::encodeName(pfxName).constData(), password.data()) == 0)
+        return Refuse::containerNotWritten(pfxName, pemName);
+
+    recordSerial(console, request.serial, settings.serialNumber);
+    console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
+                                  printed(settings.validityEnd)));
+    console.outLine(QFileInfo(pemName).absoluteFilePath());
+    console.outLine(QFileInfo(pfxName).absoluteFilePath());
+    return std::nullopt;
+}
+
+Refusal create(Invocation& invocation, CertificateType type)
+{
+    Request request;
+    if (auto error = parseRequest(invocation, type, request))
+        return error;
+    // A derived certificate's times not given are chosen under the issuer, and checked there.
+    const PeriodRequest& period = request.period;
+    if (period.start || period.end || period.days || !isDerived(type))
+    {
+        Rules::ChainPeriod given;
+        if (auto error = periodWithoutIssuer(period, QDateTime::currentDateTimeUtc(), given))
+            return error;
+        request.settings.validityStart = given.start;
+        request.settings.validityEnd = given.end;
+    }
+    if (auto error = requireGivenNames(invocation, type))
+        return error;
+    if (auto error = checkOutputs(request))
+        return error;
+
+    const SecretsHeld secretsHeld;
+    Secret issuerPassword;
+    Secret password;
+    if (auto error = obtainPasswords(invocation, request, issuerPassword, password))
+        return error;
+    IssuingCertificate issuer;
+    if (isDerived(type))
+        if (auto error = checkAgainstIssuer(request, issuerPassword, issuer))
+            return error;
+    if (auto error = takeFromTrace(invocation.console(), 1, request.serial))
+        return error;
+    return issueAndWrite(invocation.console(), request, issuer, password);
+}
+
+int run(Invocation& invocation, CertificateType type)
+{
+    if (auto error = create(invocation, type))
+        return Report(invocation.console(), *error);
+    return ExitSuccess;
+}
+
+const char kPeriodText[] = "Validity: from now, or --start, for 3,649 days, or --days N, or until --end; "
+                           "never after 2038-01-19T03:14:07Z, the last second 32-bit clocks hold.";
+
+} // namespace
+
+const Command& RootCommand()
+{
+    static const Command command{
+        "root",
+        "root --out NAME --root-name TEXT --organization TEXT --entity TEXT [options]",
+        "a self-signed root certificate",
+        "Makes a self-signed root certificate with a fresh RSA-2048 key and writes it as NAME.pem and, with "
+        "its "
+        "key, as the PKCS#12 file NAME.pfx. Its subject is O (--root-name), OU (--organization) and CN "
+        "(\".\" and --entity), and the dnQualifier of its key.\n"
+        "Path length: 3 unless --path-length says otherwise; every certificate below must have a shorter "
+        "one.\n"
+        "The files written are listed on standard output.",
+        "talvane-chain root --out root --root-name .Example --organization .Lab --entity Root "
+        "--password-file password\n"
+        "talvane-chain root --out root --root-name .Example --organization .Lab --entity Root --days 730 "
+        "--path-length 2 --password-file password",
+        {{Option::Out},
+         {Option::RootName},
+         {Option::Organization},
+         {Option::Entity, "Entity name: the CN is \".TEXT\"."},
+         {Option::PathLength, "Path length: at least 1; default 3."},
+         {Option::Serial},
+         {Option::Start},
+         {Option::End, kPeriodText},
+         {Option::Days},
+         {Option::Sha1},
+         {Option::Force},
+         {Option::PasswordFile}},
+        nullptr,
+        nullptr,
+        [](Invocation& invocation) { return run(invocation, CertificateType::Root); }};
+    return command;
+}
+
+const Command& IntermediateCommand()
+{
+    static const Command command{
+        "intermediate",
+        "intermediate --out NAME --issuer FILE.pfx --entity TEXT [options]",
+        "an intermediate authority below a root or another intermediate",
+        "Makes an intermediate authority issued by the certificate in --issuer and writes it as NAME.pem "
+        "and, "
+        "with its key and the chain above it, as NAME.pfx. Its O is its issuer's; its OU is --organization, "
+        "or "
+        "its issuer's OU; its CN is \".\" and --entity.\n"
+        "Path length: one less than the issuer's unless --path-length gives a shorter one.\n"
+        "The validity lies inside the issuer's.",
+        "talvane-chain intermediate --out intermediate --issuer root.pfx --issuer-password-file password "
+        "--entity Intermediate --password-file password",
+        {{Option::Out},
+         {Option::Issuer},
+         {Option::IssuerPasswordFile},
+         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
+         {Option::Entity, "Entity name: the CN is \".TEXT\"."},
+         {Option::PathLength, "Path length: at least 1, below the issuer's; default the issuer's less one."},
+         {Option::Serial},
+         {Option::Start, "Start of validity; default now, not before the issuer's start."},
+         {Option::End, kPeriodText},
+         {Option::Days},
+         {Option::Sha1},
+         {Option::Force},
+         {Option::PasswordFile}},
+        nullptr,
+        nullptr,
+        [](Invocation& invocation) { return run(invocation, CertificateType::Intermediate); }};
+    return command;
+}
+
+const Command& LeafCommand()
+{
+    static const Command command{
+        "leaf",
+        "leaf --out NAME --issuer FILE.pfx --entity TEXT [options]",
+        "a leaf signing certificate (content signer)",
+        "Makes a leaf signing certificate issued by the certificate in --issuer and writes it as NAME.pem "
+        "and, "
+        "with its key and the chain above it, as NAME.pfx. Its O is its issuer's; its OU is --organization, "
+        "or "
+        "its issuer's OU; its CN is \"CS.\" and --entity, the role of a content signer.\n"
+        "The validity lies inside the issuer's.",
+        "talvane-chain leaf --out player --issuer intermediate.pfx --issuer-password-file password "
+        "--entity Player --password-file password",
+        {{Option::Out},
+         {Option::Issuer},
+         {Option::IssuerPasswordFile},
+         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
+         {Option::Entity, "Entity name: the CN is \"CS.TEXT\"."},
+         {Option::Serial},
+         {Option::Start, "Start of validity; default now, not before the issuer's start."},
+         {Option::End, kPeriodText},
+         {Option::Days},
+         {Option::Sha1},
+         {Option::Force},
+         {Option::PasswordFile}},
+        nullptr,
+        nullptr,
+        [](Invocation& invocation) { return run(invocation, CertificateType::Leaf); }};
+    return command;
+}

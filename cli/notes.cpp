@@ -1,0 +1,98 @@
+#include "notes.h"
+
+namespace Note
+{
+
+QString newContainerPurpose(const QString& pfx)
+{
+    return QStringLiteral("the new PKCS#12 file %1").arg(pfx);
+}
+
+QString issuingFilePurpose(const QString& pfx)
+{
+    return QStringLiteral("the issuing file %1").arg(pfx);
+}
+
+QString containerPurpose(const QString& path)
+{
+    return QStringLiteral("the PKCS#12 file %1").arg(path);
+}
+
+QString chainContainersPurpose(const QString& folder)
+{
+    return QStringLiteral("the PKCS#12 files in %1").arg(folder);
+}
+
+QString exportedPurpose(const QStringList& files)
+{
+    return QStringLiteral("the exported %1").arg(files.join(QStringLiteral(" and ")));
+}
+
+QString passwordPrompt(const QString& purpose)
+{
+    return QStringLiteral("Password for %1:").arg(purpose);
+}
+
+QString passwordPromptAgain()
+{
+    return QStringLiteral("The same password again:");
+}
+
+QString seeded()
+{
+    return QStringLiteral("Random generator seeded from the Zel Kavra card.");
+}
+
+QString serialsFromTrace(const QString& trace, qint64 first, int count)
+{
+    if (count == 1)
+        return QStringLiteral("Serial numbers from %1; this certificate gets %2.")
+            .arg(trace, QString::number(first));
+    return QStringLiteral("Serial numbers from %1; these certificates get %2 to %3.")
+        .arg(trace, QString::number(first), QString::number(first + count - 1));
+}
+
+QString serialNotRecorded(qint64 serial, const QString& trace)
+{
+    return QStringLiteral(
+               "The serial number %1 could not be recorded in the trace file %2: the next run would "
+               "use it again; give --serial.")
+        .arg(QString::number(serial), trace);
+}
+
+QString created(const QString& commonName, qint64 serial, const QString& start, const QString& end)
+{
+    return QStringLiteral("Created CN \"%1\" serial %2, valid %3 to %4")
+        .arg(commonName, QString::number(serial), start, end);
+}
+
+QString createdInChain(const QString& stem, const QString& commonName, qint64 serial, int pathLength)
+{
+    return QStringLiteral("Created %1: CN \"%2\" serial %3, path length %4")
+        .arg(stem, commonName, QString::number(serial),
+             pathLength < 0 ? QStringLiteral("none (leaf)") : QString::number(pathLength));
+}
+
+QString keyNotEncrypted(const QString& path)
+{
+    return QStringLiteral(
+               "The private key in %1 is not encrypted: whoever can read the file can sign with it.")
+        .arg(path);
+}
+
+QString finding(bool error, const QString& line)
+{
+    return (error ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + line;
+}
+
+QString verifySummary(int certificates, int errors, int warnings)
+{
+    return QStringLiteral("%1 %2 checked: %3 %4, %5 %6.")
+        .arg(QString::number(certificates),
+             certificates == 1 ? QStringLiteral("certificate") : QStringLiteral("certificates"),
+             QString::number(errors), errors == 1 ? QStringLiteral("error") : QStringLiteral("errors"),
+             QString::number(warnings),
+             warnings == 1 ? QStringLiteral("warning") : QStringLiteral("warnings"));
+}
+
+} // namespace Note

@@ -1,0 +1,95 @@
+#include "options.h"
+
+#include <algorithm>
+#include <array>
+
+namespace
+{
+
+// In the order of the enum; checked by SpecOf. Descriptions say which certificate field an option
+// fills, so that nobody has to guess what the window's labels mean.
+const std::array<OptionSpec, 31> kOptions = {{
+    {Option::Out, "out", nullptr, "NAME",
+     "Destination: NAME.pem and NAME.pfx are written (NAME.pfx given is NAME)."},
+    {Option::OutDir, "out-dir", nullptr, "DIR", "The folder to write into; made when missing."},
+    {Option::Issuer, "issuer", nullptr, "FILE.pfx", "PKCS#12 file of the issuing certificate, with its key."},
+    {Option::RootName, "root-name", nullptr, "TEXT",
+     "The root's organization, the subject's O; every certificate below the root carries the root's O."},
+    {Option::Organization, "organization", "organisation", "TEXT",
+     "Organisation name, the subject's organizational unit (OU)."},
+    {Option::Entity, "entity", nullptr, "TEXT", "Entity name, the common name (CN) after its role prefix."},
+    {Option::RootEntity, "root-entity", nullptr, "TEXT",
+     "Entity name of the root (CN \".TEXT\"); default Root."},
+    {Option::IntermediateEntity, "intermediate-entity", nullptr, "TEXT",
+     "Entity name of the intermediates (CN \".TEXT\", then \".TEXT-2\", ...); default Intermediate."},
+    {Option::LeafEntity, "leaf-entity", nullptr, "TEXT",
+     "Entity name of the leaf (CN \"CS.TEXT\"); default Leaf."},
+    {Option::Intermediates, "intermediates", nullptr, "N", "Number of intermediates, 0 to 8; default 1."},
+    {Option::Serial, "serial", nullptr, "N|random",
+     "Serial number (%1 to %2), or random: drawn from the board-seeded generator, the trace file neither "
+     "read "
+     "nor written; default: the next one of the trace file serialNumberTrace."},
+    {Option::PathLength, "path-length", nullptr, "N", "Path length of an authority: at least 1."},
+    {Option::Start, "start", nullptr, "ISO-8601", "Start of validity; default now."},
+    {Option::End, "end", nullptr, "ISO-8601",
+     "End of validity; default 3,649 days after the start, never after 2038-01-19T03:14:07Z."},
+    {Option::Days, "days", nullptr, "N", "Valid for N days from the start, instead of --end."},
+    {Option::Sha1, "sha1", nullptr, nullptr, "Sign with SHA-1 instead of SHA-256."},
+    {Option::Force, "force", nullptr, nullptr, "Overwrite existing output files."},
+    {Option::PasswordFile, "password-file", nullptr, "FILE",
+     "First line of FILE (- for standard input): the password of the new PKCS#12 file, else "
+     "TALVANE_PASSWORD, else asked twice."},
+    {Option::IssuerPasswordFile, "issuer-password-file", nullptr, "FILE",
+     "First line of FILE (- for standard input): the password of the issuing file, else "
+     "TALVANE_ISSUER_PASSWORD, else asked."},
+    {Option::InputPasswordFile, "input-password-file", "issuer-password-file", "FILE",
+     "First line of FILE (- for standard input): the password of the PKCS#12 file read, else "
+     "TALVANE_ISSUER_PASSWORD, else asked."},
+    {Option::At, "at", nullptr, "ISO-8601",
+     "Judge validity and the warnings at this time instead of now (when the chain is to be used)."},
+    {Option::WarnDays, "warn-days", nullptr, "N",
+     "Warn about a certificate that ends within N days of now, or of --at (default 30; 0: never)."},
+    {Option::Json, "json", nullptr, nullptr, "Print one JSON document instead of text."},
+    {Option::KeyPem, "key-pem", nullptr, "OUT",
+     "The private key as PKCS#8 PEM, encrypted with AES-256-CBC (PBKDF2) under the new password; "
+     "owner-only."},
+    {Option::NoEncrypt, "no-encrypt", nullptr, nullptr,
+     "Write the --key-pem key unencrypted (said on standard error)."},
+    {Option::ChainPem, "chain-pem", nullptr, "OUT", "Every certificate as PEM in chain order, root first."},
+    {Option::LeafFirst, "leaf-first", nullptr, nullptr,
+     "--chain-pem with the leaf first, for tools that want the signer first."},
+    {Option::Pkcs12, "pkcs12", nullptr, "OUT",
+     "Key and certificates as a current PKCS#12 file (AES-256-CBC with PBKDF2, SHA-256 MAC, each certificate "
+     "named after its CN) under the new password; owner-only."},
+    {Option::Verbose, "verbose", nullptr, nullptr,
+     "Also print the diagnostic lines of the engine and the board layer on standard error."},
+    {Option::Manual, "manual", nullptr, nullptr, "Print the manual page (roff) instead."},
+    {Option::All, "all", nullptr, nullptr, "Print the help of every command."},
+}};
+
+} // namespace
+
+const OptionSpec& SpecOf(Option option)
+{
+    const OptionSpec& spec = kOptions[static_cast<size_t>(option)];
+    Q_ASSERT(spec.option == option);
+    return spec;
+}
+
+QString OptionText(Option option)
+{
+    return QStringLiteral("--") + QLatin1String(SpecOf(option).name);
+}
+
+QStringList AllOptionNames()
+{
+    QStringList names;
+    for (const OptionSpec& spec : kOptions)
+    {
+        names << QLatin1String(spec.name);
+        if (spec.alias)
+            names << QLatin1String(spec.alias);
+    }
+    names.removeDuplicates();
+    return names;
+}

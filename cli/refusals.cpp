@@ -1,0 +1,506 @@
+#include "refusals.h"
+
+namespace
+{
+
+CommandError usage(const QString& sentence)
+{
+    return CommandError{ExitUsage, sentence};
+}
+
+CommandError failure(const QString& sentence)
+{
+    return CommandError{ExitFailure, sentence};
+}
+
+// "a, b or c"
+QString listed(const QStringList& names)
+{
+    if (names.size() < 2)
+        return names.join(QString());
+    QStringList first = names;
+    const QString last = first.takeLast();
+    return first.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+QString meantText(const QString& meant)
+{
+    return meant.isEmpty() ? QString() : QStringLiteral(" Did you mean %1?").arg(meant);
+}
+
+} // namespace
+
+namespace Refuse
+{
+
+CommandError noCommand(const QStringList& commands)
+{
+    return usage(QStringLiteral("No command given: use %1 (see --help).").arg(listed(commands)));
+}
+
+CommandError unknownCommand(const QString& given, const QStringList& commands, const QString& meant)
+{
+    return usage(QStringLiteral("Unknown command \"%1\": use %2.").arg(given, listed(commands)) +
+                 meantText(meant));
+}
+
+CommandError unknownOption(const QString& name, const QString& meant)
+{
+    return usage(QStringLiteral("Unknown option '%1'.").arg(name) +
+                 meantText(meant.isEmpty() ? QString() : QStringLiteral("--") + meant));
+}
+
+CommandError optionNotForCommand(const QString& name, const QString& command)
+{
+    return usage(QStringLiteral("The option --%1 does not apply to the command %2.").arg(name, command));
+}
+
+CommandError parserError(const QString& text)
+{
+    return usage(text);
+}
+
+CommandError optionTwice(const QString& name)
+{
+    return usage(QStringLiteral("The option --%1 is given more than once.").arg(name));
+}
+
+CommandError unexpectedArgument(const QString& argument, const QString& command)
+{
+    return usage(QStringLiteral("Unexpected argument \"%1\" after the command %2.").arg(argument, command));
+}
+
+CommandError optionMissing(const QString& option, const QString& what)
+{
+    return usage(QStringLiteral("The option %1 with %2 is missing.").arg(option, what));
+}
+
+CommandError optionsExclude(const QString& first, const QString& second)
+{
+    return usage(
+        QStringLiteral("The options %1 and %2 exclude each other: give one of them.").arg(first, second));
+}
+
+CommandError noFiles(const QString& command)
+{
+    if (command == QLatin1String("export"))
+        return usage(QStringLiteral("No PKCS#12 file given to export."));
+    return usage(QStringLiteral("No file given to %1.").arg(command));
+}
+
+CommandError fileNameMissing(const QString& option)
+{
+    return usage(QStringLiteral("The option %1 needs a file name.").arg(option));
+}
+
+CommandError outputFailed()
+{
+    return failure(QStringLiteral("Standard output could not be written: the result is incomplete."));
+}
+
+CommandError serialOutOfRange(qint64 smallest, qint64 largest)
+{
+    return usage(QStringLiteral("The serial number must be a whole number from %1 to %2, or random.")
+                     .arg(smallest)
+                     .arg(largest));
+}
+
+CommandError serialRunOutOfRange(qint64 first, int count, qint64 smallest, qint64 largest)
+{
+    return usage(
+        QStringLiteral("The serial numbers %1 to %2 of the chain's %3 certificates must lie from %4 to %5.")
+            .arg(first)
+            .arg(first + count - 1)
+            .arg(count)
+            .arg(smallest)
+            .arg(largest));
+}
+
+CommandError pathLengthNotAllowed()
+{
+    return usage(
+        QStringLiteral("The path length must be a whole number of at least 1; a certificate that signs "
+                       "nothing is a leaf."));
+}
+
+CommandError intermediatesOutOfRange(int most)
+{
+    return usage(
+        QStringLiteral("The number of intermediates must be a whole number from 0 to %1.").arg(most));
+}
+
+CommandError notATime(const QString& text, const QString& option)
+{
+    return usage(QStringLiteral("The time \"%1\" of %2 is not an ISO-8601 date and time.").arg(text, option));
+}
+
+CommandError notDays(const QString& text, const QString& option, qint64 least)
+{
+    return usage(QStringLiteral("The number of days \"%1\" of %2 is not a whole number of %3 or more.")
+                     .arg(text, option, QString::number(least)));
+}
+
+CommandError endNotAfterStart(const QString& start, const QString& end, int status)
+{
+    return {status,
+            QStringLiteral("The validity period from %1 to %2 is invalid: it ends before it starts, or "
+                           "when it starts.")
+                .arg(start, end)};
+}
+
+CommandError endPassed(const QString& start, const QString& end, int status)
+{
+    return {status, QStringLiteral("The validity period from %1 to %2 is invalid: it has ended already; give "
+                                   "an end in the future.")
+                        .arg(start, end)};
+}
+
+CommandError endAfterLatest(const QString& end, const QString& latest, int status)
+{
+    return {status,
+            QStringLiteral("The validity end %1 lies after %2, the last second that 32-bit clocks hold "
+                           "and the checkers accept.")
+                .arg(end, latest)};
+}
+
+CommandError emptyText(const QString& option)
+{
+    return usage(QStringLiteral("The option %1 needs a text.").arg(option));
+}
+
+CommandError nameEntryTooLong(const QString& entryName, const QString& entry, int longest)
+{
+    return usage(QStringLiteral("The %1 \"%2\" is longer than %3 characters.")
+                     .arg(entryName, entry, QString::number(longest)));
+}
+
+CommandError nameTextTooLong(const QString& option, int most, const QString& text)
+{
+    return usage(
+        QStringLiteral("The option %1 takes at most %2 characters, as the window does; \"%3\" has %4.")
+            .arg(option, QString::number(most), text, QString::number(text.size())));
+}
+
+CommandError notPrintable(const QString& option, char32_t character)
+{
+    return usage(
+        QStringLiteral("The option %1 has the character \"%2\" (U+%3), which the digital-cinema checkers "
+                       "reject in a name; names take letters A to Z and a to z, digits, space and "
+                       "' ( ) + , - . / : = ? only.")
+            .arg(option, QString::fromUcs4(&character, 1),
+                 QStringLiteral("%1").arg(uint(character), 4, 16, QLatin1Char('0')).toUpper()));
+}
+
+CommandError roleGivenTwice(const QString& option, const QString& typed, const QString& entry,
+                            const QString& role)
+{
+    return usage(
+        QStringLiteral("The option %1 gives the role already: \"%2\" would become the common name \"%3\"; "
+                       "give it without \"%4\".")
+            .arg(option, typed, entry, role));
+}
+
+CommandError rootNamesMissing()
+{
+    return usage(
+        QStringLiteral("A root needs --root-name and --organization: the window's placeholder names never "
+                       "go into a real root."));
+}
+
+CommandError nameMissing(const QString& option, const QString& command)
+{
+    return usage(
+        QStringLiteral("The command %1 needs %2: the window's placeholder names never go into a real "
+                       "certificate.")
+            .arg(command, option));
+}
+
+CommandError fileExists(const QString& path)
+{
+    return failure(QStringLiteral("The file %1 exists; give --force to overwrite it.").arg(path));
+}
+
+CommandError fileMissing(const QString& path)
+{
+    return failure(QStringLiteral("The file %1 does not exist.").arg(path));
+}
+
+CommandError fileUnreadable(const QString& path)
+{
+    return failure(QStringLiteral("The file %1 cannot be read.").arg(path));
+}
+
+CommandError folderMissing(const QString& folder, const QString& option)
+{
+    return failure(QStringLiteral("The folder %1 of %2 does not exist; make it first or choose another %2.")
+                       .arg(folder, option));
+}
+
+CommandError overwritesIssuer(const QString& destination, const QString& issuer)
+{
+    return failure(
+        QStringLiteral("The destination %1 would overwrite its issuing certificate %2; choose another "
+                       "--out.")
+            .arg(destination, issuer));
+}
+
+CommandError noCertificateIn(const QString& path)
+{
+    return failure(QStringLiteral("The file %1 holds no readable certificate.").arg(path));
+}
+
+CommandError containerUnreadable(const QString& path)
+{
+    return failure(
+        QStringLiteral("The file %1 cannot be read as a PKCS#12 file with the password given.").arg(path));
+}
+
+CommandError noKeyIn(const QString& path)
+{
+    return failure(QStringLiteral("The file %1 holds no private key.").arg(path));
+}
+
+CommandError keyNotOfCertificate(const QString& path)
+{
+    return failure(QStringLiteral("The private key in %1 does not belong to its certificate.").arg(path));
+}
+
+CommandError issuerMissing(const QString& path)
+{
+    return failure(QStringLiteral("The issuing file %1 does not exist.").arg(path));
+}
+
+CommandError issuerWrongPassword(const QString& path)
+{
+    return failure(
+        QStringLiteral("The issuing file %1 cannot be opened with the password given: the password is "
+                       "wrong.")
+            .arg(path));
+}
+
+CommandError issuerWithoutKey(const QString& path)
+{
+    return failure(
+        QStringLiteral("The issuing file %1 is a PEM certificate without its key; give the .pfx.").arg(path));
+}
+
+CommandError issuerNotPkcs12(const QString& path)
+{
+    return failure(QStringLiteral("The issuing file %1 is not a PKCS#12 file; give the .pfx of the issuing "
+                                  "certificate.")
+                       .arg(path));
+}
+
+CommandError issuerUnreadable(const QString& path)
+{
+    return failure(
+        QStringLiteral("The issuing file %1 cannot be read: the password is wrong or the file is not a "
+                       "certificate of this kind.")
+            .arg(path));
+}
+
+CommandError issuerIsLeaf(const QString& path, const QString& commonName)
+{
+    return failure(
+        QStringLiteral("The issuing file %1 holds a leaf (%2), which cannot issue certificates; give an "
+                       "authority's .pfx.")
+            .arg(path, commonName));
+}
+
+CommandError issuerPathLengthZero()
+{
+    return failure(QStringLiteral("The issuing certificate has a path length of 0 and cannot sign a derived "
+                                  "certificate."));
+}
+
+CommandError pathLengthTooLong(int pathLength, int issuerPathLength)
+{
+    return failure(
+        QStringLiteral("The path length %1 is too long: it must be lower than the issuing certificate's "
+                       "%2.")
+            .arg(pathLength)
+            .arg(issuerPathLength));
+}
+
+CommandError issuerSignsLeavesOnly()
+{
+    return failure(
+        QStringLiteral("The issuing certificate has a path length of 1: it can sign leaves only."));
+}
+
+CommandError issuerValidityUnreadable(const QString& start, const QString& end)
+{
+    return failure(
+        QStringLiteral("The validity of the issuing certificate (%1 to %2) cannot be read.").arg(start, end));
+}
+
+CommandError issuerExpired(const QString& path, const QString& end)
+{
+    return failure(
+        QStringLiteral("The issuing certificate in %1 expired on %2; renew it or give another issuer.")
+            .arg(path, end));
+}
+
+CommandError startBeforeIssuer(const QString& start, const QString& issuerStart)
+{
+    return failure(QStringLiteral("The validity start %1 lies before the issuing certificate's start %2.")
+                       .arg(start, issuerStart));
+}
+
+CommandError endAfterIssuer(const QString& end, const QString& issuerEnd)
+{
+    return failure(QStringLiteral("The validity end %1 lies after the issuing certificate's end %2.")
+                       .arg(end, issuerEnd));
+}
+
+CommandError passwordFileMissing(const QString& path)
+{
+    return failure(QStringLiteral("The password file %1 does not exist.").arg(path));
+}
+
+CommandError passwordFileUnreadable(const QString& path)
+{
+    return failure(QStringLiteral("The password file %1 cannot be read.").arg(path));
+}
+
+CommandError passwordFileEmpty(const QString& path)
+{
+    return usage(QStringLiteral("The password file %1 holds no password on its first line.").arg(path));
+}
+
+CommandError passwordFileWithNul(const QString& path)
+{
+    return usage(
+        QStringLiteral("The password file %1 holds a NUL byte on its first line (a UTF-16 file, say); "
+                       "write the password as plain text.")
+            .arg(path));
+}
+
+CommandError passwordTooLong(const QString& path, int most)
+{
+    return usage(QStringLiteral("The password on the first line of %1 is longer than %2 bytes.")
+                     .arg(path, QString::number(most)));
+}
+
+CommandError environmentPasswordTooLong(const QString& variable, int most)
+{
+    return usage(
+        QStringLiteral("The password in %1 is longer than %2 bytes.").arg(variable, QString::number(most)));
+}
+
+CommandError typedPasswordTooLong(int most)
+{
+    return usage(QStringLiteral("The password typed is longer than %1 bytes.").arg(most));
+}
+
+CommandError noPassword(const QString& purpose, const QString& option, const QString& variable)
+{
+    return usage(QStringLiteral("No password for %1: give %2 or set %3.").arg(purpose, option, variable));
+}
+
+CommandError noPasswordEntered(const QString& purpose)
+{
+    return usage(QStringLiteral("No password was entered for %1.").arg(purpose));
+}
+
+CommandError passwordsDiffer()
+{
+    return usage(QStringLiteral("The entered passwords do not match."));
+}
+
+CommandError noBoard()
+{
+    return failure(
+        QStringLiteral("Failed seeding the random generator: no Zel Kavra card was found or the card is "
+                       "in use by another application."));
+}
+
+CommandError noRandomSerial()
+{
+    return failure(QStringLiteral("The random generator gave no serial number."));
+}
+
+CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, qint64 smallest,
+                                qint64 largest)
+{
+    if (count == 1)
+        return failure(
+            QStringLiteral(
+                "The next serial number of the trace file %1, %2, is outside %3 to %4; give --serial.")
+                .arg(trace, QString::number(first), QString::number(smallest), QString::number(largest)));
+    return failure(
+        QStringLiteral("The next serial numbers of the trace file %1, %2 to %3, lie outside %4 to %5; "
+                       "give --serial.")
+            .arg(trace, QString::number(first), QString::number(first + count - 1), QString::number(smallest),
+                 QString::number(largest)));
+}
+
+CommandError keyGenerationFailed()
+{
+    return failure(QStringLiteral("Failed generating a key pair."));
+}
+
+CommandError issuingFailed(const QString& certificate)
+{
+    if (certificate.isEmpty())
+        return failure(QStringLiteral("Failed creating the certificate."));
+    return failure(QStringLiteral("Failed creating the certificate %1.").arg(certificate));
+}
+
+CommandError certificateNotWritten(const QString& pem)
+{
+    return failure(QStringLiteral("Failed writing the certificate to %1.").arg(pem));
+}
+
+CommandError containerNotWritten(const QString& pfx, const QString& pem)
+{
+    return failure(
+        QStringLiteral("Failed writing the PKCS#12 file %1; the PEM file %2 was written.").arg(pfx, pem));
+}
+
+CommandError levelNotWritten(const QString& stem)
+{
+    return failure(
+        QStringLiteral("Failed writing the files of the certificate %1; nothing was changed.").arg(stem));
+}
+
+CommandError chainFileNotWritten(const QString& name)
+{
+    return failure(QStringLiteral("Failed writing %1; nothing was changed.").arg(name));
+}
+
+CommandError nothingToExport()
+{
+    return usage(QStringLiteral("Nothing to export: give --key-pem, --chain-pem or --pkcs12."));
+}
+
+CommandError modifierWithout(const QString& modifier, const QString& output)
+{
+    return usage(QStringLiteral("The option %1 is about %2, which is not given.").arg(modifier, output));
+}
+
+CommandError exportReadsOneFile(const QString& extra)
+{
+    return usage(QStringLiteral("Unexpected argument \"%1\": export reads one PKCS#12 file.").arg(extra));
+}
+
+CommandError outputIsInput(const QString& path, const QString& option)
+{
+    return usage(QStringLiteral("The output %1 of %2 is the input file; export never writes over its input.")
+                     .arg(path, option));
+}
+
+CommandError outputsSame(const QString& first, const QString& second, const QString& path)
+{
+    return usage(QStringLiteral("The options %1 and %2 name the same file %3.").arg(first, second, path));
+}
+
+CommandError exportNotWritten(const QString& path, const QStringList& writtenBefore)
+{
+    QString sentence = QStringLiteral("Failed writing %1.").arg(path);
+    if (!writtenBefore.isEmpty())
+        sentence += QStringLiteral(" Written before it: %1.").arg(writtenBefore.join(QStringLiteral(", ")));
+    return failure(sentence);
+}
+
+} // namespace Refuse

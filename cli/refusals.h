@@ -1,0 +1,107 @@
+#pragma once
+
+// Every refusal talvane-chain gives, one function per finding, each with its sentence and exit
+// status: the one home of these sentences.
+
+#include "command.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Refuse
+{
+
+// --- the command line -----------------------------------------------------------------------------
+CommandError noCommand(const QStringList& commands);
+CommandError unknownCommand(const QString& given, const QStringList& commands, const QString& meant);
+CommandError unknownOption(const QString& name, const QString& meant);
+CommandError optionNotForCommand(const QString& name, const QString& command);
+CommandError parserError(const QString& text);
+CommandError optionTwice(const QString& name);
+CommandError unexpectedArgument(const QString& argument, const QString& command);
+CommandError optionMissing(const QString& option, const QString& what);
+CommandError optionsExclude(const QString& first, const QString& second);
+CommandError noFiles(const QString& command);
+CommandError fileNameMissing(const QString& option);
+CommandError outputFailed();
+
+// --- values ---------------------------------------------------------------------------------------
+CommandError serialOutOfRange(qint64 smallest, qint64 largest);
+CommandError serialRunOutOfRange(qint64 first, int count, qint64 smallest, qint64 largest);
+CommandError pathLengthNotAllowed();
+CommandError intermediatesOutOfRange(int most);
+CommandError notATime(const QString& text, const QString& option);
+CommandError notDays(const QString& text, const QString& option, qint64 least);
+CommandError endNotAfterStart(const QString& start, const QString& end, int status);
+CommandError endPassed(const QString& start, const QString& end, int status);
+CommandError endAfterLatest(const QString& end, const QString& latest, int status);
+
+// --- names ----------------------------------------------------------------------------------------
+CommandError emptyText(const QString& option);
+CommandError nameEntryTooLong(const QString& entryName, const QString& entry, int longest);
+CommandError nameTextTooLong(const QString& option, int most, const QString& text);
+CommandError notPrintable(const QString& option, char32_t character);
+CommandError roleGivenTwice(const QString& option, const QString& typed, const QString& entry,
+                            const QString& role);
+CommandError rootNamesMissing();
+CommandError nameMissing(const QString& option, const QString& command);
+
+// --- files ----------------------------------------------------------------------------------------
+CommandError fileExists(const QString& path);
+CommandError fileMissing(const QString& path);
+CommandError fileUnreadable(const QString& path);
+CommandError folderMissing(const QString& folder, const QString& option);
+CommandError overwritesIssuer(const QString& destination, const QString& issuer);
+CommandError noCertificateIn(const QString& path);
+CommandError containerUnreadable(const QString& path);
+CommandError noKeyIn(const QString& path);
+CommandError keyNotOfCertificate(const QString& path);
+
+// --- the issuer -----------------------------------------------------------------------------------
+CommandError issuerMissing(const QString& path);
+CommandError issuerWrongPassword(const QString& path);
+CommandError issuerWithoutKey(const QString& path);
+CommandError issuerNotPkcs12(const QString& path);
+CommandError issuerUnreadable(const QString& path);
+CommandError issuerIsLeaf(const QString& path, const QString& commonName);
+CommandError issuerPathLengthZero();
+CommandError pathLengthTooLong(int pathLength, int issuerPathLength);
+CommandError issuerSignsLeavesOnly();
+CommandError issuerValidityUnreadable(const QString& start, const QString& end);
+CommandError issuerExpired(const QString& path, const QString& end);
+CommandError startBeforeIssuer(const QString& start, const QString& issuerStart);
+CommandError endAfterIssuer(const QString& end, const QString& issuerEnd);
+
+// --- passwords ------------------------------------------------------------------------------------
+CommandError passwordFileMissing(const QString& path);
+CommandError passwordFileUnreadable(const QString& path);
+CommandError passwordFileEmpty(const QString& path);
+CommandError passwordFileWithNul(const QString& path);
+CommandError passwordTooLong(const QString& path, int most);
+CommandError environmentPasswordTooLong(const QString& variable, int most);
+CommandError typedPasswordTooLong(int most);
+CommandError noPassword(const QString& purpose, const QString& option, const QString& variable);
+CommandError noPasswordEntered(const QString& purpose);
+CommandError passwordsDiffer();
+
+// --- the work -------------------------------------------------------------------------------------
+CommandError noBoard();
+CommandError noRandomSerial();
+CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, qint64 smallest,
+                                qint64 largest);
+CommandError keyGenerationFailed();
+CommandError issuingFailed(const QString& certificate);
+CommandError certificateNotWritten(const QString& pem);
+CommandError containerNotWritten(const QString& pfx, const QString& pem);
+CommandError levelNotWritten(const QString& stem);
+CommandError chainFileNotWritten(const QString& name);
+
+// --- export ---------------------------------------------------------------------------------------
+CommandError nothingToExport();
+CommandError modifierWithout(const QString& modifier, const QString& output);
+CommandError exportReadsOneFile(const QString& extra);
+CommandError outputIsInput(const QString& path, const QString& option);
+CommandError outputsSame(const QString& first, const QString& second, const QString& path);
+CommandError exportNotWritten(const QString& path, const QStringList& writtenBefore);
+
+} // namespace Refuse
