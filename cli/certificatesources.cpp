@@ -2,12 +2,25 @@
 
 #include "chainverifier.h"
 #include "notes.h"
-#include "passwords.h"
 #include "refusals.h"
 
 #include <QFileInfo>
 
-CertificateSources::CertificateSources(const Invocation& invocation) : mInvocation(invocation) {}
+CertificateSources::CertificateSources(const Invocation& invocation) : mInvocation(invocation)
+{
+    ChainVerifier::initOpenSsl();
+}
+
+Refusal CertificateSources::addOperands()
+{
+    const QStringList files = mInvocation.operands();
+    if (files.isEmpty())
+        return Refuse::noFiles(QLatin1String(mInvocation.command().name));
+    for (const QString& path : files)
+        if (auto error = add(path))
+            return error;
+    return std::nullopt;
+}
 
 Refusal CertificateSources::add(const QString& path)
 {

@@ -2,6 +2,7 @@
 
 #include "command.h"
 #include "osslptr.h"
+#include "passwords.h"
 #include "secret.h"
 
 #include <QString>
@@ -16,7 +17,10 @@ class CertificateSources
 public:
     explicit CertificateSources(const Invocation& invocation);
 
-    // Adds the certificates of one file; a refusal when it holds none that can be read.
+    // Adds the certificates of the command's files, in their order; a refusal when none is given
+    // or one holds none that can be read.
+    Refusal addOperands();
+    // Adds the certificates of one file.
     Refusal add(const QString& path);
 
     // Every certificate added, in the order read; owned by this object.
@@ -26,6 +30,7 @@ private:
     Refusal needPassword(const QString& path);
 
     const Invocation& mInvocation;
+    const SecretsHeld mSecretsHeld; // for as long as the password is held
     Secret mPassword;
     bool mHavePassword = false;
     std::vector<X509Ptr> mCertificates;

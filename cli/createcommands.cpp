@@ -305,6 +305,36 @@ const Command& RootCommand()
     return command;
 }
 
+namespace
+{
+
+// What an intermediate and a leaf take alike, with the path length for an authority.
+std::vector<CommandOption> derivedOptions(bool authority)
+{
+    std::vector<CommandOption> options{
+        {Option::Out},
+        {Option::Issuer},
+        {Option::IssuerPasswordFile},
+        {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
+        {Option::Entity,
+         authority ? "Entity name: the CN is \".TEXT\"." : "Entity name: the CN is \"CS.TEXT\"."}};
+    if (authority)
+        options.push_back({Option::PathLength,
+                           "Path length: at least 1, below the issuer's; default the issuer's less one."});
+    const std::vector<CommandOption> rest{
+        {Option::Serial},
+        {Option::Start, "Start of validity; default now, not before the issuer's start."},
+        {Option::End, kPeriodText},
+        {Option::Days},
+        {Option::Sha1},
+        {Option::Force},
+        {Option::PasswordFile}};
+    options.insert(options.end(), rest.begin(), rest.end());
+    return options;
+}
+
+} // namespace
+
 const Command& IntermediateCommand()
 {
     static const Command command{
@@ -320,19 +350,7 @@ const Command& IntermediateCommand()
         "The validity lies inside the issuer's.",
         "talvane-chain intermediate --out intermediate --issuer root.pfx --issuer-password-file password "
         "--entity Intermediate --password-file password",
-        {{Option::Out},
-         {Option::Issuer},
-         {Option::IssuerPasswordFile},
-         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
-         {Option::Entity, "Entity name: the CN is \".TEXT\"."},
-         {Option::PathLength, "Path length: at least 1, below the issuer's; default the issuer's less one."},
-         {Option::Serial},
-         {Option::Start, "Start of validity; default now, not before the issuer's start."},
-         {Option::End, kPeriodText},
-         {Option::Days},
-         {Option::Sha1},
-         {Option::Force},
-         {Option::PasswordFile}},
+        derivedOptions(true),
         nullptr,
         nullptr,
         [](Invocation& invocation) { return run(invocation, CertificateType::Intermediate); }};
@@ -353,18 +371,7 @@ const Command& LeafCommand()
         "The validity lies inside the issuer's.",
         "talvane-chain leaf --out player --issuer intermediate.pfx --issuer-password-file password "
         "--entity Player --password-file password",
-        {{Option::Out},
-         {Option::Issuer},
-         {Option::IssuerPasswordFile},
-         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
-         {Option::Entity, "Entity name: the CN is \"CS.TEXT\"."},
-         {Option::Serial},
-         {Option::Start, "Start of validity; default now, not before the issuer's start."},
-         {Option::End, kPeriodText},
-         {Option::Days},
-         {Option::Sha1},
-         {Option::Force},
-         {Option::PasswordFile}},
+        derivedOptions(false),
         nullptr,
         nullptr,
         [](Invocation& invocation) { return run(invocation, CertificateType::Leaf); }};

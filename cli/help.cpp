@@ -31,8 +31,8 @@ const char kExitStatus[] =
     "file does not exist or cannot be read; 2 the command line itself is wrong.";
 
 // Words wrapped at kWidth, starting at `firstColumn`, every line after the first indented by
-// `indent`.
-QString wrapped(const QString& text, int indent, int firstColumn = 0)
+// `indent`; `continuation` ends every line but the last (" \\" for a command line to copy).
+QString wrapped(const QString& text, int indent, int firstColumn = 0, const QString& continuation = QString())
 {
     QString out;
     int column = firstColumn;
@@ -40,39 +40,10 @@ QString wrapped(const QString& text, int indent, int firstColumn = 0)
     const QString padding(indent, QLatin1Char(' '));
     for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
     {
-        if (!lineEmpty && column + 1 + word.size() > kWidth)
+        if (!lineEmpty && column + 1 + word.size() + continuation.size() > kWidth)
         {
-            out += QLatin1Char('\n') + padding;
+            out += continuation + QLatin1Char('\n') + padding;
             column = indent;
-            lineEmpty = true;
-        }
-        if (!lineEmpty)
-        {
-            out += QLatin1Char(' ');
-            ++column;
-        }
-        out += word;
-        column += int(word.size());
-        lineEmpty = false;
-    }
-    return out;
-}
-
-// A command line to copy: broken where a word starts, each line but the last ending in " \\" so
-// that the shell reads it as one.
-QString commandLine(const QString& line, int indent)
-{
-    QString out;
-    int column = indent;
-    bool lineEmpty = true;
-    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString& word : words)
-    {
-        // Room for " \" after a word that is not the last.
-        if (!lineEmpty && column + 1 + word.size() + 2 > kWidth)
-        {
-            out += QStringLiteral(" \\\n") + QString(indent + 4, QLatin1Char(' '));
-            column = indent + 4;
             lineEmpty = true;
         }
         if (!lineEmpty)
@@ -163,7 +134,7 @@ QString CommandHelp(const Command& command)
     out += optionRow(QStringLiteral("-h, --help"), QStringLiteral("This help.")) + QLatin1Char('\n');
     out += QStringLiteral("\nExamples:\n");
     for (const QString& example : QString::fromLatin1(command.examples).split(QLatin1Char('\n')))
-        out += QStringLiteral("  ") + commandLine(example, 2) + QLatin1Char('\n');
+        out += QStringLiteral("  ") + wrapped(example, 6, 2, QStringLiteral(" \\")) + QLatin1Char('\n');
     out += QLatin1Char('\n') + wrapped(QLatin1String(kExitStatus), 0) + QLatin1Char('\n');
     return out;
 }

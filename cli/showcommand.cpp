@@ -7,7 +7,6 @@
 #include "certificatesources.h"
 #include "chainverifier.h"
 #include "console.h"
-#include "passwords.h"
 #include "refusals.h"
 
 #include <QJsonArray>
@@ -151,16 +150,9 @@ QString json(const std::vector<CertificateFacts>& all)
 int run(Invocation& invocation)
 {
     Console& console = invocation.console();
-    const QStringList files = invocation.operands();
-    if (files.isEmpty())
-        return Report(console, Refuse::noFiles(QStringLiteral("show")));
-
-    ChainVerifier::initOpenSsl();
-    const SecretsHeld secretsHeld;
     CertificateSources sources(invocation);
-    for (const QString& path : files)
-        if (auto error = sources.add(path))
-            return Report(console, *error);
+    if (auto error = sources.addOperands())
+        return Report(console, *error);
 
     std::vector<CertificateFacts> all;
     for (X509* certificate : ChainVerifier::sortIntoChains(sources.borrowed()).ordered)

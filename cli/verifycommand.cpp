@@ -8,7 +8,6 @@
 #include "chainverifier.h"
 #include "console.h"
 #include "notes.h"
-#include "passwords.h"
 #include "refusals.h"
 #include "values.h"
 
@@ -45,21 +44,17 @@ Refusal readTimes(const Invocation& invocation, ChainVerifier::Options& options)
 int run(Invocation& invocation)
 {
     Console& console = invocation.console();
-    const QStringList files = invocation.operands();
-    if (files.isEmpty())
-        return Report(console, Refuse::noFiles(QStringLiteral("verify")));
+    if (invocation.operands().isEmpty())
+        return Report(console, Refuse::noFiles(QLatin1String(invocation.command().name)));
 
     ChainVerifier::Options options;
     options.digest = ChainVerifier::Options::Digest::Either;
     if (auto error = readTimes(invocation, options))
         return Report(console, *error);
 
-    ChainVerifier::initOpenSsl();
-    const SecretsHeld secretsHeld;
     CertificateSources sources(invocation);
-    for (const QString& path : files)
-        if (auto error = sources.add(path))
-            return Report(console, *error);
+    if (auto error = sources.addOperands())
+        return Report(console, *error);
 
     const ChainReport report = ChainVerifier::verifyCertificates(sources.borrowed(), options);
     int errors = 0;
