@@ -20,6 +20,14 @@ std::optional<CommandError> CertificateSources::add(const QString& path)
     ChainVerifier::CertificateFile file = ChainVerifier::loadCertificateFile(path);
     if (file.kind == Kind::Unreadable)
         return CommandError{ExitFailure, QStringLiteral("The file %1 cannot be read.").arg(path)};
+    // A damaged block is never passed over: judging the blocks before it would judge another chain.
+    if (file.kind == Kind::Damaged)
+        return CommandError{ExitFailure,
+                            file.certificates.empty()
+                                ? QStringLiteral("The file %1 holds no readable certificate.").arg(path)
+                                : QStringLiteral("PEM block %2 of the file %1 cannot be read.")
+                                      .arg(path)
+                                      .arg(file.damagedBlock)};
     if (file.kind == Kind::Pem || file.kind == Kind::Der)
     {
         if (file.certificates.empty())
