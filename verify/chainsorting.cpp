@@ -12,6 +12,7 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <optional>
 
 using namespace chainverify;
 
@@ -53,11 +54,17 @@ struct Indexed
             issuer.push_back(nameDer(X509_get_issuer_name(certificate)));
             ownKeyId.push_back(keyIdentifier(X509_get0_subject_key_id(certificate)));
             authorityKeyId.push_back(keyIdentifier(X509_get0_authority_key_id(certificate)));
-            const bool selfIssued = !subject[at].isEmpty() && subject[at] == issuer[at];
-            root.push_back(selfIssued || (!ownKeyId[at].isEmpty() && ownKeyId[at] == authorityKeyId[at]));
             bySubject[subject[at]].push_back(at);
             if (!ownKeyId[at].isEmpty())
                 byKeyId[ownKeyId[at]].push_back(at);
+        }
+        // A root names itself as issuer, or (its issuer name being what is broken) names its own
+        // key: unless another certificate has that name, as when a key is reused below its issuer.
+        for (size_t i = 0; i < unique.size(); ++i)
+        {
+            const bool selfIssued = !subject[i].isEmpty() && subject[i] == issuer[i];
+            const bool ownKey = !ownKeyId[i].isEmpty() && ownKeyId[i] == authorityKeyId[i];
+            root.push_back(selfIssued || (ownKey && !firstOther(bySubject, issuer[i], i)));
         }
     }
 
@@ -252,10 +259,16 @@ ChainReport ChainVerifier::verifyCertificates(const std::vector<X509*>& certific
 {
     const ErrorScope errors;
     initOpenSsl();
-    std::vector<X509*> given = certificates;
-    if (options.trustedRoot)
-        given.push_back(options.trustedRoot);
-    const ChainSorting sorting = sortIntoChains(given);
+    ChainSorting sorting = sortIntoChains(certificates);
+    // The trusted root completes chains that come without their root; where they come with one,
+    // the root they bring is what is judged against it.
+    if (options.trustedRoot && sorting.problem.isEmpty() && sorting.chains.empty() &&
+        !sorting.orphans.empty())
+    {
+        std::vector<X509*> completed = certificates;
+        completed.push_back(options.trustedRoot);
+        sorting = sortIntoChains(completed);
+    }
     ChainReport report;
     report.certificates = sorting.ordered.size();
     for (X509* certificate : sorting.ordered)

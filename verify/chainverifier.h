@@ -66,8 +66,8 @@ struct ChainVerifyOptions
     // this verifier does not know is a warning.
     bool signer = false;
 
-    // The root every chain must lead to: a certificate (borrowed; verifyCertificates also takes
-    // it as one of the certificates), or its thumbprint (Base64 of the SHA-1 of the
+    // The root every chain must lead to: a certificate (borrowed; verifyCertificates takes it as
+    // the root of certificates that come without theirs), or its thumbprint (Base64 of the SHA-1 of the
     // TBSCertificate, as `show` prints it). A chain ending elsewhere is the error "trust anchor".
     X509* trustedRoot = nullptr;
     QString trustedThumbprint;
@@ -211,7 +211,8 @@ public:
     // what is broken, by key identifier; duplicates are dropped. Borrowed in, borrowed out.
     static ChainSorting sortIntoChains(const std::vector<X509*>& certificates);
 
-    // Sorts the certificates (and options.trustedRoot) into chains and judges each
+    // Sorts the certificates (with options.trustedRoot where they lack a root) into chains and
+    // judges each
     // (options.lastIsLeaf is decided per chain by endsInLeaf); each certificate in each place is
     // judged once, however many chains share it. A branch whose issuer is missing gets the one
     // error "missing issuer" naming that issuer, and nothing else of it is judged; certificates
