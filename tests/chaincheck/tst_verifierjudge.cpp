@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace
 {
 
@@ -78,13 +80,13 @@ private:
     X509Ptr load(const QString& name) const;
 
     QTemporaryDir mFolder;
-    OpensslChain* mOpenssl = nullptr;
+    std::unique_ptr<OpensslChain> mOpenssl;
 };
 
 void TestVerifierJudge::initTestCase()
 {
     QVERIFY(mFolder.isValid());
-    mOpenssl = new OpensslChain(mFolder.path());
+    mOpenssl = std::make_unique<OpensslChain>(mFolder.path());
     for (const char* key : {"root", "intermediate", "leaf", "other"})
         QVERIFY2(mOpenssl->makeKey(QLatin1String(key)), qPrintable(mOpenssl->lastError()));
     OpensslChain::Spec other;
