@@ -1,6 +1,6 @@
 #include "chainjudge.h"
 
-#include "chainrules.h"
+#include "findings.h"
 #include "osslproviders.h"
 #include "verifyutil.h"
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// How the rules record what they find: each finding names its rule, the identifier the rule
-// comes from (a table keyed by the rule's name, so that one rule cites one source unless a
-// finding says otherwise) and the certificate it is about.
+// The profile's rules over one certificate in its place and over a whole chain, and how they
+// record what they find: each finding names its rule, the identifier the rule comes from (a
+// table keyed by the rule's name, so that one rule cites one source unless a finding says
+// otherwise) and the certificate it is about. Internal to the verifier: ChainJudge runs them.
 
 #include "chainverifier.h"
 
@@ -78,5 +79,11 @@ constexpr const char* kOuterAlgorithm = "RFC 5280 4.1.1.2";
 constexpr const char* kSerialPositive = "RFC 5280 4.1.2.2";
 constexpr const char* kSignerRolesOnly = "DCSS 9.4.3.5";
 } // namespace ruleid
+
+// options.digest set: the digest every certificate must be signed with (ChainJudge resolves
+// the profile's "either, as long as one" to the root's).
+void checkLink(const Link& link, const ChainVerifyOptions& options, Findings& findings);
+// links: root first. Path lengths, one algorithm, distinct keys and path validation.
+void checkChain(const std::vector<Link>& links, const ChainVerifyOptions& options, Findings& findings);
 
 } // namespace chainverify
