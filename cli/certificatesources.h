@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chainverifier.h"
 #include "command.h"
 #include "osslptr.h"
 #include "passwords.h"
@@ -35,3 +36,6 @@ private:
     bool mHavePassword = false;
     std::vector<X509Ptr> mCertificates;
 };
+
+// Why a container could not be opened, as a sentence for the file; nothing when it was opened.
+Refusal ContainerRefusal(const QString& path, const ChainVerifier::Pkcs12Contents& contents);

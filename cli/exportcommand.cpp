@@ -2,6 +2,7 @@
 
 #include "commands.h"
 
+#include "certificatesources.h"
 #include "chainverifier.h"
 #include "console.h"
 #include "notes.h"
@@ -138,8 +139,8 @@ Refusal readContainer(const Invocation& invocation, const ExportRequest& request
     // Borrows the password's bytes: a copy would outlive the wiping.
     contents =
         ChainVerifier::loadPkcs12(request.input, QByteArray::fromRawData(password.data(), password.size()));
-    if (!contents.ok())
-        return Refuse::containerUnreadable(request.input);
+    if (auto error = ContainerRefusal(request.input, contents))
+        return error;
     if (request.needsKey() && !contents.key)
         return Refuse::noKeyIn(request.input);
     if (contents.key && X509_check_private_key(contents.certificate.get(), contents.key.get()) != 1)

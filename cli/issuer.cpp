@@ -1,6 +1,7 @@
 #include "issuer.h"
 
 #include "certificaterules.h"
+#include "pkcs12work.h"
 #include "refusals.h"
 
 namespace Rules = CertificateRules;
@@ -21,6 +22,8 @@ Refusal readIssuer(const QString& path, const Secret& password, IssuingCertifica
             return Refuse::issuerWithoutKey(path);
         case IssuerReading::Cause::NotPkcs12:
             return Refuse::issuerNotPkcs12(path);
+        case IssuerReading::Cause::TooManyIterations:
+            return Refuse::tooManyIterations(path, kPkcs12MostIterations);
         case IssuerReading::Cause::Unknown:
             break;
         }

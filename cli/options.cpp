@@ -8,7 +8,7 @@ namespace
 
 // In the order of the enum; checked by SpecOf. Descriptions say which certificate field an option
 // fills, so that nobody has to guess what the window's labels mean.
-const std::array<OptionSpec, 31> kOptions = {{
+const std::array<OptionSpec, 36> kOptions = {{
     {Option::Out, "out", nullptr, "NAME",
      "Destination: NAME.pem and NAME.pfx are written (NAME.pfx given is NAME)."},
     {Option::OutDir, "out-dir", nullptr, "DIR", "The folder to write into; made when missing."},
@@ -65,6 +65,21 @@ const std::array<OptionSpec, 31> kOptions = {{
      "Also print the diagnostic lines of the engine and the board layer on standard error."},
     {Option::Manual, "manual", nullptr, nullptr, "Print the manual page (roff) instead."},
     {Option::All, "all", nullptr, nullptr, "Print the help of every command."},
+    {Option::Profile, "profile", nullptr, "smpte|interop",
+     "The certificate profile: smpte (the default) wants sha256WithRSAEncryption on every certificate and "
+     "serial numbers of at most 64 bits; interop takes sha1WithRSAEncryption or sha256WithRSAEncryption, one "
+     "of them for the whole chain, and serial numbers of at most 160 bits. Every other rule is common to "
+     "both."},
+    {Option::Signer, "signer", nullptr, nullptr,
+     "The leaf must be a content signer, what signs a playlist or a package: its common name carries exactly "
+     "the role CS (another role beside it is a warning). Without it any leaf with known roles passes, a "
+     "device's "
+     "(SM, LE SPB MD FM SM ...) as well."},
+    {Option::Root, "root", nullptr, "FILE",
+     "The trusted root (PEM or DER): every chain must end at it, else an error says where it ends."},
+    {Option::RootThumbprint, "root-thumbprint", nullptr, "BASE64",
+     "The trusted root by its thumbprint (Base64 of the SHA-1 of its TBSCertificate, as show prints it)."},
+    {Option::Strict, "strict", nullptr, nullptr, "Warnings fail the run as errors do (exit status 1)."},
 }};
 
 } // namespace

@@ -38,6 +38,11 @@ enum class Option
     Verbose,
     Manual,
     All,
+    Profile,
+    Signer,
+    Root,
+    RootThumbprint,
+    Strict,
 };
 
 struct OptionSpec

@@ -129,6 +129,11 @@ CommandError intermediatesOutOfRange(int most)
         QStringLiteral("The number of intermediates must be a whole number from 0 to %1.").arg(most));
 }
 
+CommandError unknownProfile(const QString& given)
+{
+    return usage(QStringLiteral("The profile \"%1\" of --profile is neither smpte nor interop.").arg(given));
+}
+
 CommandError notATime(const QString& text, const QString& option)
 {
     return usage(QStringLiteral("The time \"%1\" of %2 is not an ISO-8601 date and time.").arg(text, option));
@@ -247,6 +252,39 @@ CommandError overwritesIssuer(const QString& destination, const QString& issuer)
 CommandError noCertificateIn(const QString& path)
 {
     return failure(QStringLiteral("The file %1 holds no readable certificate.").arg(path));
+}
+
+CommandError fileEmpty(const QString& path)
+{
+    return failure(QStringLiteral("The file %1 is empty.").arg(path));
+}
+
+CommandError fileTooLarge(const QString& path, qint64 largest)
+{
+    return failure(
+        QStringLiteral("The file %1 is larger than %2 MiB, far more than any chain or container; it is "
+                       "not read.")
+            .arg(path, QString::number(largest / (1024 * 1024))));
+}
+
+CommandError damagedBlock(const QString& path, int block)
+{
+    return failure(QStringLiteral("PEM block %1 of the file %2 cannot be read: the file is damaged.")
+                       .arg(QString::number(block), path));
+}
+
+CommandError notACertificateFile(const QString& path)
+{
+    return failure(
+        QStringLiteral("The file %1 is neither a certificate (PEM or DER) nor a PKCS#12 file.").arg(path));
+}
+
+CommandError tooManyIterations(const QString& path, long most)
+{
+    return failure(
+        QStringLiteral("The PKCS#12 file %1 asks for more than %2 key-derivation iterations, more than "
+                       "any tool writes; it is not opened.")
+            .arg(path, QString::number(most)));
 }
 
 CommandError containerUnreadable(const QString& path)

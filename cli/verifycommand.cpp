@@ -30,6 +30,16 @@ Refusal readTimes(const Invocation& invocation, ChainVerifier::Options& options)
         options.now = *at;
         options.nowChosen = true;
     }
+    if (invocation.isSet(Option::Profile))
+    {
+        const QString profile = invocation.value(Option::Profile);
+        if (profile == QLatin1String("smpte"))
+            options.profile = ChainVerifier::Options::Profile::Smpte;
+        else if (profile == QLatin1String("interop"))
+            options.profile = ChainVerifier::Options::Profile::Interop;
+        else
+            return Refuse::unknownProfile(profile);
+    }
     options.warnDays = kDefaultWarnDays;
     if (invocation.isSet(Option::WarnDays))
     {
@@ -48,7 +58,6 @@ int run(Invocation& invocation)
         return Report(console, Refuse::noFiles(QLatin1String(invocation.command().name)));
 
     ChainVerifier::Options options;
-    options.digest = ChainVerifier::Options::Digest::Either;
     if (auto error = readTimes(invocation, options))
         return Report(console, *error);
 
@@ -86,6 +95,7 @@ const Command& VerifyCommand()
         {{Option::PasswordFile,
           "First line of FILE (- for standard input): the password of the PKCS#12 files, "
           "else TALVANE_PASSWORD, else asked."},
+         {Option::Profile},
          {Option::At},
          {Option::WarnDays}},
         "FILE...",

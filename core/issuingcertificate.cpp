@@ -1,5 +1,6 @@
 #include "issuingcertificate.h"
 
+#include "opensslutil.h"
 #include "secret.h"
 #include "zidcertificate.h"
 
@@ -21,6 +22,9 @@ IssuerReading::Cause causeOfFailure(const QString& path, const Secret& password)
     const QByteArray content = file.read(kMostBytesClassified);
     const auto* cursor = reinterpret_cast<const unsigned char*>(content.constData());
     const Pkcs12Ptr container(d2i_PKCS12(nullptr, &cursor, long(content.size())));
+    if (container &&
+        OpenSSLUtil::PKCS12IterationsTooHigh(QFile::encodeName(path).constData(), password.data()) != 0)
+        return IssuerReading::Cause::TooManyIterations;
     if (container)
         return PKCS12_verify_mac(container.get(), password.data(), password.size()) == 1
                    ? IssuerReading::Cause::Unknown

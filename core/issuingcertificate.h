@@ -37,10 +37,11 @@ struct IssuerReading
     // What an unreadable file is, for a sentence that names the cause.
     enum class Cause
     {
-        Unknown,        // a container that still cannot be read (damaged, or without its key)
-        WrongPassword,  // a PKCS#12 container whose MAC the password does not open
-        PemCertificate, // a PEM certificate, which holds no key
-        NotPkcs12       // anything else
+        Unknown,           // a container that still cannot be read (damaged, or without its key)
+        WrongPassword,     // a PKCS#12 container whose MAC the password does not open
+        PemCertificate,    // a PEM certificate, which holds no key
+        TooManyIterations, // a container that asks for more key derivation than any tool writes
+        NotPkcs12          // anything else
     };
     Outcome outcome = Missing;
     Cause cause = Cause::Unknown;   // for Unreadable

@@ -118,6 +118,11 @@ public:
     static int PKCS12Extract(const char* path, EVP_PKEY** key, X509** cert, STACK_OF(X509) * *chain,
                              const char* password);
     static int PCKS12ExtractPrivateKey(const char* path, EVP_PKEY** key, const char* password);
+    // The readers above refuse a container whose MAC or encryption asks for more iterations
+    // than kPkcs12MostIterations (pkcs12work.h), before deriving anything. 1 when that is why
+    // `path` is refused (with this password, which reveals the counts of encrypted parts); 0
+    // otherwise, also for a file that is no container.
+    static int PKCS12IterationsTooHigh(const char* path, const char* password);
     static int X509LoadCertificatePCKS12(const char* path, const char* password, X509** cert);
 
     // --- files for other tools -------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "osslptr.h"
 #include "passwordbuffer.h"
 #include "pkcs12attributes.h"
+#include "pkcs12work.h"
 #include "rsakeys.h"
 
 #include <openssl/pkcs12.h>
@@ -29,6 +30,7 @@ enum class LoadOutcome
     Ok,
     OpenFailed,
     ParseFailed,  // not a PKCS#12 structure
+    TooMuchWork,  // an iteration count above the bounds of pkcs12work.h
     UnpackFailed, // wrong password or damaged content
 };
 
@@ -49,6 +51,9 @@ LoadOutcome LoadPkcs12(const char* path, const char* password, bool wantChain, P
     Pkcs12Ptr container(d2i_PKCS12_bio(file.get(), nullptr));
     if (!container)
         return LoadOutcome::ParseFailed;
+    // Before PKCS12_parse derives a single key: a count of 2^31-1 holds it for minutes.
+    if (AssessPkcs12Work(container.get(), password) == Pkcs12Work::TooMuch)
+        return LoadOutcome::TooMuchWork;
 
     EVP_PKEY* key = nullptr;
     X509* certificate = nullptr;
@@ -169,6 +174,9 @@ int OpenSSLUtil::PKCS12Extract(const char* path, EVP_PKEY** key, X509** cert, ST
     case LoadOutcome::ParseFailed:
         Diagnose("OpenSSLUtil::PKCS12Extract(): Failed parsing file: %s!\n", path);
         return 0;
+    case LoadOutcome::TooMuchWork:
+        Diagnose("OpenSSLUtil::PKCS12Extract(): Iteration count too high: %s!\n", path);
+        return 0;
     case LoadOutcome::UnpackFailed:
         Diagnose("OpenSSLUtil::PKCS12Extract(): PKCS12_parse() failed!\n");
         return 0;
@@ -206,6 +214,9 @@ int OpenSSLUtil::PCKS12ExtractPrivateKey(const char* path, EVP_PKEY** key, const
     case LoadOutcome::ParseFailed:
         Diagnose("OpenSSLUtil::PCKS12ExtractPrivateKey(): Failed parsing file: %s!\n", path);
         return 0;
+    case LoadOutcome::TooMuchWork:
+        Diagnose("OpenSSLUtil::PCKS12ExtractPrivateKey(): Iteration count too high: %s!\n", path);
+        return 0;
     case LoadOutcome::UnpackFailed:
         return 0;
     case LoadOutcome::Ok:
@@ -230,6 +241,17 @@ int OpenSSLUtil::X509LoadCertificatePCKS12(const char* path, const char* passwor
         return 0;
     *cert = content.certificate.release();
     return 1;
+}
+
+int OpenSSLUtil::PKCS12IterationsTooHigh(const char* path, const char* password)
+{
+    ErrorQueueScope errors;
+    if (path == nullptr)
+        return 0;
+    EnsureEngineInitialised();
+    BioPtr file = OpenFileForReading(path);
+    Pkcs12Ptr container(file ? d2i_PKCS12_bio(file.get(), nullptr) : nullptr);
+    return container && AssessPkcs12Work(container.get(), password) == Pkcs12Work::TooMuch ? 1 : 0;
 }
 
 int OpenSSLUtil::X509CreateRootDC(const char* path, const char* password, int* serial, const char* name,

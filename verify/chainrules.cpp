@@ -1,8 +1,7 @@
 // The profile rules, each a small function over one certificate (and its issuer) or over the
 // whole chain. They read certificates with OpenSSL only.
 
-#include "chainverifier.h"
-#include "osslproviders.h"
+#include "findings.h"
 #include "verifyutil.h"
 
 #include <openssl/bn.h>
@@ -11,8 +10,11 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <QHash>
+
 #include <array>
 #include <optional>
+#include <utility>
 
 using namespace chainverify;
 
@@ -21,35 +23,6 @@ namespace
 
 constexpr int kRsaBits = 2048;
 constexpr unsigned long kRsaExponent = 65537;
-
-// One certificate of the chain in the role it plays there.
-struct Link
-{
-    X509* certificate = nullptr;
-    X509* issuer = nullptr; // the certificate above; the root's is itself
-    bool authority = true;
-    bool root = false;
-    QString who;
-};
-
-class Findings
-{
-public:
-    explicit Findings(std::vector<ChainFinding>& out) : mOut(out) {}
-    void add(const QString& rule, const QString& who, const QString& what)
-    {
-        mOut.push_back({ChainFinding::Severity::Error, rule, who, what});
-    }
-    void add(const char* rule, const QString& who, const QString& what) { add(QLatin1String(rule), who, what); }
-    void warn(const QString& rule, const QString& who, const QString& what)
-    {
-        mOut.push_back({ChainFinding::Severity::Warning, rule, who, what});
-    }
-    void warn(const char* rule, const QString& who, const QString& what) { warn(QLatin1String(rule), who, what); }
-
-private:
-    std::vector<ChainFinding>& mOut;
-};
 
 // Decodes a single extension; tells apart absent, repeated and undecodable.
 template <typename Owner>
@@ -64,11 +37,11 @@ Owner extension(const X509* certificate, int nid, const char* rule, const Link& 
     if (!decoded)
     {
         if (crit == -1)
-            findings.add(rule, link.who, QStringLiteral("missing"));
+            findings.add(rule, link, QStringLiteral("missing"), ruleid::kRequiredExtension);
         else if (crit == -2)
-            findings.add(rule, link.who, QStringLiteral("present more than once"));
+            findings.add(rule, link, QStringLiteral("present more than once"), ruleid::kRequiredExtension);
         else
-            findings.add(rule, link.who, QStringLiteral("cannot be decoded"));
+            findings.add(rule, link, QStringLiteral("cannot be decoded"));
     }
     return Owner(decoded);
 }
@@ -79,7 +52,7 @@ void ruleVersion(const Link& link, Findings& findings)
 {
     const long version = X509_get_version(link.certificate);
     if (version != X509_VERSION_3)
-        findings.add("version", link.who, QStringLiteral("v%1, not v3").arg(version + 1));
+        findings.add("version", link, QStringLiteral("v%1, not v3").arg(version + 1));
 }
 
 void rulePublicKey(const Link& link, Findings& findings)
@@ -87,48 +60,49 @@ void rulePublicKey(const Link& link, Findings& findings)
     EVP_PKEY* key = X509_get0_pubkey(link.certificate);
     if (!key || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA)
     {
-        findings.add("public key", link.who, QStringLiteral("not an RSA key"));
+        findings.add("public key", link, QStringLiteral("not an RSA key"));
         return;
     }
     if (EVP_PKEY_get_bits(key) != kRsaBits)
-        findings.add("public key", link.who, QStringLiteral("%1 bits, not 2048").arg(EVP_PKEY_get_bits(key)));
+        findings.add("public key", link, QStringLiteral("%1 bits, not 2048").arg(EVP_PKEY_get_bits(key)));
     BIGNUM* exponent = nullptr;
     if (!EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent))
     {
-        findings.add("public key", link.who, QStringLiteral("exponent unreadable"));
+        findings.add("public key", link, QStringLiteral("exponent unreadable"));
         return;
     }
     const BigNumPtr owner(exponent);
     if (BN_get_word(exponent) != kRsaExponent) // all bits set when it does not fit a word
-        findings.add("public key", link.who,
-                     QStringLiteral("exponent %1, not 65537").arg(bignumText(exponent)));
+        findings.add("public key", link, QStringLiteral("exponent %1, not 65537").arg(bignumText(exponent)));
 }
 
-void ruleSignatureAlgorithm(const Link& link, ChainVerifier::Options::Digest digest, Findings& findings)
+void ruleSignatureAlgorithm(const Link& link, ChainVerifyOptions::Digest digest, Findings& findings)
 {
-    using Digest = ChainVerifier::Options::Digest;
+    using Digest = ChainVerifyOptions::Digest;
     const int nid = X509_get_signature_nid(link.certificate);
     if (digest == Digest::Either)
     {
         // One algorithm for the whole chain is judged by ruleOneAlgorithm.
         if (nid != NID_sha256WithRSAEncryption && nid != NID_sha1WithRSAEncryption)
-            findings.add("signature algorithm", link.who,
+            findings.add("signature algorithm", link,
                          QStringLiteral("%1, not %2 or %3")
                              .arg(objectName(nid), objectName(NID_sha256WithRSAEncryption),
                                   objectName(NID_sha1WithRSAEncryption)));
     }
     else
     {
-        const int expectedNid = digest == Digest::Sha1 ? NID_sha1WithRSAEncryption : NID_sha256WithRSAEncryption;
+        const int expectedNid =
+            digest == Digest::Sha1 ? NID_sha1WithRSAEncryption : NID_sha256WithRSAEncryption;
         if (nid != expectedNid)
-            findings.add("signature algorithm", link.who,
+            findings.add("signature algorithm", link,
                          QStringLiteral("%1, not %2").arg(objectName(nid), objectName(expectedNid)));
     }
     const X509_ALGOR* outer = nullptr;
     X509_get0_signature(nullptr, &outer, link.certificate);
     if (!outer || X509_ALGOR_cmp(outer, X509_get0_tbs_sigalg(link.certificate)) != 0)
-        findings.add("signature algorithm", link.who,
-                     QStringLiteral("the signed and the outer algorithm identifiers differ"));
+        findings.add("signature algorithm", link,
+                     QStringLiteral("the signed and the outer algorithm identifiers differ"),
+                     ruleid::kOuterAlgorithm);
 }
 
 void checkNameStrings(const X509_NAME* name, const char* which, const Link& link, Findings& findings)
@@ -140,12 +114,12 @@ void checkNameStrings(const X509_NAME* name, const char* which, const Link& link
         const QString attribute = objectName(OBJ_obj2nid(X509_NAME_ENTRY_get_object(entry)));
         const int type = ASN1_STRING_type(value);
         if (type != V_ASN1_PRINTABLESTRING)
-            findings.add("name string type", link.who,
+            findings.add("name string type", link,
                          QStringLiteral("%1 %2 is %3")
                              .arg(QLatin1String(which), attribute, QLatin1String(ASN1_tag2str(type))));
         else if (ASN1_PRINTABLE_type(ASN1_STRING_get0_data(value), ASN1_STRING_length(value)) !=
                  V_ASN1_PRINTABLESTRING)
-            findings.add("name string type", link.who,
+            findings.add("name string type", link,
                          QStringLiteral("%1 %2 holds characters outside PrintableString")
                              .arg(QLatin1String(which), attribute));
     }
@@ -164,10 +138,10 @@ void ruleSubjectAttributes(const Link& link, Findings& findings)
     {
         const int count = entryCount(subject, nid);
         if (count != 1)
-            findings.add("subject attributes", link.who,
+            findings.add("subject attributes", link,
                          QStringLiteral("%1 %2 times, not once").arg(objectName(nid)).arg(count));
         else if (nameText(subject, nid).isEmpty())
-            findings.add("subject attributes", link.who, QStringLiteral("%1 is empty").arg(objectName(nid)));
+            findings.add("subject attributes", link, QStringLiteral("%1 is empty").arg(objectName(nid)));
     }
 }
 
@@ -176,10 +150,10 @@ void ruleDnQualifier(const Link& link, Findings& findings)
     const X509_NAME* subject = X509_get_subject_name(link.certificate);
     if (entryCount(subject, NID_dnQualifier) == 0)
         return; // "subject attributes" reports it
-    const QString expected = QString::fromLatin1(publicKeyThumbprint(X509_get0_pubkey(link.certificate)));
+    const QString expected = QString::fromLatin1(publicKeyThumbprint(link.certificate));
     const QString actual = nameText(subject, NID_dnQualifier);
     if (actual != expected)
-        findings.add("dnQualifier", link.who,
+        findings.add("dnQualifier", link,
                      QStringLiteral("\"%1\", the key's thumbprint is \"%2\"").arg(actual, expected));
 }
 
@@ -189,28 +163,53 @@ void ruleOrganization(const Link& link, Findings& findings)
     const X509_NAME* subject = X509_get_subject_name(link.certificate);
     if (entryCount(issuer, NID_organizationName) == 0)
     {
-        findings.add("organization", link.who, QStringLiteral("the issuer name has no O"));
+        findings.add("organization", link, QStringLiteral("the issuer name has no O"));
         return;
     }
     const QString issuerO = nameText(issuer, NID_organizationName);
     const QString subjectO = nameText(subject, NID_organizationName);
     if (issuerO != subjectO)
-        findings.add("organization", link.who,
+        findings.add("organization", link,
                      QStringLiteral("subject O \"%1\" differs from issuer O \"%2\"").arg(subjectO, issuerO));
 }
 
-void ruleCommonNameRole(const Link& link, Findings& findings)
+void ruleCommonNameRole(const Link& link, bool signer, Findings& findings)
 {
     const QString cn = nameText(X509_get_subject_name(link.certificate), NID_commonName);
-    const QString roles = rolesOf(cn);
+    const QStringList roles = roleList(cn);
     if (!cn.contains(QLatin1Char('.')))
-        findings.add("common name role", link.who, QStringLiteral("CN has no \".\" after its roles"));
-    else if (link.authority && !roles.isEmpty())
-        findings.add("common name role", link.who,
-                     QStringLiteral("an authority's CN carries the role \"%1\"").arg(roles));
-    else if (!link.authority && roles != QLatin1String("CS"))
-        findings.add("common name role", link.who,
-                     QStringLiteral("a leaf's roles are \"%1\", not \"CS\"").arg(roles));
+    {
+        findings.add("common name role", link, QStringLiteral("CN has no \".\" after its roles"));
+        return;
+    }
+    if (link.authority)
+    {
+        if (!roles.isEmpty())
+            findings.add("common name role", link,
+                         QStringLiteral("an authority's CN carries the role \"%1\"").arg(rolesOf(cn)));
+        return;
+    }
+    if (roles.isEmpty())
+    {
+        findings.add("common name role", link, QStringLiteral("a leaf's CN carries no role"));
+        return;
+    }
+    // Devices ignore roles they do not know, so an unknown one is worth a word, not a refusal.
+    for (const QString& role : roles)
+        if (!isKnownRole(role))
+            findings.warn("common name role", link,
+                          QStringLiteral("the role \"%1\" is not a known one").arg(role));
+    if (!signer)
+        return;
+    if (!roles.contains(QLatin1String("CS")))
+        findings.add("common name role", link,
+                     QStringLiteral("a content signer's roles are \"%1\", without \"CS\"")
+                         .arg(roles.join(QLatin1Char(' '))));
+    else if (roles.size() > 1)
+        findings.warn("common name role", link,
+                      QStringLiteral("a content signer carries roles beside \"CS\": \"%1\"")
+                          .arg(roles.join(QLatin1Char(' '))),
+                      ruleid::kSignerRolesOnly);
 }
 
 void ruleBasicConstraints(const Link& link, Findings& findings)
@@ -221,23 +220,23 @@ void ruleBasicConstraints(const Link& link, Findings& findings)
     if (!constraints)
         return;
     if (critical != 1)
-        findings.add("basicConstraints", link.who, QStringLiteral("not critical"));
+        findings.add("basicConstraints", link, QStringLiteral("not critical"));
     const bool ca = constraints->ca != 0;
     if (link.authority)
     {
         if (!ca)
-            findings.add("basicConstraints", link.who, QStringLiteral("an authority without CA:TRUE"));
+            findings.add("basicConstraints", link, QStringLiteral("an authority without CA:TRUE"));
         if (!constraints->pathlen)
-            findings.add("basicConstraints", link.who, QStringLiteral("an authority without a path length"));
+            findings.add("basicConstraints", link, QStringLiteral("an authority without a path length"));
         else if (ASN1_INTEGER_get(constraints->pathlen) < 0)
-            findings.add("basicConstraints", link.who, QStringLiteral("a negative path length"));
+            findings.add("basicConstraints", link, QStringLiteral("a negative path length"));
     }
     else
     {
         if (ca)
-            findings.add("basicConstraints", link.who, QStringLiteral("a leaf with CA:TRUE"));
+            findings.add("basicConstraints", link, QStringLiteral("a leaf with CA:TRUE"));
         if (constraints->pathlen)
-            findings.add("basicConstraints", link.who, QStringLiteral("a leaf with a path length"));
+            findings.add("basicConstraints", link, QStringLiteral("a leaf with a path length"));
     }
 }
 
@@ -276,29 +275,32 @@ void ruleKeyUsage(const Link& link, Findings& findings)
         if (ASN1_BIT_STRING_get_bit(usage.get(), bit))
             extra << QStringLiteral("bit %1").arg(bit);
     if (!missing.isEmpty())
-        findings.add("keyUsage", link.who,
-                     QStringLiteral("lacks %1").arg(missing.join(QStringLiteral(", "))));
+        findings.add("keyUsage", link, QStringLiteral("lacks %1").arg(missing.join(QStringLiteral(", "))));
     if (!extra.isEmpty())
-        findings.add("keyUsage", link.who,
-                     QStringLiteral("also has %1").arg(extra.join(QStringLiteral(", "))));
+        findings.add("keyUsage", link, QStringLiteral("also has %1").arg(extra.join(QStringLiteral(", "))));
 }
 
-// The digital-cinema test plans hold serial numbers to 64 bits.
+// The digital-cinema test plans hold serial numbers to 64 bits; Interop packages follow RFC
+// 5280's 20 octets.
 constexpr int kLongestSerialBits = 64;
+constexpr int kLongestInteropSerialBits = 160;
 
-void ruleSerialNumber(const Link& link, Findings& findings)
+void ruleSerialNumber(const Link& link, ChainVerifyOptions::Profile profile, Findings& findings)
 {
+    const int longest =
+        profile == ChainVerifyOptions::Profile::Interop ? kLongestInteropSerialBits : kLongestSerialBits;
     const BigNumPtr serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(link.certificate), nullptr));
     if (!serial || BN_is_zero(serial.get()) || BN_is_negative(serial.get()))
-        findings.add("serial number", link.who,
+        findings.add("serial number", link,
                      QStringLiteral("%1 is not greater than 0")
-                         .arg(integerText(X509_get0_serialNumber(link.certificate))));
-    else if (BN_num_bits(serial.get()) > kLongestSerialBits)
-        findings.add("serial number", link.who,
+                         .arg(integerText(X509_get0_serialNumber(link.certificate))),
+                     ruleid::kSerialPositive);
+    else if (BN_num_bits(serial.get()) > longest)
+        findings.add("serial number", link,
                      QStringLiteral("%1 is %2 bits long, more than %3")
                          .arg(bignumText(serial.get()))
                          .arg(BN_num_bits(serial.get()))
-                         .arg(kLongestSerialBits));
+                         .arg(longest));
 }
 
 void ruleSubjectKeyIdentifier(const Link& link, Findings& findings)
@@ -306,7 +308,7 @@ void ruleSubjectKeyIdentifier(const Link& link, Findings& findings)
     const auto ski = extension<OctetStringPtr>(link.certificate, NID_subject_key_identifier,
                                                "subjectKeyIdentifier", link, findings);
     if (ski && ASN1_STRING_length(ski.get()) == 0)
-        findings.add("subjectKeyIdentifier", link.who, QStringLiteral("empty"));
+        findings.add("subjectKeyIdentifier", link, QStringLiteral("empty"));
 }
 
 void ruleAuthorityKeyIdentifier(const Link& link, Findings& findings)
@@ -317,9 +319,9 @@ void ruleAuthorityKeyIdentifier(const Link& link, Findings& findings)
         return;
     const ASN1_OCTET_STRING* issuerSki = X509_get0_subject_key_id(link.issuer);
     if (!aki->keyid)
-        findings.add("authorityKeyIdentifier", link.who, QStringLiteral("no key identifier"));
+        findings.add("authorityKeyIdentifier", link, QStringLiteral("no key identifier"));
     else if (!issuerSki || ASN1_OCTET_STRING_cmp(aki->keyid, issuerSki) != 0)
-        findings.add("authorityKeyIdentifier", link.who,
+        findings.add("authorityKeyIdentifier", link,
                      QStringLiteral("key identifier %1 is not the issuer's subjectKeyIdentifier %2")
                          .arg(hex(aki->keyid), issuerSki ? hex(issuerSki) : QStringLiteral("(none)")));
 
@@ -331,20 +333,20 @@ void ruleAuthorityKeyIdentifier(const Link& link, Findings& findings)
             akiName = name->d.directoryName;
     }
     if (!aki->issuer)
-        findings.add("authorityKeyIdentifier", link.who, QStringLiteral("no authorityCertIssuer"));
+        findings.add("authorityKeyIdentifier", link, QStringLiteral("no authorityCertIssuer"));
     else if (!akiName)
-        findings.add("authorityKeyIdentifier", link.who,
+        findings.add("authorityKeyIdentifier", link,
                      QStringLiteral("authorityCertIssuer is not one directory name"));
     else if (!sameName(akiName, X509_get_issuer_name(link.issuer)))
         findings.add(
-            "authorityKeyIdentifier", link.who,
+            "authorityKeyIdentifier", link,
             QStringLiteral("authorityCertIssuer \"%1\" is not the issuer certificate's issuer \"%2\"")
                 .arg(nameLine(akiName), nameLine(X509_get_issuer_name(link.issuer))));
 
     if (!aki->serial)
-        findings.add("authorityKeyIdentifier", link.who, QStringLiteral("no authorityCertSerialNumber"));
+        findings.add("authorityKeyIdentifier", link, QStringLiteral("no authorityCertSerialNumber"));
     else if (ASN1_INTEGER_cmp(aki->serial, X509_get0_serialNumber(link.issuer)) != 0)
-        findings.add("authorityKeyIdentifier", link.who,
+        findings.add("authorityKeyIdentifier", link,
                      QStringLiteral("authorityCertSerialNumber %1 is not the issuer's serial %2")
                          .arg(integerText(aki->serial), integerText(X509_get0_serialNumber(link.issuer))));
 }
@@ -354,7 +356,7 @@ void ruleIssuerName(const Link& link, Findings& findings)
     const X509_NAME* expected = X509_get_subject_name(link.issuer);
     if (!sameName(X509_get_issuer_name(link.certificate), expected))
         findings.add(
-            "issuer name", link.who,
+            "issuer name", link,
             QStringLiteral("\"%1\" is not %2 \"%3\"")
                 .arg(nameLine(X509_get_issuer_name(link.certificate)),
                      link.root ? QStringLiteral("its own subject") : QStringLiteral("the parent's subject"),
@@ -365,7 +367,7 @@ void ruleSignature(const Link& link, Findings& findings)
 {
     EVP_PKEY* issuerKey = X509_get0_pubkey(link.issuer);
     if (!issuerKey || X509_verify(link.certificate, issuerKey) != 1)
-        findings.add("signature", link.who,
+        findings.add("signature", link,
                      link.root ? QStringLiteral("the self-signature does not verify")
                                : QStringLiteral("does not verify with the parent's key"));
 }
@@ -376,17 +378,19 @@ void checkTimeEncoding(const ASN1_TIME* time, const char* which, const Link& lin
     const QDateTime when = toDateTime(time);
     if (!when.isValid() || ASN1_TIME_check(time) != 1)
     {
-        findings.add("validity", link.who, QStringLiteral("%1 is malformed").arg(QLatin1String(which)));
+        findings.add("validity", link, QStringLiteral("%1 is malformed").arg(QLatin1String(which)),
+                     ruleid::kTimeEncoding);
         return;
     }
     const int year = when.date().year();
     const bool utcTime = ASN1_STRING_type(time) == V_ASN1_UTCTIME;
     if (utcTime != (year >= 1950 && year <= 2049))
-        findings.add("validity", link.who,
+        findings.add("validity", link,
                      QStringLiteral("%1 in %2 encoded as %3")
                          .arg(QLatin1String(which))
                          .arg(year)
-                         .arg(utcTime ? QStringLiteral("UTCTime") : QStringLiteral("GeneralizedTime")));
+                         .arg(utcTime ? QStringLiteral("UTCTime") : QStringLiteral("GeneralizedTime")),
+                     ruleid::kTimeEncoding);
 }
 
 void ruleValidity(const Link& link, const QDateTime& at, Findings& findings)
@@ -396,15 +400,15 @@ void ruleValidity(const Link& link, const QDateTime& at, Findings& findings)
     checkTimeEncoding(notBefore, "notBefore", link, findings);
     checkTimeEncoding(notAfter, "notAfter", link, findings);
     if (ASN1_TIME_compare(notBefore, notAfter) > 0)
-        findings.add("validity", link.who, QStringLiteral("ends before it starts"));
+        findings.add("validity", link, QStringLiteral("ends before it starts"), ruleid::kTimeEncoding);
     if (!link.root)
     {
         if (ASN1_TIME_compare(notBefore, X509_get0_notBefore(link.issuer)) < 0)
-            findings.add("validity", link.who,
+            findings.add("validity", link,
                          QStringLiteral("starts %1, before the parent (%2)")
                              .arg(timeText(notBefore), timeText(X509_get0_notBefore(link.issuer))));
         if (ASN1_TIME_compare(notAfter, X509_get0_notAfter(link.issuer)) > 0)
-            findings.add("validity", link.who,
+            findings.add("validity", link,
                          QStringLiteral("ends %1, after the parent (%2)")
                              .arg(timeText(notAfter), timeText(X509_get0_notAfter(link.issuer))));
     }
@@ -412,8 +416,9 @@ void ruleValidity(const Link& link, const QDateTime& at, Findings& findings)
     {
         time_t t = time_t(at.toSecsSinceEpoch());
         if (X509_cmp_time(notBefore, &t) >= 0 || X509_cmp_time(notAfter, &t) <= 0)
-            findings.add("validity", link.who,
-                         QStringLiteral("not valid at %1").arg(at.toUTC().toString(Qt::ISODate)));
+            findings.add("validity", link,
+                         QStringLiteral("not valid at %1").arg(at.toUTC().toString(Qt::ISODate)),
+                         ruleid::kValidAtTime);
     }
 }
 
@@ -423,13 +428,13 @@ constexpr int kLongestYearsAhead = 10;
 
 // The time the "now" rules judge at, as findings name it: "now", or "at <time>" for a time the
 // caller chose.
-QString nameOfNow(const ChainVerifier::Options& options)
+QString nameOfNow(const ChainVerifyOptions& options)
 {
     return options.nowChosen ? QStringLiteral("at ") + options.now.toUTC().toString(Qt::ISODate)
                              : QStringLiteral("now");
 }
 
-void ruleValidityNow(const Link& link, const ChainVerifier::Options& options, Findings& findings)
+void ruleValidityNow(const Link& link, const ChainVerifyOptions& options, Findings& findings)
 {
     const QDateTime notBefore = toDateTime(X509_get0_notBefore(link.certificate));
     const QDateTime notAfter = toDateTime(X509_get0_notAfter(link.certificate));
@@ -439,23 +444,25 @@ void ruleValidityNow(const Link& link, const ChainVerifier::Options& options, Fi
     const QString when = nameOfNow(options);
     const QString reference = options.nowChosen ? now.toString(Qt::ISODate) : when;
     if (now < notBefore)
-        findings.add(QStringLiteral("validity ") + when, link.who,
-                     QStringLiteral("not valid yet, starts %1").arg(notBefore.toString(Qt::ISODate)));
+        findings.add(QStringLiteral("validity ") + when, link.who, link.original,
+                     QStringLiteral("not valid yet, starts %1").arg(notBefore.toString(Qt::ISODate)),
+                     ruleid::kValidAtTime);
     else if (now > notAfter)
-        findings.add(QStringLiteral("validity ") + when, link.who,
-                     QStringLiteral("expired, ended %1").arg(notAfter.toString(Qt::ISODate)));
+        findings.add(QStringLiteral("validity ") + when, link.who, link.original,
+                     QStringLiteral("expired, ended %1").arg(notAfter.toString(Qt::ISODate)),
+                     ruleid::kValidAtTime);
     else if (options.warnDays > 0 && notAfter <= now.addDays(options.warnDays))
-        findings.warn("expiry", link.who,
+        findings.warn("expiry", link,
                       QStringLiteral("ends %1, within %2 days of %3")
                           .arg(notAfter.toString(Qt::ISODate))
                           .arg(options.warnDays)
                           .arg(reference));
     if (notAfter > kEndOf32BitTime)
-        findings.warn("validity past 2038", link.who,
+        findings.warn("validity past 2038", link,
                       QStringLiteral("ends %1, after %2 (beyond 32-bit time)")
                           .arg(notAfter.toString(Qt::ISODate), kEndOf32BitTime.toString(Qt::ISODate)));
     if (notAfter > now.addYears(kLongestYearsAhead))
-        findings.warn("validity over 10 years", link.who,
+        findings.warn("validity over 10 years", link,
                       options.nowChosen ? QStringLiteral("ends %1, more than %2 years after %3")
                                               .arg(notAfter.toString(Qt::ISODate))
                                               .arg(kLongestYearsAhead)
@@ -478,7 +485,7 @@ void rulePathLengths(const std::vector<Link>& links, Findings& findings)
         if (pathLength < 0)
             continue; // "basicConstraints" reports it
         if (above && pathLength >= *above)
-            findings.add("basicConstraints", link.who,
+            findings.add("basicConstraints", link,
                          QStringLiteral("path length %1 is not below the %2 of the authority above")
                              .arg(pathLength)
                              .arg(*above));
@@ -496,18 +503,39 @@ void ruleOneAlgorithm(const std::vector<Link>& links, Findings& findings)
             seen << name;
     }
     if (seen.size() > 1)
-        findings.add("signature algorithm", QStringLiteral("chain"),
+        findings.add(QStringLiteral("signature algorithm"), QStringLiteral("chain"), nullptr,
                      QStringLiteral("mixes %1").arg(seen.join(QStringLiteral(" and "))));
+}
+
+// A key that signs for two certificates of one chain (an authority's key reused for a leaf)
+// makes the one stand in for the other.
+void ruleDistinctKeys(const std::vector<Link>& links, Findings& findings)
+{
+    QHash<QByteArray, const Link*> seen;
+    for (const Link& link : links)
+    {
+        const QByteArray key = publicKeyInfoDer(link.certificate);
+        if (key.isEmpty())
+            continue; // "public key" reports it
+        const auto earlier = seen.constFind(key);
+        if (earlier != seen.constEnd())
+            findings.add("distinct keys", link,
+                         QStringLiteral("has the public key of %1 in the same chain").arg((*earlier)->who));
+        else
+            seen.insert(key, &link);
+    }
 }
 
 void rulePathValidation(const std::vector<Link>& links, const QDateTime& at, Findings& findings)
 {
+    const QString chain = QStringLiteral("chain");
+    const QString rule = QStringLiteral("path validation");
     X509StorePtr store(X509_STORE_new());
     X509StoreCtxPtr context(X509_STORE_CTX_new());
     BorrowedX509StackPtr untrusted(sk_X509_new_null());
     if (!store || !context || !untrusted || !X509_STORE_add_cert(store.get(), links.front().certificate))
     {
-        findings.add("path validation", QStringLiteral("chain"), QStringLiteral("cannot set up the store"));
+        findings.add(rule, chain, nullptr, QStringLiteral("cannot set up the store"));
         return;
     }
     for (size_t i = 1; i + 1 < links.size(); ++i)
@@ -515,7 +543,7 @@ void rulePathValidation(const std::vector<Link>& links, const QDateTime& at, Fin
     X509* target = links.back().certificate;
     if (!X509_STORE_CTX_init(context.get(), store.get(), target, untrusted.get()))
     {
-        findings.add("path validation", QStringLiteral("chain"), QStringLiteral("cannot set up the context"));
+        findings.add(rule, chain, nullptr, QStringLiteral("cannot set up the context"));
         return;
     }
     X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context.get());
@@ -526,26 +554,37 @@ void rulePathValidation(const std::vector<Link>& links, const QDateTime& at, Fin
         return;
     const int error = X509_STORE_CTX_get_error(context.get());
     X509* culprit = X509_STORE_CTX_get_current_cert(context.get());
-    findings.add("path validation", culprit ? ChainVerifier::describe(culprit) : QStringLiteral("chain"),
-                 QStringLiteral("%1 (error %2, depth %3)")
-                     .arg(QLatin1String(X509_verify_cert_error_string(error)))
-                     .arg(error)
-                     .arg(X509_STORE_CTX_get_error_depth(context.get())));
+    const QString what = QStringLiteral("%1 (error %2, depth %3)")
+                             .arg(QLatin1String(X509_verify_cert_error_string(error)))
+                             .arg(error)
+                             .arg(X509_STORE_CTX_get_error_depth(context.get()));
+    for (const Link& link : links)
+        if (culprit && link.certificate == culprit)
+        {
+            findings.add(rule, link.who, link.original, what);
+            return;
+        }
+    findings.add(rule, culprit ? ChainVerifier::describe(culprit) : chain, nullptr, what);
 }
 
-void checkLink(const Link& link, const ChainVerifier::Options& options, Findings& findings)
+} // namespace
+
+namespace chainverify
+{
+
+void checkLink(const Link& link, const ChainVerifyOptions& options, Findings& findings)
 {
     ruleVersion(link, findings);
     rulePublicKey(link, findings);
-    ruleSignatureAlgorithm(link, options.digest, findings);
+    ruleSignatureAlgorithm(link, options.digest.value_or(ChainVerifyOptions::Digest::Sha256), findings);
     ruleNameStringTypes(link, findings);
     ruleSubjectAttributes(link, findings);
     ruleDnQualifier(link, findings);
     ruleOrganization(link, findings);
-    ruleCommonNameRole(link, findings);
+    ruleCommonNameRole(link, options.signer, findings);
     ruleBasicConstraints(link, findings);
     ruleKeyUsage(link, findings);
-    ruleSerialNumber(link, findings);
+    ruleSerialNumber(link, options.profile, findings);
     ruleSubjectKeyIdentifier(link, findings);
     ruleAuthorityKeyIdentifier(link, findings);
     ruleIssuerName(link, findings);
@@ -555,82 +594,62 @@ void checkLink(const Link& link, const ChainVerifier::Options& options, Findings
         ruleValidityNow(link, options, findings);
 }
 
-} // namespace
-
-void ChainVerifier::initOpenSsl()
+void checkChain(const std::vector<Link>& links, const ChainVerifyOptions& options, Findings& findings)
 {
-    EnsureProvidersLoaded();
-}
-
-std::vector<ChainFinding> ChainVerifier::verify(const std::vector<X509*>& chain, const Options& options)
-{
-    const ErrorScope errors;
-    initOpenSsl();
-    std::vector<ChainFinding> out;
-    Findings findings(out);
-    if (chain.empty())
-    {
-        findings.add("chain", QStringLiteral("chain"), QStringLiteral("no certificates"));
-        return out;
-    }
-    for (size_t i = 0; i < chain.size(); ++i)
-        if (!chain[i])
-        {
-            findings.add("chain", QStringLiteral("chain"), QStringLiteral("certificate %1 is missing").arg(i));
-            return out;
-        }
-    if (chain.size() == 1 && options.lastIsLeaf)
-        findings.add("chain", QStringLiteral("chain"), QStringLiteral("a leaf alone has no authority above it"));
-
-    // The rules judge the encoding, as a file would hold it: a certificate object that was
-    // changed after OpenSSL cached its extensions (while being built, say) can disagree with
-    // its own DER, and path validation trusts the cache.
-    std::vector<X509Ptr> copies;
-    for (X509* certificate : chain)
-    {
-        copies.emplace_back(X509_dup(certificate));
-        if (!copies.back())
-        {
-            findings.add("chain", describe(certificate), QStringLiteral("cannot be encoded and decoded again"));
-            return out;
-        }
-    }
-    std::vector<Link> links;
-    for (size_t i = 0; i < copies.size(); ++i)
-    {
-        Link link;
-        link.certificate = copies[i].get();
-        link.root = i == 0;
-        link.issuer = link.root ? copies[0].get() : copies[i - 1].get();
-        link.authority = !(options.lastIsLeaf && i + 1 == copies.size());
-        link.who = describe(link.certificate);
-        links.push_back(link);
-    }
-    // Any one of the two digests will do, but then the whole chain's: each certificate is
-    // judged by the root's, so that the odd one out is named.
-    Options judged = options;
-    if (options.digest == Options::Digest::Either)
-    {
-        const int rootNid = X509_get_signature_nid(links.front().certificate);
-        if (rootNid == NID_sha256WithRSAEncryption)
-            judged.digest = Options::Digest::Sha256;
-        else if (rootNid == NID_sha1WithRSAEncryption)
-            judged.digest = Options::Digest::Sha1;
-    }
-    for (const Link& link : links)
-        checkLink(link, judged, findings);
     rulePathLengths(links, findings);
     ruleOneAlgorithm(links, findings);
+    ruleDistinctKeys(links, findings);
     rulePathValidation(links, options.at, findings);
-    return out;
 }
 
-QString ChainVerifier::describe(const X509* certificate)
+} // namespace chainverify
+
+namespace chainverify
 {
-    if (!certificate)
-        return QStringLiteral("(no certificate)");
-    const ErrorScope errors;
-    return QStringLiteral("CN \"%1\" serial %2")
-        .arg(nameText(X509_get_subject_name(certificate), NID_commonName),
-             integerText(X509_get0_serialNumber(certificate)));
+
+namespace
+{
+
+// Each rule's source as the field's checkers cite it: the steps of the standard's certificate
+// validation (ST 430-2 6.2), its clauses, the compliance test plan's items, RFC 5280; or the
+// practice a warning stands for where no text is behind it.
+constexpr std::array<std::pair<const char*, const char*>, 26> kDefaultRuleIds = {{
+    {"version", "ST 430-2 6.2 step 2"},
+    {"subjectKeyIdentifier", "ST 430-2 6.2 step 3"},
+    {"subject attributes", "ST 430-2 6.2 step 4"},
+    {"basicConstraints", "ST 430-2 6.2 step 5"},
+    {"keyUsage", "ST 430-2 6.2 step 6"},
+    {"organization", "ST 430-2 6.2 step 7"},
+    {"common name role", "ST 430-2 6.2 step 8"},
+    {"signature algorithm", "ST 430-2 6.2 step 10"},
+    {"public key", "ST 430-2 6.2 step 11"},
+    {"dnQualifier", "ST 430-2 6.2 step 13"},
+    {"authorityKeyIdentifier", "ST 430-2 6.2 step 14"},
+    {"missing issuer", "ST 430-2 6.2 step 14"},
+    {"signature", "ST 430-2 6.2 step 15"},
+    {"chain", "ST 430-2 6.2 step 16"},
+    {"issuer name", "ST 430-2 6.2 step 17"},
+    {"chain order", "ST 430-2 6.2 step 17"},
+    {"validity", "ST 430-2 6.2 step 18"},
+    {"trust anchor", "ST 430-2 6.2 step 19"},
+    {"name string type", "ST 430-2 5.3"},
+    {"serial number", "CTP 2.1.4"},
+    {"issuer and serial", "RFC 5280 4.1.2.2"},
+    {"path validation", "RFC 5280 6.1"},
+    {"distinct keys", "practice/distinct-keys"},
+    {"validity past 2038", "practice/2038"},
+    {"validity over 10 years", "practice/10-years"},
+    {"expiry", "practice/expiry"},
+}};
+
+} // namespace
+
+const char* defaultRuleId(const QString& rule)
+{
+    for (const auto& [name, id] : kDefaultRuleIds)
+        if (rule == QLatin1String(name))
+            return id;
+    return "practice/unknown";
 }
+
+} // namespace chainverify

@@ -1,5 +1,7 @@
 #include "verifyutil.h"
 
+#include <QFile>
+
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/x509v3.h>
@@ -56,6 +58,27 @@ QString nameLine(const X509_NAME* name)
     char* data = nullptr;
     const long length = BIO_get_mem_data(bio.get(), &data);
     return QString::fromUtf8(data, int(length));
+}
+
+QString nameRfc2253(const X509_NAME* name)
+{
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!bio || !name || X509_NAME_print_ex(bio.get(), name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB) < 0)
+        return QString();
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &data);
+    return QString::fromUtf8(data, int(length));
+}
+
+QByteArray nameDer(const X509_NAME* name)
+{
+    unsigned char* der = nullptr;
+    const int length = name ? i2d_X509_NAME(name, &der) : -1;
+    if (length <= 0)
+        return QByteArray();
+    const QByteArray bytes(reinterpret_cast<const char*>(der), length);
+    OPENSSL_free(der);
+    return bytes;
 }
 
 bool sameName(const X509_NAME* a, const X509_NAME* b)
@@ -136,6 +159,17 @@ QByteArray derOf(const X509* certificate)
     return bytes;
 }
 
+QByteArray publicKeyInfoDer(const X509* certificate)
+{
+    unsigned char* der = nullptr;
+    const int length = certificate ? i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), &der) : -1;
+    if (length <= 0)
+        return QByteArray();
+    const QByteArray bytes(reinterpret_cast<const char*>(der), length);
+    OPENSSL_free(der);
+    return bytes;
+}
+
 QByteArray publicKeyThumbprint(const EVP_PKEY* key)
 {
     // For an RSA key, i2d_PublicKey writes the PKCS#1 RSAPublicKey.
@@ -146,6 +180,18 @@ QByteArray publicKeyThumbprint(const EVP_PKEY* key)
     const QByteArray digest = sha1(QByteArray(reinterpret_cast<const char*>(der), length));
     OPENSSL_free(der);
     return digest.toBase64();
+}
+
+QByteArray publicKeyThumbprint(const X509* certificate)
+{
+    const X509_PUBKEY* info = certificate ? X509_get_X509_PUBKEY(certificate) : nullptr;
+    X509_ALGOR* algorithm = nullptr;
+    const unsigned char* key = nullptr;
+    int length = 0;
+    if (!info || !X509_PUBKEY_get0_param(nullptr, &key, &length, &algorithm, info) || !algorithm ||
+        OBJ_obj2nid(algorithm->algorithm) != NID_rsaEncryption)
+        return publicKeyThumbprint(X509_get0_pubkey(certificate));
+    return sha1(QByteArray(reinterpret_cast<const char*>(key), length)).toBase64();
 }
 
 QByteArray tbsCertificateDer(const X509* certificate)
@@ -190,6 +236,52 @@ QString rolesOf(const QString& commonName)
 {
     const int dot = commonName.indexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : commonName.left(dot);
+}
+
+QStringList roleList(const QString& commonName)
+{
+    return rolesOf(commonName).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+bool isKnownRole(const QString& role)
+{
+    // The designators of the field's equipment: content signer, security manager, screen
+    // management system, secure processing block, media decryptor, link encryptor and
+    // decryptor, forensic marker, projector.
+    static const QStringList known = {QStringLiteral("CS"),  QStringLiteral("SM"), QStringLiteral("SMS"),
+                                      QStringLiteral("SPB"), QStringLiteral("MD"), QStringLiteral("LE"),
+                                      QStringLiteral("LD"),  QStringLiteral("FM"), QStringLiteral("PR")};
+    return known.contains(role);
+}
+
+FileRead readBounded(const QString& path, qint64 limit, QByteArray& content)
+{
+    content.clear();
+    QFile file(path);
+    // Unbuffered: a device gives what is asked of it and no more.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return FileRead::Unreadable;
+    if (!file.isSequential() && file.size() > limit)
+        return FileRead::TooLarge;
+    constexpr qint64 kChunk = 1 << 20;
+    while (content.size() <= limit)
+    {
+        const QByteArray chunk = file.read(qMin(kChunk, limit + 1 - qint64(content.size())));
+        if (chunk.isEmpty())
+            break;
+        content += chunk;
+    }
+    if (file.error() != QFileDevice::NoError)
+    {
+        content.clear();
+        return FileRead::Unreadable;
+    }
+    if (content.size() > limit)
+    {
+        content.clear();
+        return FileRead::TooLarge;
+    }
+    return FileRead::Read;
 }
 
 QString lastOpenSslError()

@@ -230,7 +230,7 @@ void TestChainShow::unreadableFiles_data()
         << "The file %1 holds no readable certificate.";
     QTest::newRow("neither a certificate nor a container")
         << "noise.bin" << QByteArray("no certificate in here")
-        << "The file %1 cannot be read as a PKCS#12 file with the password given.";
+        << "The file %1 is neither a certificate (PEM or DER) nor a PKCS#12 file.";
 }
 
 void TestChainShow::unreadableFiles()

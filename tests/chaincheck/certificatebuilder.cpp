@@ -153,7 +153,8 @@ X509Ptr CertificateBuilder::make(const CertificateSpec& spec, X509* issuer, EVP_
     X509* x = certificate.get();
     X509_set_version(x, spec.fault == Fault::Version1 ? X509_VERSION_1 : X509_VERSION_3);
     ASN1_INTEGER_set(X509_get_serialNumber(x), spec.fault == Fault::SerialZero ? 0 : spec.serial);
-    const QByteArray serialHex = spec.fault == Fault::SerialOver64Bits ? QByteArray("10000000000000000") : spec.serialHex;
+    const QByteArray serialHex =
+        spec.fault == Fault::SerialOver64Bits ? QByteArray("10000000000000000") : spec.serialHex;
     if (!serialHex.isEmpty())
     {
         BIGNUM* serial = nullptr;

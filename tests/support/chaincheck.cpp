@@ -9,8 +9,11 @@ void ChainCheck::initOpenSsl()
 
 QStringList ChainCheck::check(const std::vector<X509*>& chain, const Options& options)
 {
+    // The tool's own leaves are content signers, so the tests hold them to that.
+    Options judged = options;
+    judged.signer = true;
     QStringList out;
-    for (const ChainFinding& finding : ChainVerifier::verify(chain, options))
+    for (const ChainFinding& finding : ChainVerifier::verify(chain, judged))
         if (finding.isError())
             out << finding.line();
     return out;

@@ -36,11 +36,12 @@ using ChainCheckOptions = ChainVerifyOptions;
 //   dnQualifier             Base64(SHA-1(DER RSAPublicKey)) of the certificate's own key
 //   organization            the same O in issuer and subject
 //   common name role        an authority's CN starts with "." (no role), a leaf's with "CS."
+//                           (options.signer is always set: the tool's leaves are content signers)
 //   basicConstraints        present, critical; authority CA:TRUE with a path length, leaf
 //                           CA:FALSE without one; each path length below the one above it
 //   keyUsage                exactly keyCertSign (authority), exactly digitalSignature and
 //                           keyEncipherment (leaf)
-//   serial number           greater than 0
+//   serial number           greater than 0, at most 64 bits (options.profile Interop: 160)
 //   subjectKeyIdentifier    present
 //   authorityKeyIdentifier  present; key identifier = issuer's SKI; issuer name and serial =
 //                           the issuer certificate's own issuer name and serial
