@@ -152,8 +152,12 @@ private:
         return true;
     }
 
+    // An empty X509IssuerSerial names nothing and is no fault: xmlsec1 leaves the template's
+    // one empty when it signs.
     bool issuerSerial(xmlNode* node, std::optional<IssuerSerial>* out)
     {
+        if (children(node, nullptr, nullptr).empty())
+            return true;
         xmlNode* name = nullptr;
         xmlNode* serial = nullptr;
         if (!single(node, kDsig, chars(xmlSecNodeX509IssuerName), &name) ||

@@ -70,7 +70,8 @@ struct SignedComposition
         UnsafeXml,            // a document type declaration (entities, external subsets)
         NotComposition,       // the root is no playlist or packing list of a known namespace
         BadField,             // Id or IssueDate missing, doubled or unreadable; an X509IssuerSerial
-                              // without a name or with a serial that is not decimal digits
+                              // without a name or with a serial that is not decimal digits (an
+                              // empty one is taken as absent)
         NoSignature,          // no Signature element under the root
         NotEnveloped,         // the signature covers less or more than the whole document by one
                               // enveloped reference: other references, transforms, Objects, or a

@@ -303,14 +303,15 @@ private slots:
         EVP_CIPHER_free(rc2);
     }
 
-    // xmlsec1 filling an empty X509Data itself: the whole chain in one X509Data, no issuer and
-    // serial beside the certificates; and a document without a Signer.
+    // xmlsec1 filling an X509Data template itself: the whole chain in one X509Data, the template's
+    // X509IssuerSerial left empty (xmlsec1 1.2.37 writes none); and a document without a Signer.
     void chainAsXmlsec1WritesIt()
     {
         const Plan plan;
         QByteArray document = unsignedDocument(plan).replace("SIGNATURE", signatureTemplate(plan));
-        document.replace("</dsig:Signature>",
-                         "<dsig:KeyInfo><dsig:X509Data/></dsig:KeyInfo></dsig:Signature>");
+        document.replace("</dsig:Signature>", "<dsig:KeyInfo><dsig:X509Data><dsig:X509IssuerSerial/"
+                                              "><dsig:X509Certificate/></dsig:X509Data></dsig:KeyInfo>"
+                                              "</dsig:Signature>");
         const QString input = write(QStringLiteral("template.xml"), document);
         const QString output = path(QStringLiteral("signed.xml"));
         QCOMPARE(run(QStringLiteral("xmlsec1"),
