@@ -85,6 +85,48 @@ QString finding(bool error, const QString& line)
     return (error ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + line;
 }
 
+QString trustedRoot(const QString& root, const QString& thumbprint, bool given)
+{
+    return QStringLiteral("%1: %2, thumbprint %3")
+        .arg(given ? QStringLiteral("trusted root as given") : QStringLiteral("root taken as trusted"), root,
+             thumbprint);
+}
+
+namespace
+{
+
+QString withDetail(const QString& sentence, const QString& detail)
+{
+    return detail.isEmpty() ? sentence : sentence + QStringLiteral(" (%1)").arg(detail);
+}
+
+} // namespace
+
+QString documentChanged(const QString& detail)
+{
+    return withDetail(
+        QStringLiteral("the document was changed after it was signed: its digest does not match"), detail);
+}
+
+QString signatureDoesNotHold(const QString& detail)
+{
+    return withDetail(QStringLiteral("the signature does not verify with the signing certificate's key"),
+                      detail);
+}
+
+QString signerMissing()
+{
+    return QStringLiteral("the document names no Signer");
+}
+
+QString signerNamesAnother(const QString& issuerName, const QString& serial)
+{
+    return QStringLiteral(
+               "the Signer (X509IssuerName \"%1\", X509SerialNumber %2) does not name the leaf that "
+               "signed")
+        .arg(issuerName, serial);
+}
+
 QString verifySummary(int certificates, int errors, int warnings)
 {
     return QStringLiteral("%1 %2 checked: %3 %4, %5 %6.")

@@ -27,6 +27,11 @@ QString createdInChain(const QString& stem, const QString& commonName, qint64 se
 QString keyNotEncrypted(const QString& path);
 
 QString finding(bool error, const QString& line);
+QString trustedRoot(const QString& root, const QString& thumbprint, bool given);
+QString documentChanged(const QString& detail);
+QString signatureDoesNotHold(const QString& detail);
+QString signerMissing();
+QString signerNamesAnother(const QString& issuerName, const QString& serial);
 QString verifySummary(int certificates, int errors, int warnings);
 
 } // namespace Note

@@ -507,6 +507,64 @@ CommandError chainFileNotWritten(const QString& name)
     return failure(QStringLiteral("Failed writing %1; nothing was changed.").arg(name));
 }
 
+CommandError notOneRoot(const QString& path)
+{
+    return failure(
+        QStringLiteral("The file %1 of --root does not hold one certificate (PEM or DER).").arg(path));
+}
+
+CommandError documentWithOthers(const QString& path)
+{
+    return usage(
+        QStringLiteral("The signed document %1 is verified alone: give no other file with it.").arg(path));
+}
+
+CommandError documentRefused(const QString& path, SignedComposition::Failure kind, const QString& detail)
+{
+    using Failure = SignedComposition::Failure;
+    QString why;
+    switch (kind)
+    {
+    case Failure::NotXml:
+        why = QStringLiteral("is not well-formed XML");
+        break;
+    case Failure::UnsafeXml:
+        why = QStringLiteral("carries a document type declaration, which no playlist or packing list has");
+        break;
+    case Failure::NotComposition:
+        why = QStringLiteral("is neither a composition playlist nor a packing list of SMPTE or Interop");
+        break;
+    case Failure::BadField:
+        why = QStringLiteral("has an Id, IssueDate or X509IssuerSerial that cannot be read");
+        break;
+    case Failure::NoSignature:
+        why = QStringLiteral("is not signed");
+        break;
+    case Failure::NotEnveloped:
+        why = QStringLiteral("has a signature that does not cover exactly the whole document");
+        break;
+    case Failure::UnsupportedAlgorithm:
+        why = QStringLiteral("is signed with an algorithm other than RSA with SHA-256 or SHA-1");
+        break;
+    case Failure::BadCertificate:
+        why = QStringLiteral("carries no readable certificate in its signature");
+        break;
+    case Failure::NoSigningCertificate:
+        why = QStringLiteral("carries several leaf certificates, none of them named by its Signer");
+        break;
+    case Failure::CheckUnavailable:
+        why = QStringLiteral("cannot be checked: the XML signature library could not be set up");
+        break;
+    default:
+        why = QStringLiteral("cannot be read");
+        break;
+    }
+    QString sentence = QStringLiteral("The document %1 %2.").arg(path, why);
+    if (!detail.isEmpty())
+        sentence += QStringLiteral(" (%1)").arg(detail);
+    return failure(sentence);
+}
+
 CommandError nothingToExport()
 {
     return usage(QStringLiteral("Nothing to export: give --key-pem, --chain-pem or --pkcs12."));

@@ -4,6 +4,7 @@
 // status: the one home of these sentences.
 
 #include "command.h"
+#include "signedcomposition.h"
 
 #include <QString>
 #include <QStringList>
@@ -101,6 +102,11 @@ CommandError certificateNotWritten(const QString& pem);
 CommandError containerNotWritten(const QString& pfx, const QString& pem);
 CommandError levelNotWritten(const QString& stem);
 CommandError chainFileNotWritten(const QString& name);
+
+// --- verify ---------------------------------------------------------------------------------------
+CommandError notOneRoot(const QString& path);
+CommandError documentWithOthers(const QString& path);
+CommandError documentRefused(const QString& path, SignedComposition::Failure failure, const QString& detail);
 
 // --- export ---------------------------------------------------------------------------------------
 CommandError nothingToExport();

@@ -69,6 +69,7 @@ using BasicConstraintsPtr = std::unique_ptr<BASIC_CONSTRAINTS, OsslDeleter<BASIC
 using AuthorityKeyIdPtr = std::unique_ptr<AUTHORITY_KEYID, OsslDeleter<AUTHORITY_KEYID_free>>;
 using OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, OsslDeleter<ASN1_OCTET_STRING_free>>;
 using BitStringPtr = std::unique_ptr<ASN1_BIT_STRING, OsslDeleter<ASN1_BIT_STRING_free>>;
+using Asn1TypePtr = std::unique_ptr<ASN1_TYPE, OsslDeleter<ASN1_TYPE_free>>;
 using OpenSslStringPtr = std::unique_ptr<char, OsslDeleter<FreeOpenSslString>>;
 
 // RSA_free is deprecated in OpenSSL 3. Only a file that hands RSA objects around (the engine's

@@ -19,8 +19,8 @@ void readSubject(const X509* certificate, CertificateFacts& facts)
     facts.dnQualifier = nameText(subject, NID_dnQualifier);
     facts.roles = rolesOf(facts.commonName);
     facts.issuerCommonName = nameText(X509_get_issuer_name(certificate), NID_commonName);
-    facts.subjectName = rfc2253Text(subject);
-    facts.issuerName = rfc2253Text(X509_get_issuer_name(certificate));
+    facts.subjectName = nameRfc2253(subject);
+    facts.issuerName = nameRfc2253(X509_get_issuer_name(certificate));
 }
 
 void readSerial(const X509* certificate, CertificateFacts& facts)

@@ -40,16 +40,6 @@ QString nameText(const X509_NAME* name, int nid)
     return text;
 }
 
-QString rfc2253Text(const X509_NAME* name)
-{
-    BioPtr memory(BIO_new(BIO_s_mem()));
-    if (!memory || X509_NAME_print_ex(memory.get(), name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB) < 0)
-        return QString();
-    char* data = nullptr;
-    const long size = BIO_get_mem_data(memory.get(), &data);
-    return QString::fromUtf8(data, qsizetype(size));
-}
-
 QString nameLine(const X509_NAME* name)
 {
     BioPtr bio(BIO_new(BIO_s_mem()));

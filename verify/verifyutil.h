@@ -39,8 +39,6 @@ QString objectName(int nid);
 int entryCount(const X509_NAME* name, int nid);
 // The first entry of that attribute as UTF-8 text; empty when there is none.
 QString nameText(const X509_NAME* name, int nid);
-// RFC 2253: the last entry first, separated by commas, special characters escaped; UTF-8.
-QString rfc2253Text(const X509_NAME* name);
 // One-line form "CN=..., O=..." for messages.
 QString nameLine(const X509_NAME* name);
 // RFC 2253 form "dnQualifier=...,CN=...,OU=...,O=...", as signatures name an issuer.

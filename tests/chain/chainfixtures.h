@@ -31,4 +31,6 @@ QDateTime timeOf(const ASN1_TIME* time);
 // certificate. Needs the legacy provider (ChainCheck::initOpenSsl()).
 QByteArray classicPkcs12(EVP_PKEY* key, X509* certificate, const std::vector<X509*>& chain,
                          const char* password);
+// verify's report without its line naming the root taken as trusted, for tests about the rest.
+QByteArray withoutTrustedRoot(const QByteArray& report);
 } // namespace ChainFixtures

