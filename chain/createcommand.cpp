@@ -272,29 +272,17 @@ Refusal obtainPasswords(const QCommandLineParser& parser, const Request& request
     return std::nullopt;
 }
 
-Refusal serialFromTrace(CertificateSettings& settings)
-{
-    qint64 last = 0;
-    ReadSerialNumberTrace(last);
-    settings.serialNumber = last + 1;
-    if (Rules::serialNumberAllowed(settings.serialNumber))
-        return std::nullopt;
-    return CommandError{ExitFailure, QStringLiteral("The next serial number of the trace file %1, %2, is outside "
-                                                    "%3 to %4; give --serial.")
-                                         .arg(QFileInfo(serialNumberTracePath()).absoluteFilePath())
-                                         .arg(settings.serialNumber)
-                                         .arg(Rules::kSmallestSerial)
-                                         .arg(Rules::kLargestSerial)};
-}
-
-// A fresh seed from the board before every certificate, as the window does, and a random serial
-// drawn after it; then both files and the trace.
+// A fresh seed from the board before every certificate, as the window does; the serial number
+// taken from the trace (or a random one drawn) before the key is made; then both files.
 int issueAndWrite(Request& request, const Secret& issuerPassword, const Secret& password, FileListOutput& output)
 {
     CertificateSettings& settings = request.settings;
     if (seed_prng_kavra(MAX_BYTES) == 0)
         return Report({ExitFailure, QStringLiteral("Failed seeding the random generator: no Quorrel ZID card was "
                                                    "found or the card is in use by another application.")});
+    if (auto error = reserveSerials(request.serial, 1))
+        return Report(*error);
+    settings.serialNumber = request.serial.first;
     if (request.serial.source == SerialChoice::Random)
     {
         const auto serial = Rules::drawRandomSerial();
@@ -315,7 +303,6 @@ int issueAndWrite(Request& request, const Secret& issuerPassword, const Secret& 
                                                    "written.")
                                         .arg(pfxName, pemName)});
 
-    recordSerial(request.serial, settings.serialNumber);
     std::fprintf(stderr, "Created %s\n",
                  qPrintable(QStringLiteral("CN \"%1\" serial %2, valid %3 to %4")
                                 .arg(settings.entityName)
@@ -349,9 +336,6 @@ int RunCreate(const QCommandLineParser& parser, CertificateType type)
         return Report(*error);
     if (isDerived(type))
         if (auto error = checkAgainstIssuer(request, issuerPassword))
-            return Report(*error);
-    if (request.serial.source == SerialChoice::Trace)
-        if (auto error = serialFromTrace(request.settings))
             return Report(*error);
     return issueAndWrite(request, issuerPassword, password, output);
 }

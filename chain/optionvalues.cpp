@@ -59,15 +59,51 @@ Refusal parseSerial(const QCommandLineParser& parser, SerialChoice& choice)
     return std::nullopt;
 }
 
-void recordSerial(const SerialChoice& choice, qint64 last)
+Refusal reserveSerials(SerialChoice& choice, qint64 count)
 {
-    if (choice.source == SerialChoice::Random || WriteSerialNumberTrace(last))
-        return;
-    std::fprintf(stderr, "%s\n",
-                 qPrintable(QStringLiteral("The serial number %1 could not be recorded in the trace file %2: the next "
-                                           "run would use it again; give --serial.")
-                                .arg(last)
-                                .arg(QFileInfo(serialNumberTracePath()).absoluteFilePath())));
+    const QString trace = QFileInfo(serialNumberTracePath()).absoluteFilePath();
+    if (choice.source == SerialChoice::Random)
+        return std::nullopt;
+    if (choice.source == SerialChoice::Given)
+    {
+        // The numbers were chosen: a trace that cannot take them fails nothing, but is said.
+        if (!RecordGivenSerialNumbers(choice.first, count).reserved())
+            std::fprintf(
+                stderr, "%s\n",
+                qPrintable(QStringLiteral("The serial number %1 could not be recorded in the trace file "
+                                          "%2: the next run would use it again; give --serial.")
+                               .arg(choice.first + count - 1)
+                               .arg(trace)));
+        return std::nullopt;
+    }
+    const SerialReservation reservation = ReserveSerialNumbers(count);
+    using Finding = SerialReservation::Finding;
+    switch (reservation.finding)
+    {
+    case Finding::Reserved:
+        choice.first = reservation.first;
+        return std::nullopt;
+    case Finding::Unreadable:
+        return CommandError{ExitFailure,
+                            QStringLiteral("The trace file %1 cannot be read; give --serial.").arg(trace)};
+    case Finding::NotANumber:
+        return CommandError{
+            ExitFailure,
+            QStringLiteral("The trace file %1 does not hold a serial number; give --serial.").arg(trace)};
+    case Finding::Unwritable:
+        return CommandError{ExitFailure,
+                            QStringLiteral("The trace file %1 cannot be written, so the serial number "
+                                           "would be issued again; give --serial.")
+                                .arg(trace)};
+    case Finding::OutOfRange:
+        break;
+    }
+    return CommandError{ExitFailure,
+                        QStringLiteral("The next serial numbers of the trace file %1, from %2, pass "
+                                       "%3; give --serial.")
+                            .arg(trace)
+                            .arg(reservation.last + 1)
+                            .arg(Rules::kLargestSerial)};
 }
 
 Refusal readName(const QCommandLineParser& parser, const char* option, QString& field, bool emptyAllowed)

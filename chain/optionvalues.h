@@ -39,10 +39,11 @@ struct SerialChoice
 };
 Refusal parseSerial(const QCommandLineParser& parser, SerialChoice& choice);
 
-// After a successful run: the last serial number used goes into the trace, unless it was drawn
-// at random. A trace that cannot be written fails nothing, but is said on standard error: the
-// next run would take the same number again.
-void recordSerial(const SerialChoice& choice, qint64 last);
+// Before the first key is made: the run's `count` serial numbers taken from the trace under its
+// lock (into choice.first), or the given ones recorded there, never lowering it. A trace that
+// cannot be read or written stops a run that takes its numbers from it; given numbers go on
+// without it (said on standard error); random ones never touch it.
+Refusal reserveSerials(SerialChoice& choice, qint64 count);
 
 // The text of --option, when given; an empty text is refused unless `emptyAllowed`.
 Refusal readName(const QCommandLineParser& parser, const char* option, QString& field, bool emptyAllowed);

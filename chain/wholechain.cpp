@@ -7,6 +7,7 @@
 #include "chainrules.h"
 #include "commandline.h"
 #include "concurrentkeys.h"
+#include "enginefiles.h"
 #include "filelistoutput.h"
 #include "optionvalues.h"
 #include "passwordsource.h"
@@ -20,7 +21,6 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -257,26 +257,6 @@ Refusal obtainPassword(const QCommandLineParser& parser, const ChainRequest& req
     return std::nullopt;
 }
 
-// The trace's next numbers, or the ones given; random ones are drawn after seeding.
-Refusal firstSerials(ChainRequest& request)
-{
-    if (request.serial.source != SerialChoice::Trace)
-        return std::nullopt;
-    qint64 last = 0;
-    ReadSerialNumberTrace(last);
-    request.serial.first = last + 1;
-    if (Rules::serialRunAllowed(request.serial.first, request.certificates()))
-        return std::nullopt;
-    return CommandError{ExitFailure,
-                        QStringLiteral("The next serial numbers of the trace file %1, %2 to %3, lie "
-                                       "outside %4 to %5; give --serial.")
-                            .arg(QFileInfo(serialNumberTracePath()).absoluteFilePath())
-                            .arg(request.serial.first)
-                            .arg(request.serial.first + request.certificates() - 1)
-                            .arg(Rules::kSmallestSerial)
-                            .arg(Rules::kLargestSerial)};
-}
-
 // One seed from the board for every key, as the window seeds before every certificate, all
 // before the first key is begun. RAND_seed mixes the bytes into OpenSSL's primary generator and
 // counts a reseed there. Each thread draws from generators of its own that are chained to the
@@ -363,8 +343,8 @@ Refusal stageChainFile(const std::vector<Level>& levels, const StagedFiles& file
             return CommandError{ExitFailure, QStringLiteral("Failed reading back %1.pem.").arg(level.stem)};
         chain += pem.readAll();
     }
-    QSaveFile file(files.stagingPath(kChainFile));
-    if (!file.open(QIODevice::WriteOnly) || file.write(chain) != chain.size() || !file.commit())
+    if (!WriteFileAtomically(QFile::encodeName(files.stagingPath(kChainFile)).constData(), chain.constData(),
+                             std::size_t(chain.size()), FileAccess::Shared))
         return CommandError{ExitFailure,
                             QStringLiteral("Failed writing %1; nothing was changed.").arg(kChainFile)};
     return std::nullopt;
@@ -382,13 +362,13 @@ Refusal make(const QCommandLineParser& parser, ChainRequest& request, FileListOu
     Secret password;
     if (auto error = obtainPassword(parser, request, password))
         return error;
-    if (auto error = firstSerials(request))
-        return error;
 
     QString failure;
     if (!files.open(failure))
         return CommandError{ExitFailure, failure};
     if (auto error = seedForEveryKey(int(levels.size())))
+        return error;
+    if (auto error = reserveSerials(request.serial, qint64(levels.size())))
         return error;
     if (auto error = assignSerials(request, levels))
         return error;
@@ -399,7 +379,6 @@ Refusal make(const QCommandLineParser& parser, ChainRequest& request, FileListOu
     if (!files.commit(failure))
         return CommandError{ExitFailure, failure};
 
-    recordSerial(request.serial, levels.back().settings.serialNumber);
     QStringList written;
     for (const QString& name : names)
         written << QFileInfo(files.targetPath(name)).absoluteFilePath();

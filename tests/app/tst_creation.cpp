@@ -72,8 +72,8 @@ private slots:
     void overwriteQuestions();
     void failures_data();
     void failures();
-    void pkcs12FailureAfterPemKeepsTheOldContainer();
-    void fullFileSystemKeepsTheOldContainer();
+    void pkcs12FailureWritesNeitherFile();
+    void fullFileSystemWritesNeitherFile();
     void profileEdges_data();
     void profileEdges();
 
@@ -235,13 +235,16 @@ void TestCreation::overwriteQuestions_data()
     QTest::newRow("PEM exists, Escape") << true << false << QStringList{"Escape"} << false
                                         << QStringList{pemQuestion, "Warning"}
                                         << "Writing PEM file aborted!\n" << false << false;
-    QTest::newRow("PFX exists, Cancel: the PEM stays and is reported")
-        << false << true << QStringList{"Cancel"} << false
-        << QStringList{pfxQuestion, "Warning", "Congratulations"} << "Writing PKCS12 file aborted!\n" << true
-        << false;
+    // Both questions come before either file is written: a declined container writes no certificate.
+    QTest::newRow("PFX exists, Cancel: neither file is written")
+        << false << true << QStringList{"Cancel"} << false << QStringList{pfxQuestion, "Warning"}
+        << "Writing PKCS12 file aborted!\n" << false << false;
     QTest::newRow("PFX exists, Escape") << false << true << QStringList{"Escape"} << false
-                                        << QStringList{pfxQuestion, "Warning", "Congratulations"}
-                                        << "Writing PKCS12 file aborted!\n" << true << false;
+                                        << QStringList{pfxQuestion, "Warning"} << "Writing PKCS12 file aborted!\n"
+                                        << false << false;
+    QTest::newRow("both exist, Continue then Cancel: the PEM is kept")
+        << true << true << QStringList{"Continue", "Cancel"} << false
+        << QStringList{pemQuestion, pfxQuestion, "Warning"} << "Writing PKCS12 file aborted!\n" << false << false;
 }
 
 void TestCreation::overwriteQuestions()
@@ -364,45 +367,49 @@ void TestCreation::failures()
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
-void TestCreation::pkcs12FailureAfterPemKeepsTheOldContainer()
+void TestCreation::pkcs12FailureWritesNeitherFile()
 {
     // An empty destination password reaches the engine's console prompt, which finds no
-    // console: the container cannot be made after the PEM file was written.
+    // console: the container cannot be made after the certificate was.
+    writeFile("cert.pem", "old certificate");
     writeFile("cert.pfx", "old container");
     prepare(0, "cert");
     mController->settings().destinationPassword.clear();
-    ModalAnswerer answerer({"Continue"});
+    ModalAnswerer answerer({"Continue", "Continue"});
     QVERIFY(!mController->CreateCertificate(0));
 
     QCOMPARE(answerer.boxes().size(), 3);
-    QCOMPARE(answerer.boxes().at(0).title, QString("Write PFX Error!"));
-    QCOMPARE(answerer.boxes().at(1).text, QString("Failed writing PKCS12 file!\n"));
-    QVERIFY(answerer.boxes().at(2).text.startsWith("The following files were successfully created:\n" +
-                                                   QDir::current().absoluteFilePath("cert.pem") + "\n\n\n"));
+    QCOMPARE(answerer.boxes().at(1).title, QString("Write PFX Error!"));
+    QCOMPARE(answerer.boxes().at(2).text, QString("Failed writing PKCS12 file!\n"));
+    QCOMPARE(readAll("cert.pem"), QByteArray("old certificate"));
     QCOMPARE(readAll("cert.pfx"), QByteArray("old container"));
     QVERIFY(!QFile::exists(serialNumberTracePath()));
+    QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList({"cert.pem", "cert.pfx"}));
 }
 
-void TestCreation::fullFileSystemKeepsTheOldContainer()
+void TestCreation::fullFileSystemWritesNeitherFile()
 {
 #ifdef Q_OS_LINUX
-    // Room for the PEM file and nothing more: the container's write fails half-way.
+    // Room for the certificate and not for its container: neither is written.
     SmallFileSystem small("small");
     if (!small.mounted())
         QSKIP(qPrintable(small.reason()));
 
+    writeFile("small/cert.pem", "old certificate");
     writeFile("small/cert.pfx", "old container");
     QVERIFY(small.fill());
     QFile filler("small/filler");
     QVERIFY(filler.resize(filler.size() - 4096)); // one page free: enough for the PEM only
     prepare(0, "small/cert");
-    ModalAnswerer answerer({"Continue"});
+    ModalAnswerer answerer({"Continue", "Continue"});
     QVERIFY(!mController->CreateCertificate(0));
-    QCOMPARE(answerer.boxes().at(1).text, QString("Failed writing PKCS12 file!\n"));
+    QCOMPARE(answerer.boxes().size(), 3);
+    QCOMPARE(answerer.boxes().at(2).text, QString("Failed writing PKCS12 file!\n"));
+    QCOMPARE(readAll("small/cert.pem"), QByteArray("old certificate"));
     QCOMPARE(readAll("small/cert.pfx"), QByteArray("old container"));
-    QVERIFY(readAll("small/cert.pem").startsWith("-----BEGIN CERTIFICATE-----"));
     QCOMPARE(QDir("small").entryList(QDir::Files | QDir::Hidden),
              QStringList({"cert.pem", "cert.pfx", "filler"}));
+    QCOMPARE(mController->settings().serialNumber, qint64(1));
 #else
     QSKIP("needs a tmpfs");
 #endif
