@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -90,7 +92,8 @@ void Talvane::RecordSerialNumber(const SerialReservation& reservation, const Cre
     }
     if (!reservation.reserved())
         WriteSerialNumberTrace(run.serialNumber); // a trace that cannot be written is no failure
-    mSettings.serialNumber = run.serialNumber + 1;
+    // After a typed number below the trace, the next one offered is the trace's next.
+    mSettings.serialNumber = std::max(run.serialNumber, reservation.reserved() ? reservation.last : 0) + 1;
     mOfferedSerial = mSettings.serialNumber;
     if (mpWidget != nullptr)
         mpWidget->setSerialNumber(mSettings.serialNumber);

@@ -9,9 +9,11 @@
 #include "osslptr.h"
 #include "serialnumbertrace.h"
 #include "smallfilesystem.h"
+#include "permissionoverride.h"
 #include "stdoutcapture.h"
 #include "talvane.h"
 #include "talvanewidget.h"
+#include "testinchild.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -25,6 +27,9 @@
 
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -55,6 +60,20 @@ QString subjectEntry(X509* certificate, int nid)
                : QString::fromLatin1(text);
 }
 
+long serialOf(const QString& pemFile)
+{
+    const auto certificates = ChainCheck::loadPemCertificates(pemFile);
+    return certificates.size() == 1 ? ASN1_INTEGER_get(X509_get0_serialNumber(certificates.front().get()))
+                                    : -1;
+}
+
+struct stat statOf(const QString& path)
+{
+    struct stat info = {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
 } // namespace
 
 class TestCreation : public QObject
@@ -76,6 +95,13 @@ private slots:
     void fullFileSystemWritesNeitherFile();
     void profileEdges_data();
     void profileEdges();
+
+    void serialTakenByAnotherRunIsNotReused();
+    void typedSerialNeverLowersTheTrace();
+    void plantedLinkIsNotFollowed();
+    void readOnlyCertificateIsRefused();
+    void refusedRenameWritesInPlace();
+    void longestDestinationIsWritten();
 
 private:
     // Fills the record for one certificate; the form would do this on "Create".
@@ -478,6 +504,128 @@ void TestCreation::profileEdges()
     };
     QCOMPARE(extensionText(NID_basic_constraints), basicConstraints);
     QCOMPARE(extensionText(NID_key_usage), keyUsage);
+}
+
+void TestCreation::serialTakenByAnotherRunIsNotReused()
+{
+    writeFile(serialNumberTracePath(), "6");
+    delete mController;
+    mController = new Talvane;
+    QCOMPARE(serialField(), QString("7"));
+    // Another run, of the window or the command line, takes 7 and 8 while the form shows 7.
+    QCOMPARE(ReserveSerialNumbers(2).first, 7LL);
+
+    prepare(0, "cert");
+    ModalAnswerer answerer;
+    QVERIFY(mController->CreateCertificate(0));
+    QCOMPARE(serialOf("cert.pem"), 9L);
+    QVERIFY(answerer.boxes().last().text.contains("\nSerial Number: 9\n"));
+    QCOMPARE(readAll(serialNumberTracePath()), QByteArray("9"));
+    QCOMPARE(serialField(), QString("10"));
+}
+
+void TestCreation::typedSerialNeverLowersTheTrace()
+{
+    writeFile(serialNumberTracePath(), "9");
+    delete mController;
+    mController = new Talvane;
+    prepare(0, "cert");
+    mController->settings().serialNumber = 5; // typed by the user
+    ModalAnswerer answerer;
+    QVERIFY(mController->CreateCertificate(0));
+    QCOMPARE(serialOf("cert.pem"), 5L);
+    QCOMPARE(readAll(serialNumberTracePath()), QByteArray("9"));
+    QCOMPARE(serialField(), QString("10"));
+}
+
+void TestCreation::plantedLinkIsNotFollowed()
+{
+    if (::geteuid() != 0)
+        QSKIP("only root can give a link to another user");
+    // A folder shared by everyone, where another user planted cert.pem, leading to a file of ours.
+    QVERIFY(QDir::current().mkdir("shared"));
+    QCOMPARE(::chmod("shared", 01777), 0);
+    writeFile("victim", "precious");
+    QVERIFY(QFile::link(QDir::current().absoluteFilePath("victim"), "shared/cert.pem"));
+    const unsigned other = PermissionOverride::kOtherUser;
+    QCOMPARE(::lchown("shared/cert.pem", other, other), 0);
+
+    prepare(0, "shared/cert");
+    ModalAnswerer answerer({"Continue"});
+    QVERIFY(!mController->CreateCertificate(0));
+    QCOMPARE(answerer.boxes().last().text, QString("Failed writing certificate!\n"));
+    QCOMPARE(readAll("victim"), QByteArray("precious"));
+    QCOMPARE(QDir("shared").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"cert.pem"});
+    QVERIFY(!QFile::exists(serialNumberTracePath()));
+    QCOMPARE(serialField(), QString("1"));
+}
+
+void TestCreation::readOnlyCertificateIsRefused()
+{
+    if (TestInChild::inChild())
+    {
+        prepare(0, TestInChild::sharedFolder() + "/cert");
+        ModalAnswerer answerer({"Continue"});
+        QVERIFY(!mController->CreateCertificate(0));
+        QCOMPARE(answerer.boxes().last().text, QString("Failed writing certificate!\n"));
+        return;
+    }
+    const QString reason = TestInChild::unavailableReason(TestInChild::As::WithoutOverride);
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(QDir::current().mkdir("kept"));
+    writeFile("kept/cert.pem", "old certificate");
+    QCOMPARE(::chmod("kept/cert.pem", 0444), 0);
+    QByteArray log;
+    QVERIFY2(TestInChild::runCurrentTest(TestInChild::As::WithoutOverride,
+                                         QDir::current().absoluteFilePath("kept"), log),
+             log.constData());
+    QCOMPARE(readAll("kept/cert.pem"), QByteArray("old certificate"));
+    QCOMPARE(statOf("kept/cert.pem").st_mode & 07777, 0444u);
+    QCOMPARE(QDir("kept").entryList(QDir::Files | QDir::Hidden), QStringList{"cert.pem"});
+}
+
+void TestCreation::refusedRenameWritesInPlace()
+{
+    if (TestInChild::inChild())
+    {
+        prepare(0, TestInChild::sharedFolder() + "/cert");
+        ModalAnswerer answerer({"Continue"});
+        QVERIFY(mController->CreateCertificate(0));
+        return;
+    }
+    const QString reason = TestInChild::unavailableReason(TestInChild::As::OtherUser);
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    // A sticky folder shared by everyone, with a certificate of ours that everyone may write: the
+    // other user's run may not replace it, only write it.
+    QCOMPARE(::chmod(QFile::encodeName(mDir->path()).constData(), 0755), 0);
+    QVERIFY(QDir::current().mkdir("sticky"));
+    QCOMPARE(::chmod("sticky", 01777), 0);
+    writeFile("sticky/cert.pem", "old certificate");
+    QCOMPARE(::chmod("sticky/cert.pem", 0666), 0);
+    const ino_t inode = statOf("sticky/cert.pem").st_ino;
+    QByteArray log;
+    QVERIFY2(TestInChild::runCurrentTest(TestInChild::As::OtherUser,
+                                         QDir::current().absoluteFilePath("sticky"), log),
+             log.constData());
+    QVERIFY(readAll("sticky/cert.pem").startsWith("-----BEGIN CERTIFICATE-----"));
+    QCOMPARE(statOf("sticky/cert.pem").st_ino, inode);
+    QCOMPARE(statOf("sticky/cert.pem").st_uid, ::geteuid());
+    QCOMPARE(statOf("sticky/cert.pfx").st_uid, uid_t(PermissionOverride::kOtherUser));
+    QCOMPARE(statOf("sticky/cert.pfx").st_mode & 07777, 0600u);
+}
+
+void TestCreation::longestDestinationIsWritten()
+{
+    // 240 characters and ".pem": a valid name on every common file system.
+    const QString destination(240, 'd');
+    prepare(0, destination);
+    ModalAnswerer answerer;
+    QVERIFY(mController->CreateCertificate(0));
+    QCOMPARE(serialOf(destination + ".pem"), 1L);
+    QVERIFY(QFile::exists(destination + ".pfx"));
 }
 
 QTEST_MAIN(TestCreation)
