@@ -58,6 +58,19 @@ int Inspect(const std::string& name, Entry& entry)
     entry.link = fs::is_symlink(status);
     entry.regular = fs::is_regular_file(status);
     entry.mode = static_cast<unsigned>(status.permissions() & fs::perms::all);
+    // The file's own identity, never the one a link leads to.
+    const HANDLE handle =
+        CreateFileW(Widen(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+    {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (GetFileInformationByHandle(handle, &info))
+            entry.identity = {info.dwVolumeSerialNumber,
+                              (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) |
+                                  info.nFileIndexLow};
+        CloseHandle(handle);
+    }
     return 0;
 }
 
