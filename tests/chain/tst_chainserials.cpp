@@ -149,14 +149,9 @@ void TestChainSerials::traceThatCannotBeUsed_data()
     QTest::addColumn<QStringList>("extra");
     QTest::addColumn<int>("exitCode");
 
+    // One row per finding: the core tests what each finding covers, this its sentence and status.
     const QStringList none;
-    const std::pair<const char*, const char*> notNumbers[] = {{"empty", ""},
-                                                              {"letters", "abc"},
-                                                              {"a sign", "-5"},
-                                                              {"an exponent", "1e3"},
-                                                              {"20 digits", "18446744073709551615"}};
-    for (const auto& [name, content] : notNumbers)
-        QTest::newRow(name) << QByteArray(content) << 0644u << none << 1;
+    QTest::newRow("not a number") << QByteArray("1e3") << 0644u << none << 1;
     QTest::newRow("a folder") << QByteArray("<folder>") << 0755u << none << 1;
     QTest::newRow("mode 000, for a user without root's override") << QByteArray("6") << 0000u << none << 1;
     QTest::newRow("read-only, for a user without root's override") << QByteArray("6") << 0444u << none << 1;
