@@ -1,5 +1,6 @@
 // One press of "Create": from the settings record to a signed certificate on disk.
 
+#include "filegroup.h"
 #include "outputfiles.h"
 #include "prngseed.h"
 #include "secret.h"
@@ -14,6 +15,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace
 {
@@ -37,17 +40,25 @@ bool Talvane::CreateCertificate(int certComboIndex)
 
     if (seed_prng_kavra(MAX_BYTES) == 0)
     {
-        run.errorText += QStringLiteral("Failed seeding random generator!\n"
-                                        "No Quorrel ZID card found or card is in use by another application!");
-    }
-    else if (!IssueFromSettings(certificate, mSettings, certComboIndex, Secret(mSettings.issuerPassword)))
-    {
-        run.errorText += QStringLiteral("Failed creating certificate!\n");
+        run.errorText +=
+            QStringLiteral("Failed seeding random generator!\n"
+                           "No Quorrel ZID card found or card is in use by another application!");
     }
     else
     {
-        run.success = true;
-        WriteOutputFiles(certificate, run);
+        const SerialReservation reservation = ReserveSerialNumber(run);
+        CertificateSettings settings = mSettings;
+        settings.serialNumber = run.serialNumber;
+        if (!IssueFromSettings(certificate, settings, certComboIndex, Secret(mSettings.issuerPassword)))
+        {
+            run.errorText += QStringLiteral("Failed creating certificate!\n");
+        }
+        else
+        {
+            run.success = true;
+            WriteOutputFiles(certificate, run);
+        }
+        RecordSerialNumber(reservation, run);
     }
     QApplication::restoreOverrideCursor();
 
@@ -56,6 +67,36 @@ bool Talvane::CreateCertificate(int certComboIndex)
     if (run.pemWritten || run.pfxWritten)
         ShowSuccessReport(run);
     return run.success;
+}
+
+SerialReservation Talvane::ReserveSerialNumber(CreationRun& run) const
+{
+    // The number the form offered stands for "the next one", and another run may have taken it
+    // since: the trace, read under its lock, decides it (never below the offer). A number the user
+    // typed is the user's, recorded where it passes the trace. Where the trace cannot be used the
+    // run goes on with the form's number, as the window always has.
+    const qint64 shown = mSettings.serialNumber;
+    const SerialReservation reservation =
+        shown == mOfferedSerial ? ReserveSerialNumbers(1, shown) : RecordGivenSerialNumbers(shown, 1);
+    run.serialNumber = reservation.reserved() ? reservation.first : shown;
+    return reservation;
+}
+
+void Talvane::RecordSerialNumber(const SerialReservation& reservation, const CreationRun& run)
+{
+    if (!run.success)
+    {
+        // Nothing was made with the number: it is offered again, as if never taken.
+        ReleaseSerialNumbers(reservation);
+        return;
+    }
+    if (!reservation.reserved())
+        WriteSerialNumberTrace(run.serialNumber); // a trace that cannot be written is no failure
+    // After a typed number below the trace, the next one offered is the trace's next.
+    mSettings.serialNumber = std::max(run.serialNumber, reservation.reserved() ? reservation.last : 0) + 1;
+    mOfferedSerial = mSettings.serialNumber;
+    if (mpWidget != nullptr)
+        mpWidget->setSerialNumber(mSettings.serialNumber);
 }
 
 void Talvane::NormalizePemFileName(const QString& name)
@@ -67,6 +108,9 @@ void Talvane::WriteOutputFiles(ZIDCertificate& certificate, CreationRun& run)
 {
     NormalizePemFileName(mSettings.destinationFileName);
     run.pemFileName = mSettings.destinationFileName;
+    run.pfxFileName = OutputFiles::pkcs12FileName(run.pemFileName);
+    // Both questions before either file is touched: the certificate and its container are written
+    // together or not at all, so that no certificate is left without its key.
     if (QFile::exists(run.pemFileName) &&
         !OutputFiles::confirmOverwrite(QStringLiteral("Write PEM Error!"), run.pemFileName))
     {
@@ -74,15 +118,6 @@ void Talvane::WriteOutputFiles(ZIDCertificate& certificate, CreationRun& run)
         run.errorText += QStringLiteral("Writing PEM file aborted!\n");
         return;
     }
-    if (certificate.WritePem(run.pemFileName.toStdString().c_str()) == 0)
-    {
-        run.success = false;
-        run.errorText += QStringLiteral("Failed writing certificate!\n");
-        return;
-    }
-    run.pemWritten = true;
-
-    run.pfxFileName = OutputFiles::pkcs12FileName(run.pemFileName);
     if (QFile::exists(run.pfxFileName) &&
         !OutputFiles::confirmOverwrite(QStringLiteral("Write PFX Error!"), run.pfxFileName))
     {
@@ -90,19 +125,26 @@ void Talvane::WriteOutputFiles(ZIDCertificate& certificate, CreationRun& run)
         run.errorText += QStringLiteral("Writing PKCS12 file aborted!\n");
         return;
     }
+
+    const QString failedPem = QStringLiteral("Failed writing certificate!\n");
+    const QString failedPfx = QStringLiteral("Failed writing PKCS12 file!\n");
     const Secret password(mSettings.destinationPassword);
-    if (certificate.WritePKCS12(run.pfxFileName.toStdString().c_str(), password.data()) == 0)
+    FileGroup files;
+    QString failure;
+    if (certificate.WritePem(run.pemFileName.toStdString().c_str()) == 0)
+        failure = failedPem;
+    else if (certificate.WritePKCS12(run.pfxFileName.toStdString().c_str(), password.data()) == 0)
+        failure = failedPfx;
+    else if (!files.commit())
+        failure = files.failedFile() == 0 ? failedPem : failedPfx;
+    if (!failure.isEmpty())
     {
         run.success = false;
-        run.errorText += QStringLiteral("Failed writing PKCS12 file!\n");
+        run.errorText += failure;
         return;
     }
+    run.pemWritten = true;
     run.pfxWritten = true;
-
-    WriteSerialNumberTrace(mSettings.serialNumber); // a trace that cannot be written is no failure
-    mSettings.serialNumber += 1;
-    if (mpWidget != nullptr)
-        mpWidget->setSerialNumber(mSettings.serialNumber);
 }
 
 void Talvane::ShowSuccessReport(const CreationRun& run)

@@ -34,6 +34,7 @@ Talvane::Talvane()
 
     ReadSerialNumberTrace(mSettings.serialNumber);
     mSettings.serialNumber += 1;
+    mOfferedSerial = mSettings.serialNumber;
 
     try
     {

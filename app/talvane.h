@@ -1,6 +1,7 @@
 #pragma once
 
 #include "certificatesettings.h"
+#include "serialnumbertrace.h"
 
 #include <QObject>
 #include <QString>
@@ -43,10 +44,15 @@ private:
         qint64 serialNumber = 0; // of the certificate being made
     };
 
+    // The certificate's serial number, taken under the trace's lock before its key is made.
+    SerialReservation ReserveSerialNumber(CreationRun& run) const;
+    // After the run: the number given back when nothing was made, else the next one offered.
+    void RecordSerialNumber(const SerialReservation& reservation, const CreationRun& run);
     void NormalizePemFileName(const QString& name);
     void WriteOutputFiles(ZIDCertificate& certificate, CreationRun& run);
     void ShowSuccessReport(const CreationRun& run);
 
     CertificateSettings mSettings;
     TalvaneWidget* mpWidget = nullptr; // owned
+    qint64 mOfferedSerial = 0;         // the number last put in the form as the next one
 };

@@ -244,13 +244,13 @@ Refusal make(Invocation& invocation, ChainRequest& request)
                                 Option::PasswordFile, Note::chainContainersPurpose(request.folder), true};
     if (auto error = ObtainPassword(console, source, password))
         return error;
-    if (auto error = takeFromTrace(console, request.certificates(), request.serial))
-        return error;
 
     QString failure;
     if (!files.open(failure))
         return CommandError{ExitFailure, failure};
     if (auto error = SeedGenerator(console, int(levels.size())))
+        return error;
+    if (auto error = reserveSerials(console, request.serial, request.certificates()))
         return error;
     std::vector<qint64> serials;
     if (auto error = serialsFor(request.serial, int(levels.size()), serials))
@@ -262,7 +262,6 @@ Refusal make(Invocation& invocation, ChainRequest& request)
     if (!files.commit(failure))
         return CommandError{ExitFailure, failure};
 
-    recordSerial(console, request.serial, levels.back().settings.serialNumber);
     for (const QString& name : names)
         console.outLine(QFileInfo(files.targetPath(name)).absoluteFilePath());
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include "certificaterules.h"
 #include "chainrules.h"
 #include "console.h"
+#include "filegroup.h"
 #include "issuer.h"
 #include "nameoptions.h"
 #include "notes.h"
@@ -190,12 +191,15 @@ Refusal checkAgainstIssuer(Request& request, const Secret& issuerPassword, Issui
     return std::nullopt;
 }
 
-// The certificate, then both files, then the trace.
+// The serial number taken before the key is made, then the certificate, then both files, whole or
+// neither.
 Refusal issueAndWrite(Console& console, Request& request, const IssuingCertificate& issuer,
                       const Secret& password)
 {
     CertificateSettings& settings = request.settings;
     if (auto error = SeedGenerator(console, 1))
+        return error;
+    if (auto error = reserveSerials(console, request.serial, 1))
         return error;
     std::vector<qint64> serials;
     if (auto error = serialsFor(request.serial, 1, serials))
@@ -211,12 +215,15 @@ Refusal issueAndWrite(Console& console, Request& request, const IssuingCertifica
 
     const QString& pemName = request.pemName;
     const QString& pfxName = request.pfxName;
+    FileGroup files;
     if (certificate.WritePem(QFile::encodeName(pemName).constData()) == 0)
         return Refuse::certificateNotWritten(pemName);
     if (certificate.WritePKCS12(QFile::encodeName(pfxName).constData(), password.data()) == 0)
         return Refuse::containerNotWritten(pfxName, pemName);
+    if (!files.commit())
+        return files.failedFile() == 0 ? Refuse::certificateNotWritten(pemName)
+                                       : Refuse::containerNotWritten(pfxName, pemName);
 
-    recordSerial(console, request.serial, settings.serialNumber);
     console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
                                   printed(settings.validityEnd)));
     console.outLine(QFileInfo(pemName).absoluteFilePath());
@@ -253,8 +260,6 @@ Refusal create(Invocation& invocation, CertificateType type)
     if (isDerived(type))
         if (auto error = checkAgainstIssuer(request, issuerPassword, issuer))
             return error;
-    if (auto error = takeFromTrace(invocation.console(), 1, request.serial))
-        return error;
     return issueAndWrite(invocation.console(), request, issuer, password);
 }
 

@@ -458,6 +458,24 @@ CommandError noRandomSerial()
     return failure(QStringLiteral("The random generator gave no serial number."));
 }
 
+CommandError traceUnreadable(const QString& trace)
+{
+    return failure(QStringLiteral("The trace file %1 cannot be read; give --serial.").arg(trace));
+}
+
+CommandError traceNotANumber(const QString& trace)
+{
+    return failure(
+        QStringLiteral("The trace file %1 does not hold a serial number; give --serial.").arg(trace));
+}
+
+CommandError traceUnwritable(const QString& trace)
+{
+    return failure(QStringLiteral("The trace file %1 cannot be written, so the serial number would be issued "
+                                  "again; give --serial.")
+                       .arg(trace));
+}
+
 CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, qint64 smallest,
                                 qint64 largest)
 {
@@ -493,7 +511,9 @@ CommandError certificateNotWritten(const QString& pem)
 CommandError containerNotWritten(const QString& pfx, const QString& pem)
 {
     return failure(
-        QStringLiteral("Failed writing the PKCS#12 file %1; the PEM file %2 was written.").arg(pfx, pem));
+        QStringLiteral("Failed writing the PKCS#12 file %1; the certificate %2 was not written either, "
+                       "so that the two always belong together.")
+            .arg(pfx, pem));
 }
 
 CommandError levelNotWritten(const QString& stem)

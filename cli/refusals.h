@@ -94,6 +94,9 @@ CommandError passwordsDiffer();
 // --- the work -------------------------------------------------------------------------------------
 CommandError noBoard();
 CommandError noRandomSerial();
+CommandError traceUnreadable(const QString& trace);
+CommandError traceNotANumber(const QString& trace);
+CommandError traceUnwritable(const QString& trace);
 CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, qint64 smallest,
                                 qint64 largest);
 CommandError keyGenerationFailed();

@@ -43,18 +43,37 @@ Refusal readSerial(const Invocation& invocation, int count, SerialChoice& choice
     return std::nullopt;
 }
 
-Refusal takeFromTrace(Console& console, int count, SerialChoice& choice)
+Refusal reserveSerials(Console& console, SerialChoice& choice, int count)
 {
-    if (choice.source != SerialChoice::Trace)
+    const QString trace = tracePath();
+    if (choice.source == SerialChoice::Random)
         return std::nullopt;
-    qint64 last = 0;
-    ReadSerialNumberTrace(last);
-    choice.first = last + 1;
-    if (!Rules::serialRunAllowed(choice.first, count))
-        return Refuse::traceRunOutOfRange(tracePath(), choice.first, count, Rules::kSmallestSerial,
-                                          Rules::kLargestSerial);
-    console.errLine(Note::serialsFromTrace(tracePath(), choice.first, count));
-    return std::nullopt;
+    if (choice.source == SerialChoice::Given)
+    {
+        // The numbers were chosen: a trace that cannot take them fails nothing, but is said.
+        if (!RecordGivenSerialNumbers(choice.first, count).reserved())
+            console.errLine(Note::serialNotRecorded(choice.first + count - 1, trace));
+        return std::nullopt;
+    }
+    const SerialReservation reservation = ReserveSerialNumbers(count);
+    using Finding = SerialReservation::Finding;
+    switch (reservation.finding)
+    {
+    case Finding::Reserved:
+        choice.first = reservation.first;
+        console.errLine(Note::serialsFromTrace(trace, choice.first, count));
+        return std::nullopt;
+    case Finding::Unreadable:
+        return Refuse::traceUnreadable(trace);
+    case Finding::NotANumber:
+        return Refuse::traceNotANumber(trace);
+    case Finding::Unwritable:
+        return Refuse::traceUnwritable(trace);
+    case Finding::OutOfRange:
+        break;
+    }
+    return Refuse::traceRunOutOfRange(trace, reservation.last + 1, count, Rules::kSmallestSerial,
+                                      Rules::kLargestSerial);
 }
 
 Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& serials)
@@ -77,11 +96,4 @@ Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& s
         serials.push_back(serial);
     }
     return std::nullopt;
-}
-
-void recordSerial(Console& console, const SerialChoice& choice, qint64 last)
-{
-    if (choice.source == SerialChoice::Random || WriteSerialNumberTrace(last))
-        return;
-    console.errLine(Note::serialNotRecorded(last, tracePath()));
 }

@@ -26,14 +26,13 @@ struct SerialChoice
 // --serial, for a run of `count` consecutive certificates.
 Refusal readSerial(const Invocation& invocation, int count, SerialChoice& choice);
 
-// The trace's next numbers for `count` certificates, said on standard error.
-Refusal takeFromTrace(Console& console, int count, SerialChoice& choice);
+// Before the first key is made (after seeding): the run's `count` serial numbers taken from the
+// trace under its lock (into choice.first), said on standard error; or given numbers recorded
+// there, never lowering it. A trace that cannot be read or written stops a run that takes its
+// numbers from it; given numbers go on without it (said on standard error); random ones never
+// touch it. A run that fails afterwards leaves a gap, never a repeat.
+Refusal reserveSerials(Console& console, SerialChoice& choice, int count);
 
 // `count` serial numbers, all different: consecutive from choice.first, or drawn from the
 // generator (seeded from the board before).
 Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& serials);
-
-// After a successful run: the last serial number used goes into the trace, unless it was drawn at
-// random. A trace that cannot be written fails nothing, but is said: the next run would take the
-// same number again.
-void recordSerial(Console& console, const SerialChoice& choice, qint64 last);

@@ -15,8 +15,8 @@ QString pemFileName(const QString& destination);
 QString pkcs12FileName(const QString& pemName);
 
 // Whether one of the two files written for `destination` is the file `existing`: compared as
-// files, so relative names, ".." and symbolic links lead to the same answer as the names the
-// user typed. A name that does not exist yet is taken by its absolute path.
+// files (device and inode), so relative names, "..", symbolic and hard links lead to the same
+// answer as the names the user typed. A name that does not exist yet is taken by its absolute path.
 bool overwrites(const QString& destination, const QString& existing);
 
 } // namespace OutputFiles

@@ -6,10 +6,13 @@
 #include <string>
 
 // File access of the engine. Writers never leave a half-written target: the content goes to a
-// temporary file beside the target, which replaces the target only once it is complete and
-// flushed. A symbolic link is written through, to the file it leads to. Readers accept regular
-// files only, so that a directory, a pipe or a device gives a clean failure instead of an error
-// deep inside OpenSSL or a hang.
+// temporary file beside the target and reaches the disk (every write, the sync and the close are
+// checked), and replaces the target only then. A symbolic link is written through, to the file it
+// leads to, where the kernel would follow it for this process (writetarget.h); a folder, a device,
+// a pipe or a socket is never replaced, nor a file this process may not write. Inside a FileGroup
+// (filegroup.h) a write is only prepared, and put in place with the group's other files. Readers
+// accept regular files only, so that a directory, a pipe or a device gives a clean failure instead
+// of an error deep inside OpenSSL or a hang.
 
 enum class FileAccess
 {
@@ -17,9 +20,11 @@ enum class FileAccess
     OwnerOnly // holds a private key: 0600, whatever the file replaced allowed
 };
 
-// True when path now holds exactly size bytes of data. On failure an existing target is untouched,
-// except in one case: a writable file in a folder that may not be written is written in place,
-// as opening it for writing would, and only a failing device can leave it half-written then.
+// True when path now holds exactly size bytes of data (inside a FileGroup: when they are ready to
+// be put in place). On failure an existing target is untouched. Where the target cannot be
+// replaced (a folder that takes no new file, or a sticky folder that refuses to replace a file of
+// another user) but may be written, it is written in place, as opening it for writing would: with
+// room for the whole content made sure of first and the old content put back if writing fails.
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size, FileAccess access);
 
 // Writes everything that was written into a memory BIO.

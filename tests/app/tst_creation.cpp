@@ -10,8 +10,10 @@
 #include "serialnumbertrace.h"
 #include "smallfilesystem.h"
 #include "diagnosticcapture.h"
+#include "permissionoverride.h"
 #include "talvane.h"
 #include "talvanewidget.h"
+#include "testinchild.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -25,6 +27,9 @@
 
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -55,6 +60,20 @@ QString subjectEntry(X509* certificate, int nid)
                : QString::fromLatin1(text);
 }
 
+long serialOf(const QString& pemFile)
+{
+    const auto certificates = ChainCheck::loadPemCertificates(pemFile);
+    return certificates.size() == 1 ? ASN1_INTEGER_get(X509_get0_serialNumber(certificates.front().get()))
+                                    : -1;
+}
+
+struct stat statOf(const QString& path)
+{
+    struct stat info = {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
 } // namespace
 
 class TestCreation : public QObject
@@ -72,10 +91,17 @@ private slots:
     void overwriteQuestions();
     void failures_data();
     void failures();
-    void pkcs12FailureAfterPemKeepsTheOldContainer();
-    void fullFileSystemKeepsTheOldContainer();
+    void pkcs12FailureWritesNeitherFile();
+    void fullFileSystemWritesNeitherFile();
     void profileEdges_data();
     void profileEdges();
+
+    void serialTakenByAnotherRunIsNotReused();
+    void typedSerialNeverLowersTheTrace();
+    void plantedLinkIsNotFollowed();
+    void readOnlyCertificateIsRefused();
+    void refusedRenameWritesInPlace();
+    void longestDestinationIsWritten();
 
 private:
     // Fills the record for one certificate; the form would do this on "Create".
@@ -235,13 +261,16 @@ void TestCreation::overwriteQuestions_data()
     QTest::newRow("PEM exists, Escape") << true << false << QStringList{"Escape"} << false
                                         << QStringList{pemQuestion, "Warning"}
                                         << "Writing PEM file aborted!\n" << false << false;
-    QTest::newRow("PFX exists, Cancel: the PEM stays and is reported")
-        << false << true << QStringList{"Cancel"} << false
-        << QStringList{pfxQuestion, "Warning", "Congratulations"} << "Writing PKCS12 file aborted!\n" << true
-        << false;
+    // Both questions come before either file is written: a declined container writes no certificate.
+    QTest::newRow("PFX exists, Cancel: neither file is written")
+        << false << true << QStringList{"Cancel"} << false << QStringList{pfxQuestion, "Warning"}
+        << "Writing PKCS12 file aborted!\n" << false << false;
     QTest::newRow("PFX exists, Escape") << false << true << QStringList{"Escape"} << false
-                                        << QStringList{pfxQuestion, "Warning", "Congratulations"}
-                                        << "Writing PKCS12 file aborted!\n" << true << false;
+                                        << QStringList{pfxQuestion, "Warning"} << "Writing PKCS12 file aborted!\n"
+                                        << false << false;
+    QTest::newRow("both exist, Continue then Cancel: the PEM is kept")
+        << true << true << QStringList{"Continue", "Cancel"} << false
+        << QStringList{pemQuestion, pfxQuestion, "Warning"} << "Writing PKCS12 file aborted!\n" << false << false;
 }
 
 void TestCreation::overwriteQuestions()
@@ -364,45 +393,49 @@ void TestCreation::failures()
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
-void TestCreation::pkcs12FailureAfterPemKeepsTheOldContainer()
+void TestCreation::pkcs12FailureWritesNeitherFile()
 {
     // An empty destination password reaches the engine's console prompt, which finds no
-    // console: the container cannot be made after the PEM file was written.
+    // console: the container cannot be made after the certificate was.
+    writeFile("cert.pem", "old certificate");
     writeFile("cert.pfx", "old container");
     prepare(0, "cert");
     mController->settings().destinationPassword.clear();
-    ModalAnswerer answerer({"Continue"});
+    ModalAnswerer answerer({"Continue", "Continue"});
     QVERIFY(!mController->CreateCertificate(0));
 
     QCOMPARE(answerer.boxes().size(), 3);
-    QCOMPARE(answerer.boxes().at(0).title, QString("Write PFX Error!"));
-    QCOMPARE(answerer.boxes().at(1).text, QString("Failed writing PKCS12 file!\n"));
-    QVERIFY(answerer.boxes().at(2).text.startsWith("The following files were successfully created:\n" +
-                                                   QDir::current().absoluteFilePath("cert.pem") + "\n\n\n"));
+    QCOMPARE(answerer.boxes().at(1).title, QString("Write PFX Error!"));
+    QCOMPARE(answerer.boxes().at(2).text, QString("Failed writing PKCS12 file!\n"));
+    QCOMPARE(readAll("cert.pem"), QByteArray("old certificate"));
     QCOMPARE(readAll("cert.pfx"), QByteArray("old container"));
     QVERIFY(!QFile::exists(serialNumberTracePath()));
+    QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList({"cert.pem", "cert.pfx"}));
 }
 
-void TestCreation::fullFileSystemKeepsTheOldContainer()
+void TestCreation::fullFileSystemWritesNeitherFile()
 {
 #ifdef Q_OS_LINUX
-    // Room for the PEM file and nothing more: the container's write fails half-way.
+    // Room for the certificate and not for its container: neither is written.
     SmallFileSystem small("small");
     if (!small.mounted())
         QSKIP(qPrintable(small.reason()));
 
+    writeFile("small/cert.pem", "old certificate");
     writeFile("small/cert.pfx", "old container");
     QVERIFY(small.fill());
     QFile filler("small/filler");
     QVERIFY(filler.resize(filler.size() - 4096)); // one page free: enough for the PEM only
     prepare(0, "small/cert");
-    ModalAnswerer answerer({"Continue"});
+    ModalAnswerer answerer({"Continue", "Continue"});
     QVERIFY(!mController->CreateCertificate(0));
-    QCOMPARE(answerer.boxes().at(1).text, QString("Failed writing PKCS12 file!\n"));
+    QCOMPARE(answerer.boxes().size(), 3);
+    QCOMPARE(answerer.boxes().at(2).text, QString("Failed writing PKCS12 file!\n"));
+    QCOMPARE(readAll("small/cert.pem"), QByteArray("old certificate"));
     QCOMPARE(readAll("small/cert.pfx"), QByteArray("old container"));
-    QVERIFY(readAll("small/cert.pem").startsWith("-----BEGIN CERTIFICATE-----"));
     QCOMPARE(QDir("small").entryList(QDir::Files | QDir::Hidden),
              QStringList({"cert.pem", "cert.pfx", "filler"}));
+    QCOMPARE(mController->settings().serialNumber, qint64(1));
 #else
     QSKIP("needs a tmpfs");
 #endif
@@ -471,6 +504,128 @@ void TestCreation::profileEdges()
     };
     QCOMPARE(extensionText(NID_basic_constraints), basicConstraints);
     QCOMPARE(extensionText(NID_key_usage), keyUsage);
+}
+
+void TestCreation::serialTakenByAnotherRunIsNotReused()
+{
+    writeFile(serialNumberTracePath(), "6");
+    delete mController;
+    mController = new Talvane;
+    QCOMPARE(serialField(), QString("7"));
+    // Another run, of the window or the command line, takes 7 and 8 while the form shows 7.
+    QCOMPARE(ReserveSerialNumbers(2).first, 7LL);
+
+    prepare(0, "cert");
+    ModalAnswerer answerer;
+    QVERIFY(mController->CreateCertificate(0));
+    QCOMPARE(serialOf("cert.pem"), 9L);
+    QVERIFY(answerer.boxes().last().text.contains("\nSerial Number: 9\n"));
+    QCOMPARE(readAll(serialNumberTracePath()), QByteArray("9"));
+    QCOMPARE(serialField(), QString("10"));
+}
+
+void TestCreation::typedSerialNeverLowersTheTrace()
+{
+    writeFile(serialNumberTracePath(), "9");
+    delete mController;
+    mController = new Talvane;
+    prepare(0, "cert");
+    mController->settings().serialNumber = 5; // typed by the user
+    ModalAnswerer answerer;
+    QVERIFY(mController->CreateCertificate(0));
+    QCOMPARE(serialOf("cert.pem"), 5L);
+    QCOMPARE(readAll(serialNumberTracePath()), QByteArray("9"));
+    QCOMPARE(serialField(), QString("10"));
+}
+
+void TestCreation::plantedLinkIsNotFollowed()
+{
+    if (::geteuid() != 0)
+        QSKIP("only root can give a link to another user");
+    // A folder shared by everyone, where another user planted cert.pem, leading to a file of ours.
+    QVERIFY(QDir::current().mkdir("shared"));
+    QCOMPARE(::chmod("shared", 01777), 0);
+    writeFile("victim", "precious");
+    QVERIFY(QFile::link(QDir::current().absoluteFilePath("victim"), "shared/cert.pem"));
+    const unsigned other = PermissionOverride::kOtherUser;
+    QCOMPARE(::lchown("shared/cert.pem", other, other), 0);
+
+    prepare(0, "shared/cert");
+    ModalAnswerer answerer({"Continue"});
+    QVERIFY(!mController->CreateCertificate(0));
+    QCOMPARE(answerer.boxes().last().text, QString("Failed writing certificate!\n"));
+    QCOMPARE(readAll("victim"), QByteArray("precious"));
+    QCOMPARE(QDir("shared").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"cert.pem"});
+    QVERIFY(!QFile::exists(serialNumberTracePath()));
+    QCOMPARE(serialField(), QString("1"));
+}
+
+void TestCreation::readOnlyCertificateIsRefused()
+{
+    if (TestInChild::inChild())
+    {
+        prepare(0, TestInChild::sharedFolder() + "/cert");
+        ModalAnswerer answerer({"Continue"});
+        QVERIFY(!mController->CreateCertificate(0));
+        QCOMPARE(answerer.boxes().last().text, QString("Failed writing certificate!\n"));
+        return;
+    }
+    const QString reason = TestInChild::unavailableReason(TestInChild::As::WithoutOverride);
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY(QDir::current().mkdir("kept"));
+    writeFile("kept/cert.pem", "old certificate");
+    QCOMPARE(::chmod("kept/cert.pem", 0444), 0);
+    QByteArray log;
+    QVERIFY2(TestInChild::runCurrentTest(TestInChild::As::WithoutOverride,
+                                         QDir::current().absoluteFilePath("kept"), log),
+             log.constData());
+    QCOMPARE(readAll("kept/cert.pem"), QByteArray("old certificate"));
+    QCOMPARE(statOf("kept/cert.pem").st_mode & 07777, 0444u);
+    QCOMPARE(QDir("kept").entryList(QDir::Files | QDir::Hidden), QStringList{"cert.pem"});
+}
+
+void TestCreation::refusedRenameWritesInPlace()
+{
+    if (TestInChild::inChild())
+    {
+        prepare(0, TestInChild::sharedFolder() + "/cert");
+        ModalAnswerer answerer({"Continue"});
+        QVERIFY(mController->CreateCertificate(0));
+        return;
+    }
+    const QString reason = TestInChild::unavailableReason(TestInChild::As::OtherUser);
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    // A sticky folder shared by everyone, with a certificate of ours that everyone may write: the
+    // other user's run may not replace it, only write it.
+    QCOMPARE(::chmod(QFile::encodeName(mDir->path()).constData(), 0755), 0);
+    QVERIFY(QDir::current().mkdir("sticky"));
+    QCOMPARE(::chmod("sticky", 01777), 0);
+    writeFile("sticky/cert.pem", "old certificate");
+    QCOMPARE(::chmod("sticky/cert.pem", 0666), 0);
+    const ino_t inode = statOf("sticky/cert.pem").st_ino;
+    QByteArray log;
+    QVERIFY2(TestInChild::runCurrentTest(TestInChild::As::OtherUser,
+                                         QDir::current().absoluteFilePath("sticky"), log),
+             log.constData());
+    QVERIFY(readAll("sticky/cert.pem").startsWith("-----BEGIN CERTIFICATE-----"));
+    QCOMPARE(statOf("sticky/cert.pem").st_ino, inode);
+    QCOMPARE(statOf("sticky/cert.pem").st_uid, ::geteuid());
+    QCOMPARE(statOf("sticky/cert.pfx").st_uid, uid_t(PermissionOverride::kOtherUser));
+    QCOMPARE(statOf("sticky/cert.pfx").st_mode & 07777, 0600u);
+}
+
+void TestCreation::longestDestinationIsWritten()
+{
+    // 240 characters and ".pem": a valid name on every common file system.
+    const QString destination(240, 'd');
+    prepare(0, destination);
+    ModalAnswerer answerer;
+    QVERIFY(mController->CreateCertificate(0));
+    QCOMPARE(serialOf(destination + ".pem"), 1L);
+    QVERIFY(QFile::exists(destination + ".pfx"));
 }
 
 QTEST_MAIN(TestCreation)

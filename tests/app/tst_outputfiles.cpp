@@ -4,8 +4,13 @@
 #include "outputfiles.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 class TestOutputFiles : public QObject
 {
@@ -14,6 +19,8 @@ class TestOutputFiles : public QObject
 private slots:
     void names_data();
     void names();
+    void overwritesItsIssuer_data();
+    void overwritesItsIssuer();
     void overwriteQuestion_data();
     void overwriteQuestion();
 };
@@ -45,6 +52,40 @@ void TestOutputFiles::names()
     QFETCH(QString, pfx);
     QCOMPARE(OutputFiles::pemFileName(destination), pem);
     QCOMPARE(OutputFiles::pkcs12FileName(pem), pfx);
+}
+
+void TestOutputFiles::overwritesItsIssuer_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<bool>("overwrites");
+
+    QTest::newRow("the issuer's own name") << "issuer" << true;
+    QTest::newRow("the issuer through another path") << "other/../issuer.pfx" << true;
+    QTest::newRow("a symbolic link to the issuer") << "other/symbolic" << true;
+    QTest::newRow("a hard link to the issuer in another folder") << "other/hard" << true;
+    QTest::newRow("a copy of the issuer is another file") << "other/copy" << false;
+    QTest::newRow("a name not there yet") << "other/new" << false;
+}
+
+void TestOutputFiles::overwritesItsIssuer()
+{
+    QFETCH(QString, destination);
+    QFETCH(bool, overwrites);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QFile issuer("issuer.pfx");
+    QVERIFY(issuer.open(QIODevice::WriteOnly) && issuer.write("the only key") == 12);
+    issuer.close();
+    QVERIFY(QDir().mkdir("other"));
+    QVERIFY(QFile::link("../issuer.pfx", "other/symbolic.pfx"));
+    QCOMPARE(::link("issuer.pfx", "other/hard.pfx"), 0);
+    QVERIFY(QFile::copy("issuer.pfx", "other/copy.pfx"));
+
+    const bool answer = OutputFiles::overwrites(destination, "issuer.pfx");
+    QVERIFY(QDir::setCurrent(old));
+    QCOMPARE(answer, overwrites);
 }
 
 void TestOutputFiles::overwriteQuestion_data()

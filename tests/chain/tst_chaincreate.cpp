@@ -383,7 +383,9 @@ void TestChainCreate::refusedCreation()
     QCOMPARE(outputFiles(), expected);
     if (!existing.isEmpty())
         QCOMPARE(readFile(mWork->filePath(existing)), QByteArray("precious"));
-    QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray("6"));
+    // A run that fails after its serial number was taken (before its key) leaves it unused.
+    const bool serialTaken = message.startsWith("Failed writing");
+    QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray(serialTaken ? "7" : "6"));
 }
 
 void TestChainCreate::rootWithEveryOption()

@@ -15,10 +15,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <openssl/x509.h>
+
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace
 {
@@ -37,6 +43,7 @@ private slots:
     void initTestCase();
     void windowChainVerifies_data();
     void windowChainVerifies();
+    void windowAndCommandLineAtOnceNeverShareASerial();
 
 private:
     QTemporaryDir mDir;
@@ -126,6 +133,62 @@ void TestChainWindow::windowChainVerifies()
     options.digest = algorithm == 0 ? ChainCheck::Options::Digest::Sha1 : ChainCheck::Options::Digest::Sha256;
     const QStringList findings = ChainCheck::checkPemFiles({"root.pem", "intermediate.pem", "second leaf.pem"}, options);
     QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+    QVERIFY(QDir::setCurrent(mDir.path()));
+}
+
+void TestChainWindow::windowAndCommandLineAtOnceNeverShareASerial()
+{
+    QVERIFY(QDir::current().mkpath("together"));
+    QVERIFY(QDir::setCurrent(mDir.filePath("together")));
+    QFile passwordFile("password");
+    QVERIFY(passwordFile.open(QIODevice::WriteOnly) && passwordFile.write(kPassword) > 0);
+    passwordFile.close();
+    FakeDazavo::reset();
+    DiagnosticCapture capture;
+    ModalAnswerer answerer;
+
+    // Four command-line roots run while the window, started before them, makes three.
+    Talvane controller;
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 4; ++i)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProgram(ChainRunner::executable());
+        process->setArguments({"root", "--out", "line" + QString::number(i), "--root-name", ".Root.Example",
+                               "--organization", ".Lab.Example", "--entity", "Root", "--password-file", "password"});
+        process->setProcessEnvironment(ChainRunner::environment());
+        process->setStandardInputFile(QProcess::nullDevice());
+        process->start();
+        runs.push_back(std::move(process));
+    }
+    CertificateSettings& settings = controller.settings();
+    settings.destinationPassword = kPassword;
+    settings.ca = true;
+    settings.validityStart = kStart;
+    settings.validityEnd = kEnd;
+    QStringList files{"line0.pem", "line1.pem", "line2.pem", "line3.pem"};
+    for (int i = 0; i < 3; ++i)
+    {
+        settings.destinationFileName = "window" + QString::number(i);
+        QVERIFY(controller.CreateCertificate(0));
+        files << settings.destinationFileName;
+    }
+    for (const auto& process : runs)
+    {
+        // The window's boxes run the event loop: a run may have been seen to end there already.
+        QVERIFY(process->state() == QProcess::NotRunning || process->waitForFinished(120000));
+        QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
+    }
+
+    QSet<long> serials;
+    for (const QString& file : files)
+    {
+        const auto certificates = ChainCheck::loadPemCertificates(file);
+        QCOMPARE(certificates.size(), size_t(1));
+        serials.insert(ASN1_INTEGER_get(X509_get0_serialNumber(certificates.front().get())));
+    }
+    QCOMPARE(serials, (QSet<long>{1, 2, 3, 4, 5, 6, 7}));
+    QCOMPARE(readAll(serialNumberTracePath()), QByteArray("7"));
     QVERIFY(QDir::setCurrent(mDir.path()));
 }
 

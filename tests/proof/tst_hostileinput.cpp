@@ -265,9 +265,9 @@ void TestHostileInput::destinationCannotBeWritten()
     QStringList titles;
     for (const auto& box : boxes)
         titles << box.title;
-    // The overwrite question is answered "Continue"; the PEM write then fails and the run ends
-    // before the container is touched.
-    QCOMPARE(titles, (QStringList{"Write PEM Error!", "Warning"}));
+    // Both overwrite questions come first and are answered "Continue"; the PEM write then fails
+    // and the run ends before the container is touched.
+    QCOMPARE(titles, (QStringList{"Write PEM Error!", "Write PFX Error!", "Warning"}));
     QCOMPARE(boxes.last().text, QStringLiteral("Failed writing certificate!\n"));
     QVERIFY(folderSnapshot(mDir.path()) == before);
     QCOMPARE(QString::fromLatin1(readAll("serialNumberTrace")), trace);

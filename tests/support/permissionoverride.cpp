@@ -44,4 +44,30 @@ QStringList commandWithout(const QString& program, const QStringList& arguments)
            QStringList{program} + arguments;
 }
 
+QString otherUserUnavailableReason()
+{
+#ifndef Q_OS_UNIX
+    return QStringLiteral("users and their files are POSIX users here");
+#else
+    if (!runningAsRoot())
+        return QStringLiteral("only root can start a child as another user");
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        return QStringLiteral("setpriv is missing");
+    return QString();
+#endif
+}
+
+QStringList commandAsOtherUser(const QString& program, const QStringList& arguments)
+{
+    const QString id = QString::number(kOtherUser);
+    return QStringList{QStandardPaths::findExecutable(QStringLiteral("setpriv")),
+                       QStringLiteral("--reuid=") + id,
+                       QStringLiteral("--regid=") + id,
+                       QStringLiteral("--clear-groups"),
+                       QStringLiteral("--bounding-set=-all"),
+                       QStringLiteral("--inh-caps=-all"),
+                       QStringLiteral("--")} +
+           QStringList{program} + arguments;
+}
+
 } // namespace PermissionOverride

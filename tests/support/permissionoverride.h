@@ -16,4 +16,12 @@ QString unavailableReason();
 // override; just the two when the tests do not run as root.
 QStringList commandWithout(const QString& program, const QStringList& arguments);
 
+// Another user than the one running the tests, for what only a second user can do (plant a link,
+// own the file a sticky folder will not let others replace): "nobody" (65534), started from root.
+constexpr unsigned kOtherUser = 65534;
+// Why a child cannot be run as kOtherUser here (for QSKIP); empty when it can.
+QString otherUserUnavailableReason();
+// The program followed by its arguments that runs `program` as kOtherUser, without any privilege.
+QStringList commandAsOtherUser(const QString& program, const QStringList& arguments);
+
 } // namespace PermissionOverride
