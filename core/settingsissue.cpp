@@ -57,7 +57,8 @@ void applySettings(ZIDCertificate& certificate, const CertificateSettings& setti
 
     certificate.SetSerialNumber(settings.serialNumber);
     certificate.SetSigningAlgorithm(settings.signingAlgorithm);
-    certificate.SetValidityStart(settings.validityStart.toSecsSinceEpoch());
+    // The record always holds the start it wants: 1970-01-01T00:00:00Z is that time, not "now".
+    certificate.SetValidityStartExact(settings.validityStart.toSecsSinceEpoch());
     certificate.SetValidityEnd(settings.validityEnd.toSecsSinceEpoch());
     certificate.SetKeyUsage(settings.ca ? kKeyUsageAuthority : kKeyUsageLeaf, true);
 }

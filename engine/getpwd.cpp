@@ -236,10 +236,18 @@ Typed ReadKeys(const char* prompt, char* buffer, int size, bool wide, bool toSta
         }
         if (!ended && wide && typed.taken == size - 1)
         {
-            typed.overflow = true;
+            // The buffer is full: the line fits only when it ends right here.
             int rest = console.next();
+            typed.overflow = rest != kEndOfInput && !EndsLine(rest);
             while (rest != kEndOfInput && !EndsLine(rest))
                 rest = console.next();
+            if (rest == kEndOfInput)
+            {
+                // Input that was never confirmed is not a password.
+                OPENSSL_cleanse(buffer, static_cast<std::size_t>(typed.taken));
+                typed.taken = 0;
+                typed.overflow = false;
+            }
             ended = true;
         }
     }

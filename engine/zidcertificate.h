@@ -52,7 +52,18 @@ public:
     // 0 signs with SHA-1, any other value with SHA-256.
     void SetSigningAlgorithm(int value) { mSigningAlgorithm = value; }
     // Seconds since 1970 UTC; 0 means the time of issuing (start) or the default end.
-    void SetValidityStart(std::int64_t seconds) { mValidityStart = seconds; }
+    void SetValidityStart(std::int64_t seconds)
+    {
+        mValidityStart = seconds;
+        mValidityStartExact = false;
+    }
+    // The start exactly as given, 0 (1970-01-01T00:00:00Z) included: for a caller that always
+    // knows the start it wants.
+    void SetValidityStartExact(std::int64_t seconds)
+    {
+        mValidityStart = seconds;
+        mValidityStartExact = true;
+    }
     void SetValidityEnd(std::int64_t seconds) { mValidityEnd = seconds; }
 
     // --- what Init read -------------------------------------------------------------------------
@@ -136,6 +147,7 @@ public:
     EVP_PKEY* mpIssuerKey = nullptr;    // signs
     X509* mpIssuerX509 = nullptr;
     std::int64_t mValidityStart = 0;
+    bool mValidityStartExact = false; // mValidityStart 0 is a time, not "the time of issuing"
     std::int64_t mValidityEnd = 0;
     struct tm mDefaultValidityEnd; // 1 January 2025, 01:00:00 local time
     std::string mValidityStartText;

@@ -153,7 +153,7 @@ int ZIDCertificate::CreateCertificate(EVP_PKEY* key, X509* issuerCertificate, EV
             mValidityEnd != 0 ? mValidityEnd : static_cast<std::int64_t>(ValidityEndTime());
         // A time that cannot be encoded would leave an empty field in a signed certificate.
         ok = ASN1_TIME_set(X509_getm_notAfter(mpX509), static_cast<time_t>(end)) != nullptr;
-        if (mValidityStart != 0)
+        if (mValidityStart != 0 || mValidityStartExact)
             ok = ok &&
                  ASN1_TIME_set(X509_getm_notBefore(mpX509), static_cast<time_t>(mValidityStart)) != nullptr;
         else

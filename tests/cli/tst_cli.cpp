@@ -315,6 +315,16 @@ void TestCli::oneValidityRule()
     const auto byDefault = ChainCheck::loadPemCertificates("default.pem");
     const QDateTime start = timeOf(X509_get0_notBefore(byDefault.front().get()));
     QCOMPARE(start.daysTo(timeOf(X509_get0_notAfter(byDefault.front().get()))), 3649);
+    // The first second of 1970 is a start like any other, not "now".
+    result = run(QStringList{"root", "--out", "epoch", "--start", "1970-01-01T00:00:00Z", "--days", "1"} + root);
+    QCOMPARE(result.status, 2); // it ended long ago
+    result = run(QStringList{"root", "--out", "epoch", "--start", "1970-01-01T00:00:00Z", "--end",
+                             "2030-01-01T00:00:00Z"} +
+                 root);
+    QVERIFY2(result.status == 0, describe(result));
+    const auto epoch = ChainCheck::loadPemCertificates("epoch.pem");
+    QCOMPARE(timeOf(X509_get0_notBefore(epoch.front().get())), QDateTime::fromSecsSinceEpoch(0, Qt::UTC));
+
     const auto byDays = ChainCheck::loadPemCertificates("days.pem");
     QCOMPARE(timeOf(X509_get0_notAfter(byDays.front().get())),
              QDateTime(QDate(2030, 1, 11), QTime(0, 0), Qt::UTC));
