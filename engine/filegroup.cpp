@@ -81,6 +81,9 @@ TemporaryOutcome WriteTemporary(WriteTarget& target, FileAccess access, const Wi
     written = Fs::IdentityOf(fd);
     // A certificate keeps the mode of the file it replaces; a key stays owner-only.
     const bool moded = access == FileAccess::OwnerOnly || !target.exists || Fs::SetMode(fd, target.mode);
+    // And its group, where this process may give it (as the file's owner, a member of the group).
+    if (target.exists)
+        Fs::SetGroup(fd, target.group);
     const bool complete = moded && Fs::WriteAt(fd, content.data(), content.bytes.size()) && Fs::Sync(fd);
     if (Fs::Close(fd) && complete)
         return TemporaryOutcome::Written;
