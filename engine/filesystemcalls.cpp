@@ -8,6 +8,7 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>

@@ -85,6 +85,13 @@ void RemoveTree(const std::string& folder)
     Paths::remove_all(PathOf(folder), ignored);
 }
 
+bool HoldsFilesAside(const std::string& staging)
+{
+    std::error_code error;
+    const Paths::directory_iterator aside(PathOf(staging + "/" + kPrevious), error);
+    return !error && aside != Paths::directory_iterator();
+}
+
 int TakeLock(const std::string& path, int& fd)
 {
     for (int round = 0; round < kMostLockRounds; ++round)
@@ -323,14 +330,17 @@ StagedFiles::Finding StagedFiles::recover()
     }
 
     // What is left is staging folders of runs that were stopped before their commit: nothing in
-    // them was ever put in place, and the folder's lock says that no run is writing them now.
+    // them was ever put in place, and the folder's lock says that no run is writing them now. One
+    // that holds files moved aside without a journal is not of this writer's making (an older
+    // one's): it may hold the only copy of a key, and stays.
     std::error_code error;
     bool removed = false;
     for (Paths::directory_iterator it(PathOf(mFolder), error), end; !error && it != end; it.increment(error))
     {
         const std::string name = TextOf(it->path().filename());
         std::error_code ignored;
-        if (name.rfind(kStagingPrefix, 0) == 0 && it->is_directory(ignored) && !it->is_symlink(ignored))
+        if (name.rfind(kStagingPrefix, 0) == 0 && it->is_directory(ignored) && !it->is_symlink(ignored) &&
+            !HoldsFilesAside(TextOf(it->path())))
         {
             RemoveTree(TextOf(it->path()));
             removed = true;
