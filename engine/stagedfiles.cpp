@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 namespace
 {
@@ -210,6 +211,7 @@ StagedFiles::StagedFiles(const std::string& folder, std::vector<File> files) : m
 
 StagedFiles::~StagedFiles()
 {
+    mUnsynced.reset();
     if (!mStaging.empty() && !mJournalKept)
         RemoveTree(mStaging);
     if (mLockFd >= 0)
@@ -290,6 +292,7 @@ StagedFiles::Finding StagedFiles::stage()
     }
     if (mStaging.empty() || Fs::MakeFolder(stagingPath(kPrevious), 0700) != 0)
         return Finding::FolderNotWritable;
+    mUnsynced = std::make_unique<UnsyncedWrites>(mStaging);
     return Finding::Done;
 }
 
@@ -395,14 +398,52 @@ StagedFiles::Finding StagedFiles::prepare(std::vector<Step>& steps)
                 return Finding::PlaceFailed;
             const bool moded = file.access == FileAccess::OwnerOnly || Fs::SetMode(fd, target.mode);
             Fs::SetGroup(fd, target.group);
-            const bool synced = Fs::Sync(fd);
-            if (!Fs::Close(fd) || !moded || !synced)
+            // Synced with the content, before the journal.
+            if (!Fs::Close(fd) || !moded)
                 return Finding::PlaceFailed;
         }
         steps.push_back(std::move(step));
     }
     mFailedFile.clear();
     return Finding::Done;
+}
+
+bool StagedFiles::syncStaged(const std::vector<Step>& steps)
+{
+    // Every staged file reaches the disk before the journal says the commit may be finished from
+    // them. One after the other, each sync waits for the device on its own; together, the file
+    // system takes them in one go.
+    std::vector<char> synced(steps.size(), 0);
+    std::vector<std::thread> threads;
+    const auto sync = [&](std::size_t i)
+    {
+        Fs::Entry entry;
+        int fd = -1;
+        if (Fs::Inspect(steps[i].staged, entry) != 0 || !entry.exists ||
+            Fs::OpenExisting(steps[i].staged, true, entry.identity, fd) != 0)
+            return;
+        const bool done = Fs::Sync(fd);
+        synced[i] = Fs::Close(fd) && done;
+    };
+    try
+    {
+        for (std::size_t i = 1; i < steps.size(); ++i)
+            threads.emplace_back(sync, i);
+    }
+    catch (const std::system_error&)
+    {
+        // No thread to be had: the rest one after the other.
+        for (std::size_t i = threads.size() + 1; i < steps.size(); ++i)
+            sync(i);
+    }
+    if (!steps.empty())
+        sync(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (char done : synced)
+        if (!done)
+            return false;
+    return true;
 }
 
 bool StagedFiles::writeJournal(const std::vector<Step>& steps)
@@ -509,10 +550,11 @@ StagedFiles::Finding StagedFiles::commit()
     std::vector<Step> steps;
     if (mStaging.empty())
         return Finding::FolderNotWritable;
+    mUnsynced.reset();
     const Finding prepared = prepare(steps);
     if (prepared != Finding::Done)
         return prepared;
-    if (!writeJournal(steps))
+    if (!syncStaged(steps) || !writeJournal(steps))
         return Finding::JournalNotWritten;
     for (std::size_t i = 0; i < steps.size(); ++i)
     {

@@ -2,8 +2,11 @@
 
 #include "enginefiles.h"
 
+#include <memory>
 #include <string>
 #include <vector>
+
+class UnsyncedWrites;
 
 // The files of one run into one folder, put in place all together or not at all, so that a run
 // never leaves half a result, never costs the user a file, and never mixes its files with those
@@ -68,7 +71,8 @@ public:
 
     // Makes the staging folder (after open()).
     Finding stage();
-    // Where the new content of `name` is written before commit().
+    // Where the new content of `name` is written before commit(), by the engine's writers on the
+    // thread that called stage(): they leave the syncs to commit(), which makes all at once.
     std::string stagingPath(const std::string& name) const;
 
     // Puts every file in place.
@@ -86,6 +90,7 @@ private:
     bool place(Step& step);
     bool undo(std::vector<Step>& steps, std::size_t count);
     Finding prepare(std::vector<Step>& steps);
+    bool syncStaged(const std::vector<Step>& steps);
     bool writeJournal(const std::vector<Step>& steps);
     Finding recover();
     void finishCleanly();
@@ -95,6 +100,7 @@ private:
     std::vector<File> mFiles;
     std::vector<std::string> mMadeFolders; // outermost first
     std::string mStaging;                  // empty until stage()
+    std::unique_ptr<UnsyncedWrites> mUnsynced;
     int mLockFd = -1;
     Recovery mRecovered = Recovery::None;
     std::string mFailedFile;
