@@ -28,10 +28,10 @@ namespace
 
 std::atomic<CallWatcher> gWatcher{nullptr};
 
-void Watched(const char* call, const std::string& name)
+int Watched(const char* call, const std::string& name)
 {
-    if (const CallWatcher watcher = gWatcher.load())
-        watcher(call, name);
+    const CallWatcher watcher = gWatcher.load();
+    return watcher == nullptr ? 0 : watcher(call, name);
 }
 
 } // namespace
@@ -234,7 +234,8 @@ int MakeFolder(const std::string& name, unsigned)
 
 int Rename(const std::string& from, const std::string& to)
 {
-    Watched("rename", from);
+    if (const int injected = Watched("rename", from))
+        return injected;
     return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
@@ -458,7 +459,8 @@ int MakeFolder(const std::string& name, unsigned mode)
 
 int Rename(const std::string& from, const std::string& to)
 {
-    Watched("rename", from);
+    if (const int injected = Watched("rename", from))
+        return injected;
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 

@@ -95,8 +95,9 @@ bool Missing(int error); // the name is not there
 bool Busy(int error);    // another process holds the lock
 
 // A seam for tests: `watcher` (null for none) is called before every rename with its source, so
-// that a test can stop or kill the process at a chosen step of a commit.
-using CallWatcher = void (*)(const char* call, const std::string& name);
+// that a test can stop or kill the process at a chosen step of a commit, or make the step fail
+// (the watcher's answer: 0 to go on, an errno value to fail with it).
+using CallWatcher = int (*)(const char* call, const std::string& name);
 void WatchCalls(CallWatcher watcher);
 
 int ProcessId();

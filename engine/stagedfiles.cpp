@@ -537,8 +537,14 @@ bool StagedFiles::undo(std::vector<Step>& steps, std::size_t count)
         }
         // The new file goes back into the staging folder: should this process die now, the next
         // run still finds every file of the commit staged or in place.
-        if (step.placed)
-            undone = Fs::Rename(step.target, step.staged) == 0 && undone;
+        // Where it cannot go back, the old file must not come back over it either: the new one would
+        // be lost, and the journal could no longer finish the commit.
+        if (step.placed && Fs::Rename(step.target, step.staged) != 0)
+        {
+            undone = false;
+            continue;
+        }
+        step.placed = false;
         if (step.movedAside)
             undone = Fs::Rename(step.aside, step.target) == 0 && undone;
     }

@@ -31,19 +31,20 @@ int gSignal = 0;
 int gStopAt = 0;
 std::atomic<int> gRenames{0};
 
-void stopAtRename(const char*, const std::string&)
+int stopAtRename(const char*, const std::string&)
 {
     if (++gRenames != gStopAt)
-        return;
+        return 0;
     if (gSignal != 0)
     {
         std::raise(gSignal);
-        return;
+        return 0;
     }
     const char held[] = "held\n";
     char go;
     if (::write(STDOUT_FILENO, held, sizeof held - 1) < 0 || ::read(STDIN_FILENO, &go, 1) < 0)
         std::abort();
+    return 0;
 }
 
 int runChild(int argc, char** argv)

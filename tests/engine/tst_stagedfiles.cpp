@@ -3,6 +3,7 @@
 // folder held by one writer at a time.
 
 #include "enginefiles.h"
+#include "filesystemcalls.h"
 #include "filecontent.h"
 #include "foldersnapshot.h"
 #include "smallfilesystem.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -60,6 +63,31 @@ struct stat statOf(const QString& path, bool followLink = true)
     return info;
 }
 
+// A rename made to fail: the one of the given source that comes `occurrence`-th (1 the first).
+struct FailingRename
+{
+    std::string source; // a full path; or a name, for the staged file of that name
+    int occurrence = 1;
+    int seen = 0;
+};
+std::vector<FailingRename> gFailing;
+
+int failChosenRenames(const char*, const std::string& from)
+{
+    for (FailingRename& rule : gFailing)
+    {
+        const bool staged = rule.source.find('/') == std::string::npos &&
+                            from.find("/.talvane-chain-") != std::string::npos &&
+                            from.find("/previous/") == std::string::npos &&
+                            from.size() > rule.source.size() &&
+                            from.compare(from.size() - rule.source.size() - 1, std::string::npos,
+                                         "/" + rule.source) == 0;
+        if ((staged || from == rule.source) && ++rule.seen == rule.occurrence)
+            return EIO;
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestStagedFiles : public QObject
@@ -72,6 +100,8 @@ private slots:
     void fullFileSystemChangesNothing_data();
     void fullFileSystemChangesNothing();
     void oneWriterAtATime();
+    void failedStepUndone_data();
+    void failedStepUndone();
 
 private:
     QString work(const QString& name) const { return mWork->filePath(name); }
@@ -172,6 +202,52 @@ void TestStagedFiles::oneWriterAtATime()
     QVERIFY(!QFileInfo::exists(work("new")));
     StagedFiles third(folder, kFiles);
     QCOMPARE(third.open(), StagedFiles::Finding::Done);
+}
+
+void TestStagedFiles::failedStepUndone_data()
+{
+    QTest::addColumn<bool>("putBackFails");
+    QTest::newRow("the second file cannot be put in place") << false;
+    QTest::newRow("and the first cannot be put back") << true;
+}
+
+void TestStagedFiles::failedStepUndone()
+{
+    QFETCH(bool, putBackFails);
+    QVERIFY(QDir(mWork->path()).mkpath("out"));
+    for (const StagedFiles::File& file : kFiles)
+        QVERIFY(put(work("out/" + QString::fromStdString(file.name)), "old " + QByteArray::fromStdString(file.name)));
+    const QMap<QString, QByteArray> before = folderSnapshot(work("out"));
+    const std::string folder = QFile::encodeName(work("out")).toStdString();
+    {
+        StagedFiles files(folder, kFiles);
+        QCOMPARE(files.open(), StagedFiles::Finding::Done);
+        QCOMPARE(files.stage(), StagedFiles::Finding::Done);
+        QVERIFY(stageAll(files));
+        gFailing = {{"cert.pfx", 1}};
+        if (putBackFails)
+            gFailing.push_back({folder + "/cert.pem", 2}); // moved aside, then not back into staging
+        FileSystemCalls::WatchCalls(failChosenRenames);
+        const StagedFiles::Finding finding = files.commit();
+        FileSystemCalls::WatchCalls(nullptr);
+        QCOMPARE(finding, putBackFails ? StagedFiles::Finding::PutBackFailed : StagedFiles::Finding::PlaceFailed);
+        QCOMPARE(files.failedFile(), std::string("cert.pfx"));
+    }
+    if (!putBackFails)
+    {
+        QCOMPARE(folderSnapshot(work("out")), before);
+        return;
+    }
+    // The journal leads the next writer into the folder to finish the commit.
+    {
+        StagedFiles next(folder, kFiles);
+        QCOMPARE(next.open(), StagedFiles::Finding::Done);
+        QCOMPARE(next.recovered(), StagedFiles::Recovery::Finished);
+    }
+    QMap<QString, QByteArray> expected;
+    for (const StagedFiles::File& file : kFiles)
+        expected.insert(QString::fromStdString(file.name), newContent(file.name));
+    QCOMPARE(folderSnapshot(work("out")), expected);
 }
 
 QTEST_GUILESS_MAIN(TestStagedFiles)
