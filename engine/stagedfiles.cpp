@@ -448,7 +448,8 @@ bool StagedFiles::syncStaged(const std::vector<Step>& steps)
 
 bool StagedFiles::writeJournal(const std::vector<Step>& steps)
 {
-    std::string text = std::string(kJournalHeading) + "\nstaging " + TextOf(PathOf(mStaging).filename()) + "\n";
+    std::string text =
+        std::string(kJournalHeading) + "\nstaging " + TextOf(PathOf(mStaging).filename()) + "\n";
     for (const Step& step : steps)
     {
         text += step.through ? "through " : "in ";
@@ -512,8 +513,8 @@ bool StagedFiles::place(Step& step)
     Content content;
     if (!ReadFile(step.staged, content))
         return false;
-    step.placed =
-        FileGroup::writeOne(step.target.c_str(), content.bytes.data(), content.bytes.size(), step.file.access);
+    step.placed = FileGroup::writeOne(step.target.c_str(), content.bytes.data(), content.bytes.size(),
+                                      step.file.access);
     return step.placed;
 }
 

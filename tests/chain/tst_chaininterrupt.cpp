@@ -113,9 +113,17 @@ void TestChainInterrupt::init()
 
 QStringList TestChainInterrupt::arguments(bool force) const
 {
-    QStringList arguments{"chain",         "--out-dir",      "out",          "--root-name",
-                          ".Studio.Example", "--organization", ".Lab.Example", "--intermediates",
-                          "0",             "--password-file", mWork->filePath("password")};
+    QStringList arguments{"chain",
+                          "--out-dir",
+                          "out",
+                          "--root-name",
+                          ".Studio.Example",
+                          "--organization",
+                          ".Lab.Example",
+                          "--intermediates",
+                          "0",
+                          "--password-file",
+                          mWork->filePath("password")};
     if (force)
         arguments << "--force";
     return arguments;

@@ -3,8 +3,8 @@
 // folder held by one writer at a time.
 
 #include "enginefiles.h"
-#include "filesystemcalls.h"
 #include "filecontent.h"
+#include "filesystemcalls.h"
 #include "foldersnapshot.h"
 #include "smallfilesystem.h"
 #include "stagedfiles.h"
@@ -23,9 +23,8 @@
 namespace
 {
 
-const std::vector<StagedFiles::File> kFiles{{"cert.pem", FileAccess::Shared},
-                                            {"cert.pfx", FileAccess::OwnerOnly},
-                                            {"chain.pem", FileAccess::Shared}};
+const std::vector<StagedFiles::File> kFiles{
+    {"cert.pem", FileAccess::Shared}, {"cert.pfx", FileAccess::OwnerOnly}, {"chain.pem", FileAccess::Shared}};
 
 bool put(const QString& path, const QByteArray& content, unsigned mode = 0644)
 {
@@ -76,12 +75,11 @@ int failChosenRenames(const char*, const std::string& from)
 {
     for (FailingRename& rule : gFailing)
     {
-        const bool staged = rule.source.find('/') == std::string::npos &&
-                            from.find("/.talvane-chain-") != std::string::npos &&
-                            from.find("/previous/") == std::string::npos &&
-                            from.size() > rule.source.size() &&
-                            from.compare(from.size() - rule.source.size() - 1, std::string::npos,
-                                         "/" + rule.source) == 0;
+        const bool staged =
+            rule.source.find('/') == std::string::npos &&
+            from.find("/.talvane-chain-") != std::string::npos &&
+            from.find("/previous/") == std::string::npos && from.size() > rule.source.size() &&
+            from.compare(from.size() - rule.source.size() - 1, std::string::npos, "/" + rule.source) == 0;
         if ((staged || from == rule.source) && ++rule.seen == rule.occurrence)
             return EIO;
     }
@@ -165,7 +163,8 @@ void TestStagedFiles::fullFileSystemChangesNothing()
     if (!fileSystem.mounted())
         QSKIP(qPrintable(fileSystem.reason()));
     for (const StagedFiles::File& file : kFiles)
-        QVERIFY(put(work("out/" + QString::fromStdString(file.name)), "old " + QByteArray::fromStdString(file.name)));
+        QVERIFY(put(work("out/" + QString::fromStdString(file.name)),
+                    "old " + QByteArray::fromStdString(file.name)));
     if (fullBeforeStaging)
         QVERIFY(fileSystem.fill());
     {
@@ -216,7 +215,8 @@ void TestStagedFiles::failedStepUndone()
     QFETCH(bool, putBackFails);
     QVERIFY(QDir(mWork->path()).mkpath("out"));
     for (const StagedFiles::File& file : kFiles)
-        QVERIFY(put(work("out/" + QString::fromStdString(file.name)), "old " + QByteArray::fromStdString(file.name)));
+        QVERIFY(put(work("out/" + QString::fromStdString(file.name)),
+                    "old " + QByteArray::fromStdString(file.name)));
     const QMap<QString, QByteArray> before = folderSnapshot(work("out"));
     const std::string folder = QFile::encodeName(work("out")).toStdString();
     {
@@ -230,7 +230,8 @@ void TestStagedFiles::failedStepUndone()
         FileSystemCalls::WatchCalls(failChosenRenames);
         const StagedFiles::Finding finding = files.commit();
         FileSystemCalls::WatchCalls(nullptr);
-        QCOMPARE(finding, putBackFails ? StagedFiles::Finding::PutBackFailed : StagedFiles::Finding::PlaceFailed);
+        QCOMPARE(finding,
+                 putBackFails ? StagedFiles::Finding::PutBackFailed : StagedFiles::Finding::PlaceFailed);
         QCOMPARE(files.failedFile(), std::string("cert.pfx"));
     }
     if (!putBackFails)
