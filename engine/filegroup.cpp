@@ -272,7 +272,13 @@ UnsyncedWrites::UnsyncedWrites(std::string folder) : mFolder(std::move(folder)),
 
 UnsyncedWrites::~UnsyncedWrites()
 {
-    tUnsynced = mOuter;
+    // Taken out wherever it is: writers that opened theirs in turn may end in any order.
+    for (UnsyncedWrites** link = &tUnsynced; *link != nullptr; link = &(*link)->mOuter)
+        if (*link == this)
+        {
+            *link = mOuter;
+            break;
+        }
 }
 
 bool UnsyncedWrites::covers(const std::string& folder)

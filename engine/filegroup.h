@@ -65,6 +65,7 @@ class UnsyncedWrites
 {
 public:
     explicit UnsyncedWrites(std::string folder);
+    // On the thread that made it.
     ~UnsyncedWrites();
     UnsyncedWrites(const UnsyncedWrites&) = delete;
     UnsyncedWrites& operator=(const UnsyncedWrites&) = delete;
