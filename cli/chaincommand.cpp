@@ -18,10 +18,12 @@
 #include "serials.h"
 #include "settingsissue.h"
 #include "stagedfiles.h"
+#include "terminationwatch.h"
 #include "validity.h"
 #include "values.h"
 #include "zidcertificate.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -171,23 +173,57 @@ std::vector<Level> plan(const ChainRequest& request)
     return levels;
 }
 
-QStringList fileNames(const std::vector<Level>& levels)
+std::vector<StagedFiles::File> fileNames(const std::vector<Level>& levels)
 {
-    QStringList names;
+    std::vector<StagedFiles::File> files;
     for (const Level& level : levels)
-        names << level.stem + QStringLiteral(".pem") << level.stem + QStringLiteral(".pfx");
-    return names << kChainFile;
+    {
+        files.push_back({(level.stem + QStringLiteral(".pem")).toStdString(), FileAccess::Shared});
+        files.push_back({(level.stem + QStringLiteral(".pfx")).toStdString(), FileAccess::OwnerOnly});
+    }
+    files.push_back({kChainFile.toStdString(), FileAccess::Shared});
+    return files;
 }
 
-Refusal refuseExisting(const StagedFiles& files, const QStringList& names)
+// A file of the chain as the user named it: the folder as given.
+QString given(const ChainRequest& request, const std::string& name)
 {
-    for (const QString& name : names)
+    return QDir(request.folder).filePath(QString::fromStdString(name));
+}
+
+Refusal refusalOf(StagedFiles::Finding finding, const ChainRequest& request, const StagedFiles& files)
+{
+    using Finding = StagedFiles::Finding;
+    const QString target = given(request, files.failedFile());
+    switch (finding)
     {
-        const QFileInfo target(files.targetPath(name));
-        if (target.exists() || target.isSymLink())
-            return Refuse::fileExists(files.targetPath(name));
+    case Finding::Done:
+        return std::nullopt;
+    case Finding::FolderNotMade:
+        return Refuse::folderNotMade(request.folder);
+    case Finding::FolderNotWritable:
+        return Refuse::folderNotWritable(request.folder);
+    case Finding::FolderBusy:
+        return Refuse::folderBusy(request.folder);
+    case Finding::RecoveryFailed:
+        return Refuse::interruptedNotFinished(request.folder, given(request, StagedFiles::kJournalName));
+    case Finding::TargetIsFolder:
+        return Refuse::stagedTargetIsFolder(target, request.folder);
+    case Finding::TargetRefused:
+        return Refuse::stagedTargetRefused(target, request.folder);
+    case Finding::JournalNotWritten:
+        return Refuse::stagedNotBegun(request.folder);
+    case Finding::PlaceFailed:
+        return Refuse::stagedNotPlaced(target, request.folder);
+    case Finding::PutBackFailed:
+        return Refuse::stagedNotPutBack(target, request.folder);
     }
-    return std::nullopt;
+    return Refuse::stagedNotPlaced(target, request.folder);
+}
+
+QByteArray stagingFile(const StagedFiles& files, const QString& name)
+{
+    return QByteArray::fromStdString(files.stagingPath(name.toStdString()));
 }
 
 // Issues each level in order with the next key that is ready, each below the one issued before
@@ -199,6 +235,8 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
     for (Level& level : levels)
     {
         EvpPkeyPtr key = keys.next();
+        if (TerminationWatch::requested())
+            return Refuse::stoppedBySignal();
         if (!key)
             return Refuse::keyGenerationFailed();
         auto certificate = std::make_unique<ZIDCertificate>();
@@ -208,8 +246,8 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
                                                              IssuerObjectsOf(*issued.back()), key.release());
         if (!made)
             return Refuse::issuingFailed(level.stem);
-        const QByteArray pem = QFile::encodeName(files.stagingPath(level.stem + QStringLiteral(".pem")));
-        const QByteArray pfx = QFile::encodeName(files.stagingPath(level.stem + QStringLiteral(".pfx")));
+        const QByteArray pem = stagingFile(files, level.stem + QStringLiteral(".pem"));
+        const QByteArray pfx = stagingFile(files, level.stem + QStringLiteral(".pfx"));
         if (certificate->WritePem(pem.constData()) == 0 ||
             certificate->WritePKCS12(pfx.constData(), password.data()) == 0)
             return Refuse::levelNotWritten(level.stem);
@@ -222,22 +260,40 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
     for (const auto& certificate : issued)
         if (!chain || sk_X509_push(chain.get(), certificate->mpX509) <= 0)
             return Refuse::chainFileNotWritten(kChainFile);
-    if (OpenSSLUtil::PEMWriteX509Chain(chain.get(),
-                                       QFile::encodeName(files.stagingPath(kChainFile)).constData()) == 0)
+    if (OpenSSLUtil::PEMWriteX509Chain(chain.get(), stagingFile(files, kChainFile).constData()) == 0)
         return Refuse::chainFileNotWritten(kChainFile);
+    if (TerminationWatch::requested())
+        return Refuse::stoppedBySignal();
+    return std::nullopt;
+}
+
+// The folder locked, what an interrupted run left dealt with, and no file of the chain in the way.
+Refusal openFolder(Console& console, const ChainRequest& request, StagedFiles& files)
+{
+    if (auto error = refusalOf(files.open(), request, files))
+        return error;
+    if (files.recovered() == StagedFiles::Recovery::Finished)
+        console.errLine(Note::interruptedRunFinished(request.folder));
+    else if (files.recovered() == StagedFiles::Recovery::Discarded)
+        console.errLine(Note::interruptedRunRemoved(request.folder));
+    if (!request.force)
+    {
+        const std::string present = files.firstPresent();
+        if (!present.empty())
+            return Refuse::fileExists(given(request, present));
+    }
     return std::nullopt;
 }
 
 // From the checked request to the files in place.
-Refusal make(Invocation& invocation, ChainRequest& request)
+Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& watch)
 {
     Console& console = invocation.console();
     std::vector<Level> levels = plan(request);
-    const QStringList names = fileNames(levels);
-    StagedFiles files(request.folder, names);
-    if (!request.force)
-        if (auto error = refuseExisting(files, names))
-            return error;
+    const std::vector<StagedFiles::File> names = fileNames(levels);
+    StagedFiles files(QFile::encodeName(request.folder).toStdString(), names);
+    if (auto error = openFolder(console, request, files))
+        return error;
     const SecretsHeld secretsHeld;
     Secret password;
     const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
@@ -245,9 +301,10 @@ Refusal make(Invocation& invocation, ChainRequest& request)
     if (auto error = ObtainPassword(console, source, password))
         return error;
 
-    QString failure;
-    if (!files.open(failure))
-        return CommandError{ExitFailure, failure};
+    // From here on the run has files of its own to take away before it stops.
+    watch.start();
+    if (auto error = refusalOf(files.stage(), request, files))
+        return error;
     if (auto error = SeedGenerator(console, int(levels.size())))
         return error;
     if (auto error = reserveSerials(console, request.serial, request.certificates()))
@@ -259,11 +316,11 @@ Refusal make(Invocation& invocation, ChainRequest& request)
         levels[i].settings.serialNumber = serials[i];
     if (auto error = issueInOrder(console, levels, password, files))
         return error;
-    if (!files.commit(failure))
-        return CommandError{ExitFailure, failure};
+    if (auto error = refusalOf(files.commit(), request, files))
+        return error;
 
-    for (const QString& name : names)
-        console.outLine(QFileInfo(files.targetPath(name)).absoluteFilePath());
+    for (const StagedFiles::File& name : names)
+        console.outLine(QFileInfo(given(request, name.name)).absoluteFilePath());
     return std::nullopt;
 }
 
@@ -272,9 +329,12 @@ int run(Invocation& invocation)
     ChainRequest request;
     if (auto error = parseRequest(invocation, request))
         return Report(invocation.console(), *error);
-    if (auto error = make(invocation, request))
-        return Report(invocation.console(), *error);
-    return ExitSuccess;
+    TerminationWatch watch;
+    const Refusal error = make(invocation, request, watch);
+    const int status = error ? Report(invocation.console(), *error) : ExitSuccess;
+    // Stopped by a signal: the staging folder is gone by now, and the process ends as asked.
+    watch.finish();
+    return status;
 }
 
 } // namespace
@@ -291,7 +351,9 @@ const Command& ChainCommand()
         "intermediate-2, ...) and leaf, each as .pem and .pfx, every .pfx under the one password, and "
         "chain.pem "
         "with every certificate from root to leaf.\n"
-        "The chain is written whole or not at all, and standard output lists the files written.\n"
+        "The chain is written whole or not at all, and standard output lists the files written. A second "
+        "run into a folder that a run is writing into is refused; the files of a run stopped while putting "
+        "them in place are put in place by the next run into the folder.\n"
         "Path lengths: the last intermediate 1 and each authority above it one more, so the root of a chain "
         "with N intermediates N + 1.\n"
         "Every certificate has the one validity period. Serial numbers: consecutive from --serial N or the "

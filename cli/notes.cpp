@@ -73,6 +73,20 @@ QString createdInChain(const QString& stem, const QString& commonName, qint64 se
              pathLength < 0 ? QStringLiteral("none (leaf)") : QString::number(pathLength));
 }
 
+QString interruptedRunFinished(const QString& folder)
+{
+    return QStringLiteral("Note: a run into %1 was interrupted while putting its files in place; they are "
+                          "in place now.")
+        .arg(folder);
+}
+
+QString interruptedRunRemoved(const QString& folder)
+{
+    return QStringLiteral("Note: removed what an interrupted run left in %1; none of its files had been put "
+                          "in place.")
+        .arg(folder);
+}
+
 QString keyNotEncrypted(const QString& path)
 {
     return QStringLiteral(

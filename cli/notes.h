@@ -25,6 +25,9 @@ QString created(const QString& commonName, qint64 serial, const QString& start, 
 // pathLength -1: a leaf.
 QString createdInChain(const QString& stem, const QString& commonName, qint64 serial, int pathLength);
 QString keyNotEncrypted(const QString& path);
+// What a run found that an interrupted run left in its folder.
+QString interruptedRunFinished(const QString& folder);
+QString interruptedRunRemoved(const QString& folder);
 
 QString finding(bool error, const QString& line);
 QString trustedRoot(const QString& root, const QString& thumbprint, bool given);

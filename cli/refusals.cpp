@@ -527,6 +527,69 @@ CommandError chainFileNotWritten(const QString& name)
     return failure(QStringLiteral("Failed writing %1; nothing was changed.").arg(name));
 }
 
+CommandError folderNotMade(const QString& folder)
+{
+    return failure(QStringLiteral("The folder %1 cannot be made.").arg(folder));
+}
+
+CommandError folderNotWritable(const QString& folder)
+{
+    return failure(QStringLiteral("Nothing can be written in the folder %1.").arg(folder));
+}
+
+CommandError folderBusy(const QString& folder)
+{
+    return failure(QStringLiteral("Another run is writing into the folder %1; nothing was changed. Run again "
+                                  "when it has finished.")
+                       .arg(folder));
+}
+
+CommandError interruptedNotFinished(const QString& folder, const QString& journal)
+{
+    return failure(QStringLiteral("The folder %1 holds the files of an interrupted run that cannot be put in "
+                                  "place (%2 lists them); nothing else was done.")
+                       .arg(folder, journal));
+}
+
+CommandError stagedTargetIsFolder(const QString& target, const QString& folder)
+{
+    return failure(QStringLiteral("Writing the files failed (%1 is a folder, not a file that can be replaced); "
+                                  "the folder %2 is as it was.")
+                       .arg(target, folder));
+}
+
+CommandError stagedTargetRefused(const QString& target, const QString& folder)
+{
+    return failure(QStringLiteral("Writing the files failed (%1 is a link that may not be followed, a device "
+                                  "or a file you may not write); the folder %2 is as it was.")
+                       .arg(target, folder));
+}
+
+CommandError stagedNotBegun(const QString& folder)
+{
+    return failure(QStringLiteral("Writing the files failed (no room to begin); the folder %1 is as it was.")
+                       .arg(folder));
+}
+
+CommandError stagedNotPlaced(const QString& target, const QString& folder)
+{
+    return failure(QStringLiteral("Writing the files failed (%1 cannot be put in place); the folder %2 is as it "
+                                  "was.")
+                       .arg(target, folder));
+}
+
+CommandError stagedNotPutBack(const QString& target, const QString& folder)
+{
+    return failure(QStringLiteral("Writing the files failed (%1 cannot be put in place), and not every file "
+                                  "could be put back; the next chain run into %2 completes the new files.")
+                       .arg(target, folder));
+}
+
+CommandError stoppedBySignal()
+{
+    return failure(QStringLiteral("Stopped on request; nothing was changed."));
+}
+
 CommandError notOneRoot(const QString& path)
 {
     return failure(

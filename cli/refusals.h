@@ -105,6 +105,17 @@ CommandError certificateNotWritten(const QString& pem);
 CommandError containerNotWritten(const QString& pfx, const QString& pem);
 CommandError levelNotWritten(const QString& stem);
 CommandError chainFileNotWritten(const QString& name);
+// The files of a run written together into `folder`.
+CommandError folderNotMade(const QString& folder);
+CommandError folderNotWritable(const QString& folder);
+CommandError folderBusy(const QString& folder);
+CommandError interruptedNotFinished(const QString& folder, const QString& journal);
+CommandError stagedTargetIsFolder(const QString& target, const QString& folder);
+CommandError stagedTargetRefused(const QString& target, const QString& folder);
+CommandError stagedNotBegun(const QString& folder);
+CommandError stagedNotPlaced(const QString& target, const QString& folder);
+CommandError stagedNotPutBack(const QString& target, const QString& folder);
+CommandError stoppedBySignal();
 
 // --- verify ---------------------------------------------------------------------------------------
 CommandError notOneRoot(const QString& path);

@@ -14,6 +14,7 @@ namespace Fs = FileSystemCalls;
 constexpr std::size_t kLargestKeptContent = Fs::kLargestRestoredContent;
 
 thread_local FileGroup* tCurrent = nullptr;
+thread_local UnsyncedWrites* tUnsynced = nullptr;
 
 // Bytes that may be a key: wiped when dropped.
 struct WipedBytes
@@ -81,7 +82,11 @@ TemporaryOutcome WriteTemporary(WriteTarget& target, FileAccess access, const Wi
     written = Fs::IdentityOf(fd);
     // A certificate keeps the mode of the file it replaces; a key stays owner-only.
     const bool moded = access == FileAccess::OwnerOnly || !target.exists || Fs::SetMode(fd, target.mode);
-    const bool complete = moded && Fs::WriteAt(fd, content.data(), content.bytes.size()) && Fs::Sync(fd);
+    // And its group, where this process may give it (as the file's owner, a member of the group).
+    if (target.exists)
+        Fs::SetGroup(fd, target.group);
+    const bool complete = moded && Fs::WriteAt(fd, content.data(), content.bytes.size()) &&
+                          (UnsyncedWrites::covers(target.folder) || Fs::Sync(fd));
     if (Fs::Close(fd) && complete)
         return TemporaryOutcome::Written;
     Fs::Remove(temporary);
@@ -227,7 +232,8 @@ bool FileGroup::place(Pending& file)
         if (error == 0)
         {
             file.temporary.clear();
-            Fs::SyncFolder(target.folder);
+            if (!UnsyncedWrites::covers(target.folder))
+                Fs::SyncFolder(target.folder);
             file.placed = true;
             return true;
         }
@@ -257,4 +263,28 @@ bool FileGroup::writeOne(const char* path, const void* data, std::size_t size, F
 {
     FileGroup one(false);
     return one.prepare(path, data, size, access) && one.commit();
+}
+
+UnsyncedWrites::UnsyncedWrites(std::string folder) : mFolder(std::move(folder)), mOuter(tUnsynced)
+{
+    tUnsynced = this;
+}
+
+UnsyncedWrites::~UnsyncedWrites()
+{
+    // Taken out wherever it is: writers that opened theirs in turn may end in any order.
+    for (UnsyncedWrites** link = &tUnsynced; *link != nullptr; link = &(*link)->mOuter)
+        if (*link == this)
+        {
+            *link = mOuter;
+            break;
+        }
+}
+
+bool UnsyncedWrites::covers(const std::string& folder)
+{
+    for (const UnsyncedWrites* scope = tUnsynced; scope != nullptr; scope = scope->mOuter)
+        if (scope->mFolder == folder)
+            return true;
+    return false;
 }

@@ -55,3 +55,25 @@ private:
     bool mOpen = false;
     int mFailed = -1;
 };
+
+// While one is alive on a thread, the engine's writes on that thread into `folder` leave out their
+// syncs (the file's and the folder's), so that the one who opened it can bring every file of the
+// folder to the disk at once instead of one after the other. Whoever opens it syncs those files
+// before relying on them: until then they may be lost to a crash. For private folders only (the
+// staging folder of StagedFiles), whose files nobody takes for finished before that.
+class UnsyncedWrites
+{
+public:
+    explicit UnsyncedWrites(std::string folder);
+    // On the thread that made it.
+    ~UnsyncedWrites();
+    UnsyncedWrites(const UnsyncedWrites&) = delete;
+    UnsyncedWrites& operator=(const UnsyncedWrites&) = delete;
+
+    // Whether writes into `folder` leave out their syncs on this thread now.
+    static bool covers(const std::string& folder);
+
+private:
+    std::string mFolder;
+    UnsyncedWrites* mOuter = nullptr;
+};

@@ -2,11 +2,13 @@
 
 #include <openssl/crypto.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #ifdef _WIN32
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -20,6 +22,24 @@
 
 namespace FileSystemCalls
 {
+
+namespace
+{
+
+std::atomic<CallWatcher> gWatcher{nullptr};
+
+int Watched(const char* call, const std::string& name)
+{
+    const CallWatcher watcher = gWatcher.load();
+    return watcher == nullptr ? 0 : watcher(call, name);
+}
+
+} // namespace
+
+void WatchCalls(CallWatcher watcher)
+{
+    gWatcher.store(watcher);
+}
 
 #ifdef _WIN32
 
@@ -187,14 +207,35 @@ bool SetMode(int, unsigned)
     return true;
 }
 
+bool SetGroup(int, unsigned long)
+{
+    return true;
+}
+
 bool Lock(int fd)
 {
     OVERLAPPED whole = {};
     return LockFileEx(HandleOf(fd), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
 }
 
+int TryLock(int fd)
+{
+    OVERLAPPED whole = {};
+    if (LockFileEx(HandleOf(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                   &whole))
+        return 0;
+    return GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : EIO;
+}
+
+int MakeFolder(const std::string& name, unsigned)
+{
+    return _wmkdir(Widen(name).c_str()) == 0 ? 0 : errno;
+}
+
 int Rename(const std::string& from, const std::string& to)
 {
+    if (const int injected = Watched("rename", from))
+        return injected;
     return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
@@ -233,6 +274,7 @@ int Inspect(const std::string& name, Entry& entry)
     entry.regular = S_ISREG(info.st_mode);
     entry.mode = static_cast<unsigned>(info.st_mode & 07777);
     entry.owner = info.st_uid;
+    entry.group = info.st_gid;
     entry.identity = {static_cast<unsigned long long>(info.st_dev),
                       static_cast<unsigned long long>(info.st_ino)};
     return 0;
@@ -387,6 +429,11 @@ bool SetMode(int fd, unsigned mode)
     return ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
 }
 
+bool SetGroup(int fd, unsigned long group)
+{
+    return ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)) == 0;
+}
+
 bool Lock(int fd)
 {
     int result;
@@ -396,8 +443,24 @@ bool Lock(int fd)
     return result == 0;
 }
 
+int TryLock(int fd)
+{
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+}
+
+int MakeFolder(const std::string& name, unsigned mode)
+{
+    return ::mkdir(name.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+}
+
 int Rename(const std::string& from, const std::string& to)
 {
+    if (const int injected = Watched("rename", from))
+        return injected;
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
@@ -473,6 +536,11 @@ bool NoLinks(int error)
 bool Missing(int error)
 {
     return error == ENOENT;
+}
+
+bool Busy(int error)
+{
+    return error == EWOULDBLOCK || error == EAGAIN;
 }
 
 } // namespace FileSystemCalls

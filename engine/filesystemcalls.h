@@ -26,6 +26,7 @@ struct Entry
     bool regular = false;
     unsigned mode = 0;       // permission bits
     unsigned long owner = 0; // user id (0 where the platform has none)
+    unsigned long group = 0; // group id (0 where the platform has none)
     Identity identity;
 };
 // 0 with `entry.exists` false for a name that is not there; errno otherwise.
@@ -63,6 +64,8 @@ bool Truncate(int fd, std::size_t size);
 bool Sync(int fd);
 bool Close(int fd);
 bool SetMode(int fd, unsigned mode);
+// Gives the file the group `group` (owner unchanged); false where that is not allowed.
+bool SetGroup(int fd, unsigned long group);
 // Replaces the whole content of the file `fd` (open for reading and writing) in place: room for
 // the new content is made sure of first, so that a full disk leaves the old content as it was,
 // and the old content (up to kLargestRestoredContent) is put back when writing fails half-way.
@@ -71,6 +74,11 @@ bool ReplaceContent(int fd, const unsigned char* data, std::size_t size);
 
 // Exclusive lock of the whole file, waited for; released by Close.
 bool Lock(int fd);
+// The same lock, not waited for: 0 when taken, an error that Busy() names when another holds it.
+int TryLock(int fd);
+
+// A new folder with `mode` less the umask; errno.
+int MakeFolder(const std::string& name, unsigned mode);
 
 int Rename(const std::string& from, const std::string& to);
 // A second name for `from`, failing when `to` exists; errno (ENOTSUP-like values where the file
@@ -84,6 +92,13 @@ bool Denied(int error);  // the folder or file may not be written by this proces
 bool Exists(int error);  // the name is taken
 bool NoLinks(int error); // the file system takes no second name
 bool Missing(int error); // the name is not there
+bool Busy(int error);    // another process holds the lock
+
+// A seam for tests: `watcher` (null for none) is called before every rename with its source, so
+// that a test can stop or kill the process at a chosen step of a commit, or make the step fail
+// (the watcher's answer: 0 to go on, an errno value to fail with it).
+using CallWatcher = int (*)(const char* call, const std::string& name);
+void WatchCalls(CallWatcher watcher);
 
 int ProcessId();
 

@@ -61,6 +61,7 @@ WriteTarget ResolveWriteTarget(const std::string& given)
             target.folder = folder;
             target.exists = entry.exists;
             target.mode = entry.mode;
+            target.group = entry.group;
             target.identity = entry.identity;
             if (entry.exists && !entry.regular)
                 target.finding = WriteTarget::Finding::NotAFile;

@@ -25,7 +25,8 @@ struct WriteTarget
     std::string path;   // after the links, when Writable
     std::string folder; // the folder that holds `path`
     bool exists = false;
-    unsigned mode = 0; // permission bits of the existing file
+    unsigned mode = 0;       // permission bits of the existing file
+    unsigned long group = 0; // and its group
     FileSystemCalls::Identity identity;
 
     bool writable() const { return finding == Finding::Writable; }

@@ -16,6 +16,10 @@
 
 #include <openssl/x509v3.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ChainFixtures;
 
 namespace
@@ -71,6 +75,7 @@ private slots:
     void failingFileSystem_data();
     void failingFileSystem();
     void noBoardLeavesNoFolder();
+    void forceKeepsLinksModesAndGroups();
 
 private:
     ChainRun chain(const QStringList& arguments, const QMap<QString, QString>& environment = {}) const;
@@ -461,6 +466,38 @@ void TestChainWhole::noBoardLeavesNoFolder()
     // The folders this run made are gone again.
     QVERIFY(!QFileInfo::exists(work("new")));
     QCOMPARE(readFile(work("serialNumberTrace")), QByteArray("6"));
+}
+
+void TestChainWhole::forceKeepsLinksModesAndGroups()
+{
+    const QStringList arguments{"--out-dir",      "out",          "--root-name",     ".Studio.Example",
+                                "--organization", ".Lab.Example", "--intermediates", "0",
+                                "--password-file", mFixtures.filePath("password"), "--force"};
+    ChainRun result = chain(arguments);
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    // A certificate 0640 of the group nogroup, and the chain file a link to one kept elsewhere.
+    const QByteArray leaf = QFile::encodeName(work("out/leaf.pem"));
+    QCOMPARE(::chmod(leaf.constData(), 0640), 0);
+    const struct group* other = ::getgrnam("nogroup");
+    if (::geteuid() == 0 && other != nullptr)
+        QCOMPARE(::chown(leaf.constData(), uid_t(-1), other->gr_gid), 0);
+    struct stat before = {};
+    QCOMPARE(::stat(leaf.constData(), &before), 0);
+    QVERIFY(QDir(mWork->path()).mkpath("kept"));
+    QVERIFY(QFile::rename(work("out/chain.pem"), work("kept/chain.pem")));
+    QVERIFY(QFile::link(work("kept/chain.pem"), work("out/chain.pem")));
+    const QByteArray oldLeaf = readFile(work("out/leaf.pem"));
+
+    result = chain(arguments);
+    QVERIFY2(result.exitCode == 0, describeRun(result));
+    QVERIFY(readFile(work("out/leaf.pem")) != oldLeaf);
+    struct stat after = {};
+    QCOMPARE(::stat(leaf.constData(), &after), 0);
+    QCOMPARE(after.st_mode & 07777, mode_t(0640));
+    QCOMPARE(after.st_gid, before.st_gid);
+    QVERIFY(QFileInfo(work("out/chain.pem")).isSymLink());
+    QVERIFY(readFile(work("kept/chain.pem")).contains(readFile(work("out/leaf.pem"))));
+    QVERIFY(ownerOnly(work("out/leaf.pfx")));
 }
 
 QTEST_GUILESS_MAIN(TestChainWhole)
