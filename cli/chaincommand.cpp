@@ -256,7 +256,10 @@ Refusal make(Invocation& invocation, ChainRequest& request)
     if (auto error = serialsFor(request.serial, int(levels.size()), serials))
         return error;
     for (size_t i = 0; i < levels.size(); ++i)
+    {
         levels[i].settings.serialNumber = serials[i];
+        levels[i].settings.wideSerialNumber = true;
+    }
     if (auto error = issueInOrder(console, levels, password, files))
         return error;
     if (!files.commit(failure))
@@ -294,8 +297,8 @@ const Command& ChainCommand()
         "The chain is written whole or not at all, and standard output lists the files written.\n"
         "Path lengths: the last intermediate 1 and each authority above it one more, so the root of a chain "
         "with N intermediates N + 1.\n"
-        "Every certificate has the one validity period. Serial numbers: consecutive from --serial N or the "
-        "trace, the root first; or drawn at random.",
+        "Every certificate has the one validity period. Serial numbers: drawn at random (63 bits) unless "
+        "--serial N or --serial trace makes them consecutive, the root first.",
         "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --password-file "
         "password\n"
         "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --intermediates 2 "

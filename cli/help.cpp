@@ -1,6 +1,6 @@
 #include "help.h"
 
-#include "certificaterules.h"
+#include "chainrules.h"
 #include "commands.h"
 
 #include <QDate>
@@ -109,7 +109,7 @@ QString OptionDescription(const CommandOption& option)
     const OptionSpec& spec = SpecOf(option.option);
     QString text = QString::fromLatin1(option.description ? option.description : spec.description);
     if (option.option == Option::Serial)
-        text = text.arg(CertificateRules::kSmallestSerial).arg(CertificateRules::kLargestSerial);
+        text = text.arg(CertificateRules::kSmallestSerial).arg(CertificateRules::kLargestWideSerial);
     return text + aliasNote(spec);
 }
 

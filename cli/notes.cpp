@@ -52,6 +52,11 @@ QString serialsFromTrace(const QString& trace, qint64 first, int count)
         .arg(trace, QString::number(first), QString::number(first + count - 1));
 }
 
+QString serialsDrawn()
+{
+    return QStringLiteral("Serial numbers from the board-seeded generator, 63 random bits each.");
+}
+
 QString serialNotRecorded(qint64 serial, const QString& trace)
 {
     return QStringLiteral(

@@ -20,6 +20,7 @@ QString passwordPromptAgain();
 
 QString seeded();
 QString serialsFromTrace(const QString& trace, qint64 first, int count);
+QString serialsDrawn();
 QString serialNotRecorded(qint64 serial, const QString& trace);
 QString created(const QString& commonName, qint64 serial, const QString& start, const QString& end);
 // pathLength -1: a leaf.

@@ -25,10 +25,10 @@ const std::array<OptionSpec, 36> kOptions = {{
     {Option::LeafEntity, "leaf-entity", nullptr, "TEXT",
      "Entity name of the leaf (CN \"CS.TEXT\"); default Leaf."},
     {Option::Intermediates, "intermediates", nullptr, "N", "Number of intermediates, 0 to 8; default 1."},
-    {Option::Serial, "serial", nullptr, "N|random",
-     "Serial number (%1 to %2), or random: drawn from the board-seeded generator, the trace file neither "
-     "read "
-     "nor written; default: the next one of the trace file serialNumberTrace."},
+    {Option::Serial, "serial", nullptr, "N|random|trace",
+     "Serial number (%1 to %2), or random (the default): drawn from 63 bits of the board-seeded generator, "
+     "the trace file neither read nor written; or trace: the next one of the trace file serialNumberTrace, "
+     "as the window takes it."},
     {Option::PathLength, "path-length", nullptr, "N", "Path length of an authority: at least 1."},
     {Option::Start, "start", nullptr, "ISO-8601", "Start of validity; default now."},
     {Option::End, "end", nullptr, "ISO-8601",

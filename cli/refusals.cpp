@@ -100,7 +100,7 @@ CommandError outputFailed()
 
 CommandError serialOutOfRange(qint64 smallest, qint64 largest)
 {
-    return usage(QStringLiteral("The serial number must be a whole number from %1 to %2, or random.")
+    return usage(QStringLiteral("The serial number must be a whole number from %1 to %2, random or trace.")
                      .arg(smallest)
                      .arg(largest));
 }
@@ -110,7 +110,8 @@ CommandError serialRunOutOfRange(qint64 first, int count, qint64 smallest, qint6
     return usage(
         QStringLiteral("The serial numbers %1 to %2 of the chain's %3 certificates must lie from %4 to %5.")
             .arg(first)
-            .arg(first + count - 1)
+            // Unsigned: the last of a run past 2^63-1 does not fit the signed type.
+            .arg(quint64(first) + quint64(count) - 1)
             .arg(count)
             .arg(smallest)
             .arg(largest));

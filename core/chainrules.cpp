@@ -95,4 +95,33 @@ std::optional<qint64> drawRandomSerial()
     return std::nullopt;
 }
 
+bool wideSerialRunAllowed(qint64 first, int count)
+{
+    return count >= 1 && wideSerialAllowed(first) && first - 1 <= kLargestWideSerial - count;
+}
+
+std::optional<qint64> wideSerialFromRandomBits(quint64 bits)
+{
+    const qint64 serial = qint64(bits & quint64(kLargestWideSerial));
+    if (!wideSerialAllowed(serial))
+        return std::nullopt;
+    return serial;
+}
+
+std::optional<qint64> drawRandomWideSerial()
+{
+    for (int attempt = 0; attempt < 64; ++attempt)
+    {
+        unsigned char bytes[8] = {};
+        if (RAND_bytes(bytes, sizeof bytes) != 1)
+            return std::nullopt;
+        quint64 bits = 0;
+        for (unsigned char byte : bytes)
+            bits = bits << 8 | byte;
+        if (const auto serial = wideSerialFromRandomBits(bits))
+            return serial;
+    }
+    return std::nullopt;
+}
+
 } // namespace CertificateRules

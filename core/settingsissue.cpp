@@ -55,7 +55,10 @@ void applySettings(ZIDCertificate& certificate, const CertificateSettings& setti
         break;
     }
 
-    certificate.SetSerialNumber(settings.serialNumber);
+    if (settings.wideSerialNumber)
+        certificate.SetWideSerialNumber(settings.serialNumber);
+    else
+        certificate.SetSerialNumber(settings.serialNumber);
     certificate.SetSigningAlgorithm(settings.signingAlgorithm);
     // The record always holds the start it wants: 1970-01-01T00:00:00Z is that time, not "now".
     certificate.SetValidityStartExact(settings.validityStart.toSecsSinceEpoch());

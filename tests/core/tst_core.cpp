@@ -77,6 +77,9 @@ private slots:
     void randomSerials_data();
     void randomSerials();
     void drawnSerials();
+    void wideSerials_data();
+    void wideSerials();
+    void wideSerialRuns();
 
 private:
     QTemporaryDir mDir;
@@ -600,6 +603,45 @@ void TestCore::drawnSerials()
         seen.insert(*serial);
     }
     QVERIFY(seen.size() >= 199);
+}
+
+void TestCore::wideSerials_data()
+{
+    QTest::addColumn<quint64>("bits");
+    QTest::addColumn<qint64>("serial"); // 0: drawn again
+    QTest::newRow("zero is drawn again") << quint64(0) << qint64(0);
+    QTest::newRow("only the top bit is drawn again") << (quint64(1) << 63) << qint64(0);
+    QTest::newRow("one") << quint64(1) << qint64(1);
+    QTest::newRow("past 32 bits") << (quint64(1) << 32) << (qint64(1) << 32);
+    QTest::newRow("all ones is 2^63-1") << ~quint64(0) << qint64(0x7fffffffffffffffLL);
+}
+
+void TestCore::wideSerials()
+{
+    QFETCH(quint64, bits);
+    QFETCH(qint64, serial);
+    const std::optional<qint64> made = Rules::wideSerialFromRandomBits(bits);
+    QCOMPARE(made.has_value(), serial != 0);
+    if (made)
+        QCOMPARE(*made, serial);
+    // 2^63-1 is the last allowed; a run across it is refused without overflowing.
+    const qint64 last = 0x7fffffffffffffffLL;
+    QVERIFY(Rules::wideSerialAllowed(last) && !Rules::wideSerialAllowed(0));
+    QVERIFY(Rules::wideSerialRunAllowed(last, 1) && !Rules::wideSerialRunAllowed(last, 2));
+    QVERIFY(Rules::wideSerialRunAllowed(last - 9, 10) && !Rules::wideSerialRunAllowed(last - 9, 11));
+}
+
+void TestCore::wideSerialRuns()
+{
+    // Drawn values use more than 31 bits: among 200, one above 2^32 all but surely.
+    bool above32 = false;
+    for (int i = 0; i < 200; ++i)
+    {
+        const std::optional<qint64> serial = Rules::drawRandomWideSerial();
+        QVERIFY(serial && Rules::wideSerialAllowed(*serial));
+        above32 = above32 || *serial > (qint64(1) << 32);
+    }
+    QVERIFY(above32);
 }
 
 QTEST_GUILESS_MAIN(TestCore)
