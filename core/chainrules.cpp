@@ -124,4 +124,29 @@ std::optional<qint64> drawRandomWideSerial()
     return std::nullopt;
 }
 
+RenewalFinding checkRenewable(const RenewalSubject& subject)
+{
+    if (!subject.rsa2048)
+        return RenewalFinding::NotRsa2048;
+    if (!subject.basicConstraints)
+        return RenewalFinding::NoBasicConstraints;
+    if (!subject.keyUsage)
+        return RenewalFinding::NoKeyUsage;
+    if (!subject.dnQualifierOfKey)
+        return RenewalFinding::DnQualifierNotOfKey;
+    if (!subject.names)
+        return RenewalFinding::NamesMissing;
+    return RenewalFinding::Renewable;
+}
+
+ValidityWarnings validityWarnings(const QDateTime& start, const QDateTime& end)
+{
+    ValidityWarnings warnings;
+    warnings.past2038 = end > latestChainEnd();
+    const qint64 seconds = start.secsTo(end);
+    warnings.days = seconds / 86400;
+    warnings.overTenYears = seconds > kLongestQuietDays * 86400;
+    return warnings;
+}
+
 } // namespace CertificateRules

@@ -130,4 +130,41 @@ std::optional<qint64> wideSerialFromRandomBits(quint64 bits);
 // when the generator gives no bytes.
 std::optional<qint64> drawRandomWideSerial();
 
+// --- renewing ------------------------------------------------------------------------------------
+
+// What renewing needs of a certificate, from any tool: a certificate of the d-cinema profile, so
+// that the renewed one, with its subject and extensions kept, is one too.
+struct RenewalSubject
+{
+    bool rsa2048 = false;          // an RSA key of 2048 bits
+    bool basicConstraints = false; // present
+    bool keyUsage = false;         // present
+    bool dnQualifierOfKey = false; // the subject's dnQualifier is the one of its own key
+    bool names = false;            // an O, an OU and a CN
+};
+
+enum class RenewalFinding
+{
+    Renewable,
+    NotRsa2048,
+    NoBasicConstraints,
+    NoKeyUsage,
+    DnQualifierNotOfKey,
+    NamesMissing
+};
+RenewalFinding checkRenewable(const RenewalSubject& subject);
+
+// --- warnings of the field's checkers -------------------------------------------------------------
+
+// Ten years, as the checkers count them (3,650 days); a longer validity is warned about.
+constexpr qint64 kLongestQuietDays = 3650;
+
+struct ValidityWarnings
+{
+    bool past2038 = false;   // ends after latestChainEnd()
+    bool overTenYears = false;
+    qint64 days = 0;         // whole days from start to end
+};
+ValidityWarnings validityWarnings(const QDateTime& start, const QDateTime& end);
+
 } // namespace CertificateRules
