@@ -105,6 +105,13 @@ public:
         case Kind::Pkcs12:
             break;
         }
+        // A folder's containers hold what its PEM files hold: without a password they are passed
+        // over, not failed.
+        if (!named && !mInvocation.isSet(Option::PasswordFile))
+        {
+            ++containersPassedOver;
+            return;
+        }
         if (auto error = needPassword())
             return unreadable(path, *error);
         ChainVerifier::Pkcs12Contents contents =
@@ -118,6 +125,7 @@ public:
 
     std::vector<Listed> listed;
     std::vector<Unreadable> failed;
+    int containersPassedOver = 0;
 
 private:
     void unreadable(const QString& path, const CommandError& error) { failed.push_back({path, error.sentence}); }
@@ -231,6 +239,8 @@ int run(Invocation& invocation)
             console.outLine(Note::expiryUnreadable(QFileInfo(file.path).absoluteFilePath(), file.why));
         console.errLine(Note::expirySummary(int(scan.listed.size()), ending, within));
     }
+    if (scan.containersPassedOver > 0)
+        console.errLine(Note::containersPassedOver(scan.containersPassedOver, OptionText(Option::PasswordFile)));
     // A file that could not be read may hold what ends first: the run is not clean.
     return ending > 0 || !scan.failed.empty() ? ExitFailure : ExitSuccess;
 }
@@ -245,8 +255,8 @@ const Command& ExpiryCommand()
         "which certificates end soon, for scripts",
         "Reads the certificates of files and folders (recursively; PEM, DER, and PKCS#12 with --password-file) "
         "and lists each once, the soonest end first: its end, the days left, its role, serial number, CN and "
-        "file. In a folder, files that hold no certificate at all are passed over; files that cannot be read "
-        "are listed as such and do not stop the run.\n"
+        "file. In a folder, files that hold no certificate at all are passed over, and so are PKCS#12 files "
+        "without --password-file; files that cannot be read are listed as such and do not stop the run.\n"
         "Exit status: 0 when nothing ends within DAYS days (default 90), 1 when something does or has ended, "
         "or a file could not be read, 2 when the command line is wrong; so that a cron job can mail on 1.",
         "talvane-chain expiry /srv/certificates || mail -s 'certificates end soon' admin\n"

@@ -202,4 +202,10 @@ QString expirySummary(int certificates, int ending, qint64 within)
              QString::number(within));
 }
 
+QString containersPassedOver(int count, const QString& option)
+{
+    return QStringLiteral("%1 PKCS#12 %2 passed over: give %3 to read them too.")
+        .arg(QString::number(count), count == 1 ? QStringLiteral("file") : QStringLiteral("files"), option);
+}
+
 } // namespace Note

@@ -47,5 +47,6 @@ QString expiryLine(const QString& end, qint64 daysLeft, const QString& role, con
                    const QString& subject, const QString& path);
 QString expiryUnreadable(const QString& path, const QString& why);
 QString expirySummary(int certificates, int ending, qint64 within);
+QString containersPassedOver(int count, const QString& option);
 
 } // namespace Note
