@@ -216,6 +216,8 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
         console.errLine(Note::createdInChain(level.stem, level.settings.entityName,
                                              level.settings.serialNumber,
                                              level.settings.ca ? level.settings.pathLength : -1));
+        warnAboutValidity(console, level.settings.entityName,
+                          {level.settings.validityStart, level.settings.validityEnd});
         issued.push_back(std::move(certificate));
     }
     BorrowedX509StackPtr chain(sk_X509_new_null());

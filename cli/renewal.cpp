@@ -81,12 +81,3 @@ Refusal reissue(X509* old, EVP_PKEY* newKey, X509* issuer, EVP_PKEY* issuerKey, 
     made.reset(out);
     return std::nullopt;
 }
-
-void warnAboutValidity(Console& console, const QString& commonName, const Rules::ChainPeriod& period)
-{
-    const Rules::ValidityWarnings warnings = Rules::validityWarnings(period.start, period.end);
-    if (warnings.past2038)
-        console.errLine(Note::endsPast2038(commonName, printed(period.end)));
-    if (warnings.overTenYears)
-        console.errLine(Note::longerThanTenYears(commonName, warnings.days));
-}

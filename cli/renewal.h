@@ -41,6 +41,3 @@ IssuingCertificate issuerFacts(const CertificateRules::ChainPeriod& period);
 // null) in place of its key. Into `made`.
 Refusal reissue(X509* old, EVP_PKEY* newKey, X509* issuer, EVP_PKEY* issuerKey, qint64 serial,
                 const CertificateRules::ChainPeriod& period, X509Ptr& made);
-
-// The two warnings of the field's checkers, on standard error, for a certificate just made.
-void warnAboutValidity(Console& console, const QString& commonName, const CertificateRules::ChainPeriod& period);

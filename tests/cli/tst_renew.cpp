@@ -132,6 +132,8 @@ private slots:
     void refusalsLeaveEverything_data();
     void refusalsLeaveEverything();
     void expiryStatuses();
+    void tenYearWarning_data();
+    void tenYearWarning();
 
 private:
     QString fixture(const QString& name) const { return mFixtures.filePath(name); }
@@ -480,6 +482,32 @@ void TestRenew::expiryStatuses()
     QCOMPARE(result.status, 2);
     result = run({"expiry"});
     QCOMPARE(result.status, 2);
+}
+
+void TestRenew::tenYearWarning_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("warnings");
+    const QStringList names{"--root-name", ".Renew.Example", "--organization", ".Lab"};
+    QTest::newRow("a root of 3,650 days is quiet")
+        << QStringList{"root", "--out", "r", "--entity", "R", "--days", "3650"} + names << 0;
+    QTest::newRow("a root of 3,651 days") << QStringList{"root", "--out", "r", "--entity", "R", "--days", "3651"} + names
+                                          << 1;
+    QTest::newRow("a chain of 3,651 days, each certificate")
+        << QStringList{"chain", "--out-dir", "c", "--intermediates", "0", "--days", "3651"} + names << 2;
+    QTest::newRow("a root renewed for 3,651 days")
+        << QStringList{"renew", fixture("lab/root.pfx"), "--out", "r", "--days", "3651", "--in-password-file",
+                       fixture("password")}
+        << 1;
+}
+
+void TestRenew::tenYearWarning()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, warnings);
+    const CliRun result = run(arguments + QStringList{"--password-file", fixture("password")});
+    QVERIFY2(result.status == 0, describe(result));
+    QCOMPARE(int(result.err.count("Warning:")), warnings);
 }
 
 QTEST_GUILESS_MAIN(TestRenew)

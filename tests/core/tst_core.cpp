@@ -80,6 +80,8 @@ private slots:
     void wideSerials_data();
     void wideSerials();
     void wideSerialRuns();
+    void validityWarnings_data();
+    void validityWarnings();
 
 private:
     QTemporaryDir mDir;
@@ -642,6 +644,32 @@ void TestCore::wideSerialRuns()
         above32 = above32 || *serial > (qint64(1) << 32);
     }
     QVERIFY(above32);
+}
+
+void TestCore::validityWarnings_data()
+{
+    QTest::addColumn<QDateTime>("start");
+    QTest::addColumn<QDateTime>("end");
+    QTest::addColumn<bool>("past2038");
+    QTest::addColumn<bool>("overTenYears");
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    const QDateTime last(QDate(2038, 1, 19), QTime(3, 14, 7), Qt::UTC);
+    QTest::newRow("exactly 3,650 days") << start << start.addDays(3650) << false << false;
+    QTest::newRow("3,650 days and a second") << start << start.addDays(3650).addSecs(1) << false << true;
+    QTest::newRow("ends at the last 32-bit second") << last.addYears(-1) << last << false << false;
+    QTest::newRow("ends a second later") << last.addYears(-1) << last.addSecs(1) << true << false;
+    QTest::newRow("both") << start.addYears(-5) << last.addDays(1) << true << true;
+}
+
+void TestCore::validityWarnings()
+{
+    QFETCH(QDateTime, start);
+    QFETCH(QDateTime, end);
+    QFETCH(bool, past2038);
+    QFETCH(bool, overTenYears);
+    const Rules::ValidityWarnings warnings = Rules::validityWarnings(start, end);
+    QCOMPARE(warnings.past2038, past2038);
+    QCOMPARE(warnings.overTenYears, overTenYears);
 }
 
 QTEST_GUILESS_MAIN(TestCore)
