@@ -129,6 +129,7 @@ private slots:
     void renewsOneCertificate();
     void renewsWholeChains_data();
     void renewsWholeChains();
+    void anotherToolsChain();
     void refusalsLeaveEverything_data();
     void refusalsLeaveEverything();
     void expiryStatuses();
@@ -375,6 +376,50 @@ void TestRenew::renewsWholeChains()
     const auto [status, text] =
         openssl({"dgst", "-sha256", "-verify", "new.pub", "-signature", "signature", "data"});
     QVERIFY2(status == 0 && text.contains("Verified OK"), text.constData());
+}
+
+// Another tool's chain, whose leaf names its issuer by key alone: the renewed leaf keeps that form,
+// and the old leaf still verifies under the renewed root, which it never named by serial.
+void TestRenew::anotherToolsChain()
+{
+    const EvpPkeyPtr rootKey = CertificateBuilder::rsaKey(2048);
+    const EvpPkeyPtr leafKey = CertificateBuilder::rsaKey(2048);
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
+    CertificateSpec spec;
+    spec.commonName = ".Other.Root";
+    spec.pathLength = 1;
+    spec.notBefore = now.addDays(-30);
+    spec.notAfter = now.addYears(5);
+    spec.key = rootKey.get();
+    const X509Ptr root = CertificateBuilder::make(spec, nullptr, nullptr);
+    spec.commonName = "CS.Other.Leaf";
+    spec.pathLength = -1;
+    spec.serial = 2;
+    spec.key = leafKey.get();
+    spec.keyIdOnly = true;
+    const X509Ptr leaf = CertificateBuilder::make(spec, root.get(), rootKey.get());
+    QVERIFY(root && leaf);
+    QVERIFY(writeFile("root.pem", pemOf(root.get())) && writeFile("leaf.pem", pemOf(leaf.get())));
+    QVERIFY(writeFile("root.pfx", classicPkcs12(rootKey.get(), root.get(), {}, kPassword.constData())));
+    QVERIFY(writeFile("leaf.pfx", classicPkcs12(leafKey.get(), leaf.get(), {root.get()}, kPassword.constData())));
+
+    CliRun result = run(QStringList{"renew", "leaf.pfx", "--issuer", "root.pfx", "--out", "leaf-2"} + passwords());
+    QVERIFY2(result.status == 0, describe(result));
+    result = run(QStringList{"renew", "root.pfx", "--out", "root-2"} + passwords());
+    QVERIFY2(result.status == 0, describe(result));
+    const X509Ptr renewed = firstOf("leaf-2.pem");
+    QVERIFY(renewed);
+    AuthorityKeyIdPtr aki(static_cast<AUTHORITY_KEYID*>(
+        X509_get_ext_d2i(renewed.get(), NID_authority_key_identifier, nullptr, nullptr)));
+    QVERIFY(aki && aki->keyid && !aki->issuer && !aki->serial);
+    for (const char* pem : {"leaf.pem", "leaf-2.pem"})
+    {
+        for (const char* anchor : {"root.pem", "root-2.pem"})
+        {
+            const auto [status, text] = openssl({"verify", "-x509_strict", "-CAfile", anchor, pem});
+            QVERIFY2(status == 0, text.constData());
+        }
+    }
 }
 
 void TestRenew::refusalsLeaveEverything_data()
