@@ -4,6 +4,7 @@
 
 #include "certificatefacts.h"
 #include "certificatesources.h"
+#include "chainrules.h"
 #include "chainverifier.h"
 #include "console.h"
 #include "notes.h"
@@ -199,7 +200,7 @@ int run(Invocation& invocation)
     if (invocation.isSet(Option::Within))
     {
         const auto days = parseDays(invocation.value(Option::Within), 0);
-        if (!days)
+        if (!days || *days > CertificateRules::kMostValidityDays)
             return Report(console, Refuse::notDays(invocation.value(Option::Within), OptionText(Option::Within), 0));
         within = *days;
     }
