@@ -56,7 +56,8 @@ QStringList filesOf(const QStringList& paths, std::set<QString>& named)
             continue;
         }
         QStringList inside;
-        QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
         while (it.hasNext())
             inside << it.next();
         inside.sort();
@@ -129,7 +130,10 @@ public:
     int containersPassedOver = 0;
 
 private:
-    void unreadable(const QString& path, const CommandError& error) { failed.push_back({path, error.sentence}); }
+    void unreadable(const QString& path, const CommandError& error)
+    {
+        failed.push_back({path, error.sentence});
+    }
 
     // Each certificate once, under the first file that holds it.
     void take(const QString& path, X509Ptr certificate)
@@ -185,7 +189,8 @@ QString json(const std::vector<Listed>& listed, const std::vector<Unreadable>& f
             {"ending", entry.ending}});
     QJsonArray unreadable;
     for (const Unreadable& file : failed)
-        unreadable.append(QJsonObject{{"path", QFileInfo(file.path).absoluteFilePath()}, {"reason", file.why}});
+        unreadable.append(
+            QJsonObject{{"path", QFileInfo(file.path).absoluteFilePath()}, {"reason", file.why}});
     const QJsonObject document{{"now", printed(now)},
                                {"withinDays", within},
                                {"certificates", certificates},
@@ -201,7 +206,8 @@ int run(Invocation& invocation)
     {
         const auto days = parseDays(invocation.value(Option::Within), 0);
         if (!days || *days > CertificateRules::kMostValidityDays)
-            return Report(console, Refuse::notDays(invocation.value(Option::Within), OptionText(Option::Within), 0));
+            return Report(console,
+                          Refuse::notDays(invocation.value(Option::Within), OptionText(Option::Within), 0));
         within = *days;
     }
     const QStringList paths = invocation.operands();
@@ -241,7 +247,8 @@ int run(Invocation& invocation)
         console.errLine(Note::expirySummary(int(scan.listed.size()), ending, within));
     }
     if (scan.containersPassedOver > 0)
-        console.errLine(Note::containersPassedOver(scan.containersPassedOver, OptionText(Option::PasswordFile)));
+        console.errLine(
+            Note::containersPassedOver(scan.containersPassedOver, OptionText(Option::PasswordFile)));
     // A file that could not be read may hold what ends first: the run is not clean.
     return ending > 0 || !scan.failed.empty() ? ExitFailure : ExitSuccess;
 }
@@ -254,7 +261,8 @@ const Command& ExpiryCommand()
         "expiry",
         "expiry PATH... [--within DAYS] [--json] [--password-file FILE]",
         "which certificates end soon, for scripts",
-        "Reads the certificates of files and folders (recursively; PEM, DER, and PKCS#12 with --password-file) "
+        "Reads the certificates of files and folders (recursively; PEM, DER, and PKCS#12 with "
+        "--password-file) "
         "and lists each once, the soonest end first: its end, the days left, its role, serial number, CN and "
         "file. In a folder, files that hold no certificate at all are passed over, and so are PKCS#12 files "
         "without --password-file; files that cannot be read are listed as such and do not stop the run.\n"
@@ -264,8 +272,9 @@ const Command& ExpiryCommand()
         "talvane-chain expiry lab --within 30 --json",
         {{Option::Within},
          {Option::Json},
-         {Option::PasswordFile, "First line of FILE (- for standard input): the password of the PKCS#12 files; "
-                                "without it they are listed as unreadable."}},
+         {Option::PasswordFile,
+          "First line of FILE (- for standard input): the password of the PKCS#12 files; "
+          "without it they are listed as unreadable."}},
         "PATH...",
         "Certificate files, or folders searched recursively.",
         run};

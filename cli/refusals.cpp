@@ -653,13 +653,15 @@ CommandError notOfProfile(const QString& path, const QString& commonName,
         lacking = QStringLiteral("its subject lacks an O, an OU or a CN");
         break;
     }
-    return failure(QStringLiteral("%1 (%2) is not a certificate of the d-cinema profile this tool renews: %3.")
-                       .arg(path, commonName, lacking));
+    return failure(
+        QStringLiteral("%1 (%2) is not a certificate of the d-cinema profile this tool renews: %3.")
+            .arg(path, commonName, lacking));
 }
 
 CommandError issuerNeeded(const QString& path, const QString& issuerCommonName)
 {
-    return usage(QStringLiteral("%1 was issued by %2: give its .pfx with --issuer.").arg(path, issuerCommonName));
+    return usage(
+        QStringLiteral("%1 was issued by %2: give its .pfx with --issuer.").arg(path, issuerCommonName));
 }
 
 CommandError rootTakesNoIssuer(const QString& path)
@@ -682,9 +684,10 @@ CommandError outputOverInput(const QString& output, const QString& input)
 
 CommandError notOneChain(const QString& what)
 {
-    return failure(QStringLiteral("The .pfx files of %1 are not one chain from a root down to one certificate "
-                                  "that issued none of the others.")
-                       .arg(what));
+    return failure(
+        QStringLiteral("The .pfx files of %1 are not one chain from a root down to one certificate "
+                       "that issued none of the others.")
+            .arg(what));
 }
 
 CommandError chainOverItself(const QString& folder)

@@ -24,8 +24,8 @@ Refusal checkProfile(const QString& path, const CertificateFacts& facts)
     subject.basicConstraints = facts.hasBasicConstraints;
     subject.keyUsage = facts.hasKeyUsage;
     subject.dnQualifierOfKey = facts.dnQualifierMatchesKey();
-    subject.names = !facts.organization.isEmpty() && !facts.organizationalUnit.isEmpty() &&
-                    !facts.commonName.isEmpty();
+    subject.names =
+        !facts.organization.isEmpty() && !facts.organizationalUnit.isEmpty() && !facts.commonName.isEmpty();
     const Rules::RenewalFinding finding = Rules::checkRenewable(subject);
     if (finding == Rules::RenewalFinding::Renewable)
         return std::nullopt;
@@ -55,6 +55,7 @@ Refusal readRenewed(const QString& path, const Secret& password, RenewedContaine
     container.certificate = std::move(contents.certificate);
     container.chain = std::move(contents.chain);
     container.commonName = facts.commonName;
+    container.issuerCommonName = facts.issuerCommonName;
     container.authority = facts.ca;
     container.root = IsSelfSigned(container.certificate.get()) == 1;
     return std::nullopt;
@@ -74,7 +75,8 @@ IssuingCertificate issuerFacts(const Rules::ChainPeriod& period)
 Refusal reissue(X509* old, EVP_PKEY* newKey, X509* issuer, EVP_PKEY* issuerKey, qint64 serial,
                 const Rules::ChainPeriod& period, X509Ptr& made)
 {
-    const ReissueParameters parameters{serial, period.start.toSecsSinceEpoch(), period.end.toSecsSinceEpoch()};
+    const ReissueParameters parameters{serial, period.start.toSecsSinceEpoch(),
+                                       period.end.toSecsSinceEpoch()};
     X509* out = nullptr;
     if (ReissueCertificate(old, newKey, issuer, issuerKey, parameters, &out) == 0)
         return Refuse::issuingFailed(QString());

@@ -24,6 +24,7 @@ struct RenewedContainer
     X509Ptr certificate;
     std::vector<X509Ptr> chain; // as the container holds it
     QString commonName;
+    QString issuerCommonName;
     bool authority = false;
     bool root = false; // its own issuer
 };

@@ -50,8 +50,8 @@ struct RenewRequest
 
 Refusal obtainPasswords(const Invocation& invocation, const QString& what, Secret& input, Secret& output)
 {
-    const PasswordSource in{invocation.value(Option::InPasswordFile), "TALVANE_PASSWORD", Option::InPasswordFile,
-                            Note::renewedContainerPurpose(what), false};
+    const PasswordSource in{invocation.value(Option::InPasswordFile), "TALVANE_PASSWORD",
+                            Option::InPasswordFile, Note::renewedContainerPurpose(what), false};
     if (auto error = ObtainPassword(invocation.console(), in, input))
         return error;
     // The renewed files keep the old password unless a new one is given.
@@ -95,11 +95,56 @@ Refusal checkOneOutput(const RenewRequest& request, QString& pemName, QString& p
         if (!read.isEmpty() && OutputFiles::overwrites(request.out, read))
             return Refuse::outputOverInput(request.out, read);
     if (!QFileInfo(QFileInfo(pemName).absolutePath()).isDir())
-        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(pemName).path()), OptionText(Option::Out));
+        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(pemName).path()),
+                                     OptionText(Option::Out));
     if (!request.force)
         for (const QString& name : {pemName, pfxName})
             if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
                 return Refuse::fileExists(name);
+    return std::nullopt;
+}
+
+// A root is its own issuer; any other certificate needs the issuer it names, whose validity then
+// holds the new one.
+Refusal checkIssuer(const Invocation& invocation, const RenewRequest& request, const RenewedContainer& old,
+                    IssuingCertificate& issuer, Rules::ChainPeriod& period)
+{
+    const QString& input = request.inputs.front();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (old.root)
+    {
+        if (!request.issuerPath.isEmpty())
+            return Refuse::rootTakesNoIssuer(input);
+        return periodWithoutIssuer(request.period, now, period);
+    }
+    if (request.issuerPath.isEmpty())
+        return Refuse::issuerNeeded(input, old.issuerCommonName);
+    Secret issuerPassword;
+    const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
+                                Option::IssuerPasswordFile, Note::issuingFilePurpose(request.issuerPath),
+                                false};
+    if (auto error = ObtainPassword(invocation.console(), source, issuerPassword))
+        return error;
+    if (auto error = readIssuer(request.issuerPath, issuerPassword, issuer))
+        return error;
+    if (NamesIssuer(old.certificate.get(), issuer.objects.certificate.get()) != 1)
+        return Refuse::wrongIssuer(input, issuer.commonName, request.issuerPath);
+    return periodUnderIssuer(request.period, issuer, request.issuerPath, now, period);
+}
+
+// NAME.pem and NAME.pfx (the certificate, its key and `above`, root first), both or neither.
+Refusal writeBoth(X509* certificate, EVP_PKEY* key, const std::vector<X509*>& above, const Secret& password,
+                  const QString& pemName, const QString& pfxName)
+{
+    BorrowedX509StackPtr chain = stackOf(above);
+    FileGroup files;
+    if (!chain || OpenSSLUtil::PEMWriteX509(certificate, QFile::encodeName(pemName).constData()) == 0)
+        return Refuse::renewedNotWritten(pemName);
+    if (OpenSSLUtil::PKCS12Write(QFile::encodeName(pfxName).constData(), certificate, key,
+                                 above.empty() ? nullptr : chain.get(), password.data()) == 0)
+        return Refuse::renewedNotWritten(pfxName);
+    if (!files.commit())
+        return Refuse::renewedNotWritten(files.failedFile() == 0 ? pemName : pfxName);
     return std::nullopt;
 }
 
@@ -108,7 +153,8 @@ Refusal renewOne(Invocation& invocation, RenewRequest& request)
     Console& console = invocation.console();
     const QString& input = request.inputs.front();
     if (request.out.isEmpty())
-        return Refuse::optionMissing(OptionText(Option::Out), QStringLiteral("the name of the renewed files"));
+        return Refuse::optionMissing(OptionText(Option::Out),
+                                     QStringLiteral("the name of the renewed files"));
     QString pemName;
     QString pfxName;
     if (auto error = checkOneOutput(request, pemName, pfxName))
@@ -122,33 +168,10 @@ Refusal renewOne(Invocation& invocation, RenewRequest& request)
     RenewedContainer old;
     if (auto error = readRenewed(input, password, old))
         return error;
-    if (old.root && !request.issuerPath.isEmpty())
-        return Refuse::rootTakesNoIssuer(input);
-    const QDateTime now = QDateTime::currentDateTimeUtc();
     Rules::ChainPeriod period;
     IssuingCertificate issuer;
-    if (old.root)
-    {
-        if (auto error = periodWithoutIssuer(request.period, now, period))
-            return error;
-    }
-    else
-    {
-        if (request.issuerPath.isEmpty())
-            return Refuse::issuerNeeded(input, ChainVerifier::identify(old.certificate.get()).issuer);
-        Secret issuerPassword;
-        const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
-                                    Option::IssuerPasswordFile, Note::issuingFilePurpose(request.issuerPath),
-                                    false};
-        if (auto error = ObtainPassword(console, source, issuerPassword))
-            return error;
-        if (auto error = readIssuer(request.issuerPath, issuerPassword, issuer))
-            return error;
-        if (NamesIssuer(old.certificate.get(), issuer.objects.certificate.get()) != 1)
-            return Refuse::wrongIssuer(input, issuer.commonName, request.issuerPath);
-        if (auto error = periodUnderIssuer(request.period, issuer, request.issuerPath, now, period))
-            return error;
-    }
+    if (auto error = checkIssuer(invocation, request, old, issuer, period))
+        return error;
 
     std::vector<qint64> serials;
     if (auto error = drawSerials(console, request, 1, serials))
@@ -163,7 +186,8 @@ Refusal renewOne(Invocation& invocation, RenewRequest& request)
     }
     EVP_PKEY* key = newKey ? newKey.get() : old.key.get();
     X509Ptr made;
-    if (auto error = old.root ? reissue(old.certificate.get(), newKey.get(), nullptr, key, serials.front(), period, made)
+    if (auto error = old.root ? reissue(old.certificate.get(), newKey.get(), nullptr, key, serials.front(),
+                                        period, made)
                               : reissue(old.certificate.get(), newKey.get(), issuer.objects.certificate.get(),
                                         issuer.objects.key.get(), serials.front(), period, made))
         return error;
@@ -176,17 +200,11 @@ Refusal renewOne(Invocation& invocation, RenewRequest& request)
             above.push_back(sk_X509_value(issuer.objects.chain.get(), i));
         above.push_back(issuer.objects.certificate.get());
     }
-    BorrowedX509StackPtr chain = stackOf(above);
-    FileGroup files;
-    if (!chain || OpenSSLUtil::PEMWriteX509(made.get(), QFile::encodeName(pemName).constData()) == 0)
-        return Refuse::renewedNotWritten(pemName);
-    if (OpenSSLUtil::PKCS12Write(QFile::encodeName(pfxName).constData(), made.get(), key,
-                                 above.empty() ? nullptr : chain.get(), newPassword.data()) == 0)
-        return Refuse::renewedNotWritten(pfxName);
-    if (!files.commit())
-        return Refuse::renewedNotWritten(files.failedFile() == 0 ? pemName : pfxName);
+    if (auto error = writeBoth(made.get(), key, above, newPassword, pemName, pfxName))
+        return error;
 
-    console.errLine(Note::renewed(old.commonName, serials.front(), printed(period.start), printed(period.end)));
+    console.errLine(
+        Note::renewed(old.commonName, serials.front(), printed(period.start), printed(period.end)));
     warnAboutValidity(console, old.commonName, period);
     if (old.authority)
         console.errLine(Note::authorityRenewed(old.commonName, request.newKey));
@@ -206,7 +224,8 @@ Refusal chainInputs(const RenewRequest& request, QStringList& files, QStringList
         if (info.isDir())
         {
             folders << info.absoluteFilePath();
-            for (const QString& name : QDir(input).entryList({QStringLiteral("*.pfx")}, QDir::Files, QDir::Name))
+            for (const QString& name :
+                 QDir(input).entryList({QStringLiteral("*.pfx")}, QDir::Files, QDir::Name))
                 files << QDir(input).filePath(name);
         }
         else
@@ -254,18 +273,85 @@ QString stemOf(const RenewedContainer& container)
     return QFileInfo(container.path).completeBaseName();
 }
 
+// Each level's period inside the one above, all before anything is taken or made.
+Refusal planPeriods(const RenewRequest& request, const std::vector<RenewedContainer*>& levels,
+                    std::vector<Rules::ChainPeriod>& periods)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    periods.assign(levels.size(), Rules::ChainPeriod());
+    if (auto error = periodWithoutIssuer(request.period, now, periods.front()))
+        return error;
+    for (size_t i = 1; i < levels.size(); ++i)
+        if (auto error = periodUnderIssuer(request.period, issuerFacts(periods[i - 1]),
+                                           stemOf(*levels[i - 1]), now, periods[i]))
+            return error;
+    return std::nullopt;
+}
+
+// The run's plan once every container is read: levels root first, their periods and serial numbers.
+struct ChainPlan
+{
+    std::vector<RenewedContainer*> levels;
+    std::vector<Rules::ChainPeriod> periods;
+    std::vector<qint64> serials;
+    QStringList names; // stem.pem and stem.pfx of each level, then chain.pem
+};
+
+// Issues each level under the one renewed above it and stages its files, then chain.pem.
+Refusal issueLevels(Console& console, const ChainPlan& plan, KeyPool* keys, const Secret& password,
+                    StagedFiles& staged)
+{
+    std::vector<X509Ptr> made;
+    std::vector<EVP_PKEY*> signers; // each level's key, the new one or its own
+    std::vector<EvpPkeyPtr> freshKeys;
+    std::vector<X509*> above;
+    for (size_t i = 0; i < plan.levels.size(); ++i)
+    {
+        const RenewedContainer& level = *plan.levels[i];
+        EvpPkeyPtr fresh;
+        if (keys && !(fresh = keys->next()))
+            return Refuse::keyGenerationFailed();
+        EVP_PKEY* key = fresh ? fresh.get() : level.key.get();
+        X509Ptr certificate;
+        if (auto error =
+                reissue(level.certificate.get(), fresh.get(), i == 0 ? nullptr : made.back().get(),
+                        i == 0 ? key : signers.back(), plan.serials[i], plan.periods[i], certificate))
+            return error;
+        const QString stem = stemOf(level);
+        BorrowedX509StackPtr chain = stackOf(above);
+        const QByteArray pem = QFile::encodeName(staged.stagingPath(stem + QStringLiteral(".pem")));
+        const QByteArray pfx = QFile::encodeName(staged.stagingPath(stem + QStringLiteral(".pfx")));
+        if (!chain || OpenSSLUtil::PEMWriteX509(certificate.get(), pem.constData()) == 0 ||
+            OpenSSLUtil::PKCS12Write(pfx.constData(), certificate.get(), key,
+                                     above.empty() ? nullptr : chain.get(), password.data()) == 0)
+            return Refuse::levelNotWritten(stem);
+        console.errLine(
+            Note::renewedInChain(stem, level.commonName, plan.serials[i], printed(plan.periods[i].end)));
+        warnAboutValidity(console, level.commonName, plan.periods[i]);
+        above.push_back(certificate.get());
+        made.push_back(std::move(certificate));
+        signers.push_back(key);
+        freshKeys.push_back(std::move(fresh));
+    }
+    BorrowedX509StackPtr chain = stackOf(above);
+    const QByteArray chainFile = QFile::encodeName(staged.stagingPath(kChainFile));
+    if (!chain || OpenSSLUtil::PEMWriteX509Chain(chain.get(), chainFile.constData()) == 0)
+        return Refuse::chainFileNotWritten(kChainFile);
+    return std::nullopt;
+}
+
 Refusal renewChain(Invocation& invocation, RenewRequest& request)
 {
     Console& console = invocation.console();
     if (request.outDir.isEmpty())
-        return Refuse::optionMissing(OptionText(Option::OutDir), QStringLiteral("the folder for the renewed chain"));
+        return Refuse::optionMissing(OptionText(Option::OutDir),
+                                     QStringLiteral("the folder for the renewed chain"));
     QStringList files;
     QStringList folders;
     if (auto error = chainInputs(request, files, folders))
         return error;
     const QString what = request.inputs.join(QStringLiteral(", "));
-    const QString target = QFileInfo(request.outDir).absoluteFilePath();
-    if (!request.force && folders.contains(QDir::cleanPath(target)))
+    if (!request.force && folders.contains(QDir::cleanPath(QFileInfo(request.outDir).absoluteFilePath())))
         return Refuse::chainOverItself(request.outDir);
 
     const SecretsHeld secretsHeld;
@@ -277,83 +363,38 @@ Refusal renewChain(Invocation& invocation, RenewRequest& request)
     for (int i = 0; i < files.size(); ++i)
         if (auto error = readRenewed(files.at(i), password, containers[size_t(i)]))
             return error;
-    std::vector<RenewedContainer*> levels;
-    if (auto error = orderChain(containers, what, levels))
+    ChainPlan plan;
+    if (auto error = orderChain(containers, what, plan.levels))
         return error;
-
-    QStringList names;
-    for (const RenewedContainer* level : levels)
-        names << stemOf(*level) + QStringLiteral(".pem") << stemOf(*level) + QStringLiteral(".pfx");
-    names << kChainFile;
-    StagedFiles staged(request.outDir, names);
+    for (const RenewedContainer* level : plan.levels)
+        plan.names << stemOf(*level) + QStringLiteral(".pem") << stemOf(*level) + QStringLiteral(".pfx");
+    plan.names << kChainFile;
+    StagedFiles staged(request.outDir, plan.names);
     if (!request.force)
-        for (const QString& name : names)
+        for (const QString& name : plan.names)
         {
             const QFileInfo existing(staged.targetPath(name));
             if (existing.exists() || existing.isSymLink())
                 return Refuse::fileExists(staged.targetPath(name));
         }
 
-    // Every period first, each inside the one above: a refusal then comes before a serial number is
-    // taken, a key made or a file touched.
-    const int count = int(levels.size());
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    std::vector<Rules::ChainPeriod> periods(static_cast<size_t>(count));
-    if (auto error = periodWithoutIssuer(request.period, now, periods.front()))
+    // Every period before a serial number is taken, a key made or a file touched.
+    const int count = int(plan.levels.size());
+    if (auto error = planPeriods(request, plan.levels, plan.periods))
         return error;
-    for (int i = 1; i < count; ++i)
-        if (auto error = periodUnderIssuer(request.period, issuerFacts(periods[size_t(i - 1)]),
-                                           stemOf(*levels[size_t(i - 1)]), now, periods[size_t(i)]))
-            return error;
     if (auto error = readSerial(invocation, count, request.serial))
         return error;
-    std::vector<qint64> serials;
-    if (auto error = drawSerials(console, request, count, serials))
+    if (auto error = drawSerials(console, request, count, plan.serials))
         return error;
-    std::unique_ptr<KeyPool> keys;
-    if (request.newKey)
-        keys = std::make_unique<KeyPool>(count);
+    std::unique_ptr<KeyPool> keys = request.newKey ? std::make_unique<KeyPool>(count) : nullptr;
     QString failure;
     if (!staged.open(failure))
         return CommandError{ExitFailure, failure};
-
-    std::vector<X509Ptr> made;
-    std::vector<EvpPkeyPtr> newKeys;
-    std::vector<X509*> above;
-    for (int i = 0; i < count; ++i)
-    {
-        const RenewedContainer& level = *levels[size_t(i)];
-        const Rules::ChainPeriod& period = periods[size_t(i)];
-        EvpPkeyPtr fresh;
-        if (keys && !(fresh = keys->next()))
-            return Refuse::keyGenerationFailed();
-        EVP_PKEY* key = fresh ? fresh.get() : level.key.get();
-        X509Ptr certificate;
-        X509* issuer = i == 0 ? nullptr : made.back().get();
-        EVP_PKEY* issuerKey = i == 0 ? key : (newKeys.back() ? newKeys.back().get() : levels[size_t(i - 1)]->key.get());
-        if (auto error = reissue(level.certificate.get(), fresh.get(), issuer, issuerKey, serials[size_t(i)], period,
-                                 certificate))
-            return error;
-        const QString stem = stemOf(level);
-        BorrowedX509StackPtr chain = stackOf(above);
-        const QByteArray pem = QFile::encodeName(staged.stagingPath(stem + QStringLiteral(".pem")));
-        const QByteArray pfx = QFile::encodeName(staged.stagingPath(stem + QStringLiteral(".pfx")));
-        if (!chain || OpenSSLUtil::PEMWriteX509(certificate.get(), pem.constData()) == 0 ||
-            OpenSSLUtil::PKCS12Write(pfx.constData(), certificate.get(), key, above.empty() ? nullptr : chain.get(),
-                                     newPassword.data()) == 0)
-            return Refuse::levelNotWritten(stem);
-        console.errLine(Note::renewedInChain(stem, level.commonName, serials[size_t(i)], printed(period.end)));
-        warnAboutValidity(console, level.commonName, period);
-        above.push_back(certificate.get());
-        made.push_back(std::move(certificate));
-        newKeys.push_back(std::move(fresh));
-    }
-    BorrowedX509StackPtr chain = stackOf(above);
-    if (!chain || OpenSSLUtil::PEMWriteX509Chain(chain.get(), QFile::encodeName(staged.stagingPath(kChainFile)).constData()) == 0)
-        return Refuse::chainFileNotWritten(kChainFile);
+    if (auto error = issueLevels(console, plan, keys.get(), newPassword, staged))
+        return error;
     if (!staged.commit(failure))
         return CommandError{ExitFailure, failure};
-    for (const QString& name : names)
+    for (const QString& name : plan.names)
         console.outLine(QFileInfo(staged.targetPath(name)).absoluteFilePath());
     return std::nullopt;
 }
@@ -395,7 +436,8 @@ const Command& RenewCommand()
         "renew FILE.pfx [--issuer ISSUER.pfx] --out NAME | --chain DIR|FILE.pfx... --out-dir DIR [options]",
         "a certificate or a whole chain issued again before it ends",
         "Issues the certificate in FILE.pfx again for the same key: the same subject, byte for byte, and the "
-        "same extensions except the authority key identifier, which names the issuer's current certificate; a "
+        "same extensions except the authority key identifier, which names the issuer's current certificate; "
+        "a "
         "new serial number and a new validity (from now to the issuer's end unless --start, --end or --days "
         "say otherwise, never outside the issuer's). Writes NAME.pem and NAME.pfx under the same password "
         "unless --password-file gives a new one; the old files stay as they were.\n"
@@ -411,7 +453,8 @@ const Command& RenewCommand()
          {Option::Issuer, "PKCS#12 file of the issuer, renewed or not; not for a root."},
          {Option::IssuerPasswordFile},
          {Option::Out, "Destination: NAME.pem and NAME.pfx; never the input or the issuer."},
-         {Option::OutDir, "With --chain: the folder for the renewed chain; never the old one without --force."},
+         {Option::OutDir,
+          "With --chain: the folder for the renewed chain; never the old one without --force."},
          {Option::InPasswordFile},
          {Option::PasswordFile,
           "First line of FILE (- for standard input): a new password for the renewed files; default the "

@@ -34,7 +34,8 @@ Refusal periodWithoutIssuer(const PeriodRequest& request, const QDateTime& now,
 // nothing.
 // The two warnings of the field's checkers, on standard error, for a certificate just made: an
 // end past the last second 32-bit clocks hold, a validity longer than ten years.
-void warnAboutValidity(Console& console, const QString& commonName, const CertificateRules::ChainPeriod& period);
+void warnAboutValidity(Console& console, const QString& commonName,
+                       const CertificateRules::ChainPeriod& period);
 
 Refusal periodUnderIssuer(const PeriodRequest& request, const IssuingCertificate& issuer,
                           const QString& issuerPath, const QDateTime& now,

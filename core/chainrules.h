@@ -161,9 +161,9 @@ constexpr qint64 kLongestQuietDays = 3650;
 
 struct ValidityWarnings
 {
-    bool past2038 = false;   // ends after latestChainEnd()
+    bool past2038 = false; // ends after latestChainEnd()
     bool overTenYears = false;
-    qint64 days = 0;         // whole days from start to end
+    qint64 days = 0; // whole days from start to end
 };
 ValidityWarnings validityWarnings(const QDateTime& start, const QDateTime& end);
 

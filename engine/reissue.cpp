@@ -196,7 +196,7 @@ int KeyDnQualifier(EVP_PKEY* key, char** out)
 {
     if (out == nullptr)
         return 0;
-    delete[] *out;
+    delete[] * out;
     *out = nullptr;
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;

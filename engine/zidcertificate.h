@@ -155,7 +155,7 @@ public:
     CertificateNames mSubject;
     int mSigningAlgorithm = 1;
     std::int64_t mSerialNumber = 0;
-    bool mSerialNumberWide = false; // written whole, not as its low 32 bits
+    bool mSerialNumberWide = false;     // written whole, not as its low 32 bits
     STACK_OF(X509) * mpChain = nullptr; // certificates above the issuer
     EVP_PKEY* mpIssuerKey = nullptr;    // signs
     X509* mpIssuerX509 = nullptr;

@@ -157,8 +157,8 @@ void TestChainSerials::traceThatCannotBeUsed_data()
     QTest::newRow("a folder") << QByteArray("<folder>") << 0755u << trace << 1;
     QTest::newRow("mode 000, for a user without root's override") << QByteArray("6") << 0000u << trace << 1;
     QTest::newRow("read-only, for a user without root's override") << QByteArray("6") << 0444u << trace << 1;
-    QTest::newRow("letters: the default, random, goes on without it") << QByteArray("abc") << 0644u
-                                                                       << QStringList() << 0;
+    QTest::newRow("letters: the default, random, goes on without it")
+        << QByteArray("abc") << 0644u << QStringList() << 0;
     QTest::newRow("read-only: --serial 9 goes on without it")
         << QByteArray("6") << 0444u << QStringList{"--serial", "9"} << 0;
     QTest::newRow("letters: --serial random goes on without it")

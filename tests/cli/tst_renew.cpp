@@ -46,7 +46,8 @@ CliRun run(const QStringList& arguments)
 
 QByteArray describe(const CliRun& result)
 {
-    return "status " + QByteArray::number(result.status) + "\nstdout:\n" + result.out + "stderr:\n" + result.err;
+    return "status " + QByteArray::number(result.status) + "\nstdout:\n" + result.out + "stderr:\n" +
+           result.err;
 }
 
 // The judge's exit status and both its streams.
@@ -168,7 +169,8 @@ void TestRenew::initTestCase()
     spec.fault = Fault::WrongDnQualifier;
     const X509Ptr stranger = CertificateBuilder::make(spec, nullptr, nullptr);
     QVERIFY(stranger);
-    QVERIFY(writeFile(fixture("stranger.pfx"), classicPkcs12(key.get(), stranger.get(), {}, kPassword.constData())));
+    QVERIFY(writeFile(fixture("stranger.pfx"),
+                      classicPkcs12(key.get(), stranger.get(), {}, kPassword.constData())));
 }
 
 void TestRenew::init()
@@ -180,9 +182,9 @@ void TestRenew::init()
 
 void TestRenew::makeChain(const QString& folder, int intermediates)
 {
-    const CliRun result = run({"chain", "--out-dir", folder, "--root-name", ".Renew.Example", "--organization",
-                               ".Lab", "--intermediates", QString::number(intermediates), "--password-file",
-                               fixture("password")});
+    const CliRun result =
+        run({"chain", "--out-dir", folder, "--root-name", ".Renew.Example", "--organization", ".Lab",
+             "--intermediates", QString::number(intermediates), "--password-file", fixture("password")});
     QVERIFY2(result.status == 0, describe(result));
 }
 
@@ -251,10 +253,13 @@ void TestRenew::renewsOneCertificate_data()
     QTest::addColumn<QString>("stem");
     QTest::addColumn<QString>("issuer"); // empty: a root
     QTest::addColumn<bool>("newKey");
-    QTest::newRow("leaf under its issuer") << "leaf" << "intermediate" << false;
-    QTest::newRow("intermediate under its root") << "intermediate" << "root" << false;
+    QTest::newRow("leaf under its issuer") << "leaf"
+                                           << "intermediate" << false;
+    QTest::newRow("intermediate under its root") << "intermediate"
+                                                 << "root" << false;
     QTest::newRow("root, its own issuer") << "root" << QString() << false;
-    QTest::newRow("leaf with a new key") << "leaf" << "intermediate" << true;
+    QTest::newRow("leaf with a new key") << "leaf"
+                                         << "intermediate" << true;
 }
 
 void TestRenew::renewsOneCertificate()
@@ -263,7 +268,8 @@ void TestRenew::renewsOneCertificate()
     QFETCH(QString, issuer);
     QFETCH(bool, newKey);
     const QMap<QString, QByteArray> before = folderSnapshot(fixture("lab"));
-    QStringList arguments = QStringList{"renew", fixture("lab/" + stem + ".pfx"), "--out", "renewed"} + passwords();
+    QStringList arguments =
+        QStringList{"renew", fixture("lab/" + stem + ".pfx"), "--out", "renewed"} + passwords();
     if (!issuer.isEmpty())
         arguments << "--issuer" << fixture("lab/" + issuer + ".pfx");
     if (newKey)
@@ -293,7 +299,8 @@ void TestRenew::renewsOneCertificate()
     QVERIFY(timeOf(X509_get0_notBefore(renewed.get())) > timeOf(X509_get0_notBefore(old.get())));
 
     // The container under the old password holds the key of the certificate and the chain above.
-    const ChainCheck::Pkcs12Contents contents = ChainCheck::loadPkcs12(mWork->filePath("renewed.pfx"), kPassword);
+    const ChainCheck::Pkcs12Contents contents =
+        ChainCheck::loadPkcs12(mWork->filePath("renewed.pfx"), kPassword);
     QVERIFY2(contents.ok(), qPrintable(contents.error));
     QCOMPARE(X509_check_private_key(renewed.get(), contents.key.get()), 1);
 
@@ -356,14 +363,15 @@ void TestRenew::renewsWholeChains()
         return;
     QVERIFY(writeFile("data", "a composition's digest"));
     const QString passin = "file:" + fixture("password");
-    QCOMPARE(openssl({"pkcs12", "-legacy", "-in", QDir(old).filePath("leaf.pfx"), "-passin", passin, "-nocerts",
-                      "-nodes", "-out", "old-key.pem"})
+    QCOMPARE(openssl({"pkcs12", "-legacy", "-in", QDir(old).filePath("leaf.pfx"), "-passin", passin,
+                      "-nocerts", "-nodes", "-out", "old-key.pem"})
                  .first,
              0);
     QCOMPARE(openssl({"dgst", "-sha256", "-sign", "old-key.pem", "-out", "signature", "data"}).first, 0);
-    QCOMPARE(openssl({"x509", "-in", QDir(renewed).filePath("leaf.pem"), "-pubkey", "-noout", "-out", "new.pub"})
-                 .first,
-             0);
+    QCOMPARE(
+        openssl({"x509", "-in", QDir(renewed).filePath("leaf.pem"), "-pubkey", "-noout", "-out", "new.pub"})
+            .first,
+        0);
     const auto [status, text] =
         openssl({"dgst", "-sha256", "-verify", "new.pub", "-signature", "signature", "data"});
     QVERIFY2(status == 0 && text.contains("Verified OK"), text.constData());
@@ -392,9 +400,11 @@ void TestRenew::anotherToolsChain()
     QVERIFY(root && leaf);
     QVERIFY(writeFile("root.pem", pemOf(root.get())) && writeFile("leaf.pem", pemOf(leaf.get())));
     QVERIFY(writeFile("root.pfx", classicPkcs12(rootKey.get(), root.get(), {}, kPassword.constData())));
-    QVERIFY(writeFile("leaf.pfx", classicPkcs12(leafKey.get(), leaf.get(), {root.get()}, kPassword.constData())));
+    QVERIFY(
+        writeFile("leaf.pfx", classicPkcs12(leafKey.get(), leaf.get(), {root.get()}, kPassword.constData())));
 
-    CliRun result = run(QStringList{"renew", "leaf.pfx", "--issuer", "root.pfx", "--out", "leaf-2"} + passwords());
+    CliRun result =
+        run(QStringList{"renew", "leaf.pfx", "--issuer", "root.pfx", "--out", "leaf-2"} + passwords());
     QVERIFY2(result.status == 0, describe(result));
     result = run(QStringList{"renew", "root.pfx", "--out", "root-2"} + passwords());
     QVERIFY2(result.status == 0, describe(result));
@@ -423,25 +433,27 @@ void TestRenew::refusalsLeaveEverything_data()
     QTest::newRow("not a certificate of the profile")
         << QStringList{"renew", fixture("stranger.pfx"), "--issuer", lab + "/root.pfx", "--out", "x"} << 1
         << "dnQualifier";
-    QTest::newRow("wrong issuer")
-        << QStringList{"renew", lab + "/leaf.pfx", "--issuer", fixture("other/root.pfx"), "--out", "x"} << 1
-        << "not issued by";
+    QTest::newRow("wrong issuer") << QStringList{"renew",    lab + "/leaf.pfx",
+                                                 "--issuer", fixture("other/root.pfx"),
+                                                 "--out",    "x"}
+                                  << 1 << "not issued by";
     QTest::newRow("validity past the issuer's end")
-        << QStringList{"renew", lab + "/leaf.pfx", "--issuer", lab + "/intermediate.pfx", "--out", "x", "--end",
-                       "2038-01-19T03:14:07Z"}
+        << QStringList{"renew", lab + "/leaf.pfx",     "--issuer", lab + "/intermediate.pfx", "--out", "x",
+                       "--end", "2038-01-19T03:14:07Z"}
         << 1 << "2038-01-19T03:14:07Z";
     QTest::newRow("output over the input")
-        << QStringList{"renew", lab + "/leaf.pfx", "--issuer", lab + "/intermediate.pfx", "--out", lab + "/leaf",
-                       "--force"}
+        << QStringList{"renew", lab + "/leaf.pfx", "--issuer", lab + "/intermediate.pfx",
+                       "--out", lab + "/leaf",     "--force"}
         << 2 << "leaf";
     QTest::newRow("output over the issuer")
-        << QStringList{"renew", lab + "/leaf.pfx", "--issuer", lab + "/intermediate.pfx", "--out",
-                       lab + "/intermediate.pfx", "--force"}
+        << QStringList{"renew", lab + "/leaf.pfx",         "--issuer", lab + "/intermediate.pfx",
+                       "--out", lab + "/intermediate.pfx", "--force"}
         << 2 << "intermediate";
     QTest::newRow("a root given an issuer")
-        << QStringList{"renew", lab + "/root.pfx", "--issuer", lab + "/root.pfx", "--out", "x"} << 2 << "root";
-    QTest::newRow("a leaf without its issuer") << QStringList{"renew", lab + "/leaf.pfx", "--out", "x"} << 2
-                                               << "--issuer";
+        << QStringList{"renew", lab + "/root.pfx", "--issuer", lab + "/root.pfx", "--out", "x"} << 2
+        << "root";
+    QTest::newRow("a leaf without its issuer")
+        << QStringList{"renew", lab + "/leaf.pfx", "--out", "x"} << 2 << "--issuer";
     QTest::newRow("a chain over itself")
         << QStringList{"renew", "--chain", lab, "--out-dir", lab} << 2 << "--force";
     QTest::newRow("a chain with a piece missing")
@@ -491,7 +503,8 @@ void TestRenew::expiryStatuses()
         QVERIFY(writeFile(end.file, der ? derOf(certificate.get()) : pemOf(certificate.get())));
     }
     QVERIFY(writeFile("certificates/notes.txt", "not a certificate"));
-    QVERIFY(writeFile("certificates/broken.pem", "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n"));
+    QVERIFY(writeFile("certificates/broken.pem",
+                      "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n"));
 
     CliRun result = run({"expiry", "certificates", "--json", "--within", "5"});
     QCOMPARE(result.status, 1); // one has ended, and one file cannot be read
@@ -527,14 +540,19 @@ void TestRenew::tenYearWarning_data()
     const QStringList names{"--root-name", ".Renew.Example", "--organization", ".Lab"};
     QTest::newRow("a root of 3,650 days is quiet")
         << QStringList{"root", "--out", "r", "--entity", "R", "--days", "3650"} + names << 0;
-    QTest::newRow("a root of 3,651 days") << QStringList{"root", "--out", "r", "--entity", "R", "--days", "3651"} + names
-                                          << 1;
+    QTest::newRow("a root of 3,651 days")
+        << QStringList{"root", "--out", "r", "--entity", "R", "--days", "3651"} + names << 1;
     QTest::newRow("a chain of 3,651 days, each certificate")
         << QStringList{"chain", "--out-dir", "c", "--intermediates", "0", "--days", "3651"} + names << 2;
-    QTest::newRow("a root renewed for 3,651 days")
-        << QStringList{"renew", fixture("lab/root.pfx"), "--out", "r", "--days", "3651", "--in-password-file",
-                       fixture("password")}
-        << 1;
+    QTest::newRow("a root renewed for 3,651 days") << QStringList{"renew",
+                                                                  fixture("lab/root.pfx"),
+                                                                  "--out",
+                                                                  "r",
+                                                                  "--days",
+                                                                  "3651",
+                                                                  "--in-password-file",
+                                                                  fixture("password")}
+                                                   << 1;
 }
 
 void TestRenew::tenYearWarning()
