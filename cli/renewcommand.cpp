@@ -65,8 +65,7 @@ Refusal obtainPasswords(const Invocation& invocation, const QString& what, Secre
     return ObtainPassword(invocation.console(), out, output);
 }
 
-// The run's serial numbers and, with --new-key, its keys: drawn after the board seeded the
-// generator.
+// The run's serial numbers, after the board seeded the generator for them and for any new keys.
 Refusal drawSerials(Console& console, RenewRequest& request, int count, std::vector<qint64>& serials)
 {
     if (auto error = SeedGenerator(console, count))
