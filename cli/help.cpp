@@ -17,7 +17,7 @@ const char kProgram[] = "talvane-chain";
 const char kAbout[] =
     "Creates digital-cinema certificate chains (a self-signed root, intermediate authorities "
     "and leaf signing certificates, each with a fresh RSA-2048 key, as PEM and PKCS#12 files), "
-    "verifies them, and shows and exports their certificates.";
+    "verifies, shows, exports and renews them, and says which certificates end soon.";
 
 const char kCommon[] =
     "Creating commands list the files written on standard output, one per line; everything else goes to "
