@@ -71,6 +71,7 @@ private slots:
     void readOnlyTargetIsRefused();
     void hardLinkToTheIssuerIsRefused();
     void longestOutName();
+    void separateProcessesDrawDistinctSerials();
     void fullDiskLeavesNoShortFile_data();
     void fullDiskLeavesNoShortFile();
 
@@ -86,6 +87,26 @@ private:
     QTemporaryDir mFixtures;
     QTemporaryDir* mWork = nullptr;
 };
+
+// Each process seeds and draws on its own: a generator that started every run from the same state
+// would give every folder the same serial under the one issuer.
+void TestChainSerials::separateProcessesDrawDistinctSerials()
+{
+    const int runs = 40;
+    QSet<long> serials;
+    for (int i = 0; i < runs; ++i)
+    {
+        const QString folder = work(QString::number(i));
+        QVERIFY(QDir().mkpath(folder));
+        const ChainRun result = ChainRunner::run({"renew", mFixtures.filePath("root.pfx"), "--out", "root",
+                                                  "--in-password-file", mFixtures.filePath("password")},
+                                                 folder);
+        QVERIFY2(result.exitCode == 0, describeRun(result));
+        serials.insert(serialOf(folder + "/root.pem"));
+        QVERIFY(!QFile::exists(folder + "/serialNumberTrace"));
+    }
+    QCOMPARE(serials.size(), runs);
+}
 
 void TestChainSerials::initTestCase()
 {
