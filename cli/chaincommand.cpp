@@ -258,10 +258,7 @@ Refusal make(Invocation& invocation, ChainRequest& request)
     if (auto error = serialsFor(request.serial, int(levels.size()), serials))
         return error;
     for (size_t i = 0; i < levels.size(); ++i)
-    {
         levels[i].settings.serialNumber = serials[i];
-        levels[i].settings.wideSerialNumber = true;
-    }
     if (auto error = issueInOrder(console, levels, password, files))
         return error;
     if (!files.commit(failure))

@@ -205,7 +205,6 @@ Refusal issueAndWrite(Console& console, Request& request, const IssuingCertifica
     if (auto error = serialsFor(request.serial, 1, serials))
         return error;
     settings.serialNumber = serials.front();
-    settings.wideSerialNumber = true;
 
     ZIDCertificate certificate;
     const bool issued = isDerived(request.type)

@@ -37,6 +37,6 @@ Refusal readSerial(const Invocation& invocation, int count, SerialChoice& choice
 Refusal reserveSerials(Console& console, SerialChoice& choice, int count);
 
 // `count` serial numbers, all different: consecutive from choice.first, or drawn from the
-// generator (seeded from the board before), 1 .. 2^63-1. Certificates get them whole
-// (CertificateSettings::wideSerialNumber).
+// generator (seeded from the board before), 1 .. 2^63-1; issuing from a settings record writes
+// them whole.
 Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& serials);

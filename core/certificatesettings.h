@@ -18,7 +18,6 @@ struct CertificateSettings
     QString organizationName = QStringLiteral(".DepartmentName.CompanyName"); // subject OU
     QString entityName = QStringLiteral(".CertificateHolder");                // subject CN
     qint64 serialNumber = 0;
-    bool wideSerialNumber = false; // written whole (the command line), not as the window's 32 bits
     int signingAlgorithm = 1; // 0 SHA-1, 1 SHA-256
     QDateTime validityStart = QDateTime::currentDateTime();
     QDateTime validityEnd = validityStart.addYears(1);

@@ -55,7 +55,10 @@ void applySettings(ZIDCertificate& certificate, const CertificateSettings& setti
         break;
     }
 
-    if (settings.wideSerialNumber)
+    // The window refuses a serial past its 32-bit range before it issues, so such a serial comes
+    // from the command line's 63-bit draw or its --serial N: written whole, never wrapped into a
+    // negative number. Below it both ways write the same bytes.
+    if (settings.serialNumber > CertificateRules::kLargestSerial)
         certificate.SetWideSerialNumber(settings.serialNumber);
     else
         certificate.SetSerialNumber(settings.serialNumber);

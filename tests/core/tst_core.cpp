@@ -82,6 +82,8 @@ private slots:
     void wideSerialRuns();
     void validityWarnings_data();
     void validityWarnings();
+    void settingsSerialsWrittenWhole_data();
+    void settingsSerialsWrittenWhole();
 
 private:
     QTemporaryDir mDir;
@@ -670,6 +672,31 @@ void TestCore::validityWarnings()
     const Rules::ValidityWarnings warnings = Rules::validityWarnings(start, end);
     QCOMPARE(warnings.past2038, past2038);
     QCOMPARE(warnings.overTenYears, overTenYears);
+}
+
+void TestCore::settingsSerialsWrittenWhole_data()
+{
+    QTest::addColumn<qint64>("serial");
+    QTest::newRow("the window's largest") << qint64(2147483647);
+    QTest::newRow("one past it, never negative") << qint64(2147483648LL);
+    QTest::newRow("2^63-1") << qint64(0x7fffffffffffffffLL);
+}
+
+void TestCore::settingsSerialsWrittenWhole()
+{
+    QFETCH(qint64, serial);
+    static const EvpPkeyPtr key(EVP_RSA_gen(2048));
+    QVERIFY(key && EVP_PKEY_up_ref(key.get()) == 1);
+    CertificateSettings settings;
+    settings.ca = true;
+    settings.serialNumber = serial;
+    settings.validityStart = kIssuerStart;
+    settings.validityEnd = kIssuerEnd;
+    ZIDCertificate root;
+    QVERIFY(IssueFromSettings(root, settings, int(CertificateType::Root), Secret(), key.get()));
+    int64_t written = 0;
+    QVERIFY(ASN1_INTEGER_get_int64(&written, X509_get0_serialNumber(root.mpX509)) == 1);
+    QCOMPARE(qint64(written), serial);
 }
 
 QTEST_GUILESS_MAIN(TestCore)
