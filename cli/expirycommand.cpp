@@ -114,7 +114,7 @@ public:
             ++containersPassedOver;
             return;
         }
-        if (auto error = needPassword())
+        if (auto error = needPassword(path))
             return unreadable(path, *error);
         ChainVerifier::Pkcs12Contents contents =
             ChainVerifier::loadPkcs12(path, QByteArray::fromRawData(mPassword.data(), mPassword.size()));
@@ -152,14 +152,15 @@ private:
 
     // One password for every PKCS#12 file, read from --password-file only: a run from cron has
     // nobody to ask.
-    Refusal needPassword()
+    Refusal needPassword(const QString& path)
     {
         if (mHavePassword)
             return std::nullopt;
         if (!mInvocation.isSet(Option::PasswordFile))
-            return Refuse::optionMissing(OptionText(Option::PasswordFile), QStringLiteral("its password"));
+            return Refuse::optionMissing(OptionText(Option::PasswordFile),
+                                         QStringLiteral("the password of the PKCS#12 files"));
         const PasswordSource source{mInvocation.value(Option::PasswordFile), nullptr, Option::PasswordFile,
-                                    Note::containerPurpose(QStringLiteral("the PKCS#12 files")), false};
+                                    Note::containerPurpose(path), false};
         if (auto error = ObtainPassword(mInvocation.console(), source, mPassword))
             return error;
         mHavePassword = true;
