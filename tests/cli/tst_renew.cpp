@@ -519,11 +519,24 @@ void TestRenew::expiryStatuses()
     QCOMPARE(listed[2].toObject()["commonName"].toString(), QString(".later"));
     QCOMPARE(report["unreadable"].toArray().size(), 1);
 
-    // Nothing within 90 days once the ended and broken ones are gone; the one in 10 days is within 30.
+    // Nothing within 9 days once the ended and broken ones are gone, a container in the folder passed
+    // over without its password; read with it, its certificate ends in 5 days. The one in 10 days is
+    // within the default 90.
     QVERIFY(QFile::remove("certificates/ended.pem") && QFile::remove("certificates/broken.pem"));
+    CertificateSpec spec;
+    spec.commonName = ".contained";
+    spec.pathLength = 1;
+    spec.notBefore = now.addYears(-1);
+    spec.notAfter = now.addDays(5);
+    spec.key = key.get();
+    const X509Ptr contained = CertificateBuilder::make(spec, nullptr, nullptr);
+    QVERIFY(contained && writeFile("certificates/deep/contained.pfx",
+                                   classicPkcs12(key.get(), contained.get(), {}, kPassword.constData())));
     result = run({"expiry", "certificates", "--within", "9"});
     QVERIFY2(result.status == 0, describe(result));
     QCOMPARE(result.out.count('\n'), 2);
+    result = run({"expiry", "certificates", "--within", "9", "--password-file", fixture("password")});
+    QVERIFY2(result.status == 1 && result.out.count('\n') == 3, describe(result));
     result = run({"expiry", "certificates"});
     QVERIFY2(result.status == 1, describe(result));
     QVERIFY(result.out.startsWith(iso(now.addDays(10).addSecs(60)).toUtf8()));
