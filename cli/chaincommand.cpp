@@ -254,6 +254,8 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
         console.errLine(Note::createdInChain(level.stem, level.settings.entityName,
                                              level.settings.serialNumber,
                                              level.settings.ca ? level.settings.pathLength : -1));
+        warnAboutValidity(console, level.settings.entityName,
+                          {level.settings.validityStart, level.settings.validityEnd});
         issued.push_back(std::move(certificate));
     }
     BorrowedX509StackPtr chain(sk_X509_new_null());
@@ -356,8 +358,8 @@ const Command& ChainCommand()
         "them in place are put in place by the next run into the folder.\n"
         "Path lengths: the last intermediate 1 and each authority above it one more, so the root of a chain "
         "with N intermediates N + 1.\n"
-        "Every certificate has the one validity period. Serial numbers: consecutive from --serial N or the "
-        "trace, the root first; or drawn at random.",
+        "Every certificate has the one validity period. Serial numbers: drawn at random (63 bits) unless "
+        "--serial N or --serial trace makes them consecutive, the root first.",
         "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --password-file "
         "password\n"
         "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --intermediates 2 "

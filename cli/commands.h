@@ -12,6 +12,8 @@ const Command& ChainCommand();
 const Command& VerifyCommand();
 const Command& ShowCommand();
 const Command& ExportCommand();
+const Command& RenewCommand();
+const Command& ExpiryCommand();
 const Command& HelpCommand();
 
 // Every command, in the order the help lists them.

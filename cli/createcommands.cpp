@@ -226,6 +226,7 @@ Refusal issueAndWrite(Console& console, Request& request, const IssuingCertifica
 
     console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
                                   printed(settings.validityEnd)));
+    warnAboutValidity(console, settings.entityName, {settings.validityStart, settings.validityEnd});
     console.outLine(QFileInfo(pemName).absoluteFilePath());
     console.outLine(QFileInfo(pfxName).absoluteFilePath());
     return std::nullopt;

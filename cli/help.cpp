@@ -1,6 +1,6 @@
 #include "help.h"
 
-#include "certificaterules.h"
+#include "chainrules.h"
 #include "commands.h"
 
 #include <QDate>
@@ -17,7 +17,7 @@ const char kProgram[] = "talvane-chain";
 const char kAbout[] =
     "Creates digital-cinema certificate chains (a self-signed root, intermediate authorities "
     "and leaf signing certificates, each with a fresh RSA-2048 key, as PEM and PKCS#12 files), "
-    "verifies them, and shows and exports their certificates.";
+    "verifies, shows, exports and renews them, and says which certificates end soon.";
 
 const char kCommon[] =
     "Creating commands list the files written on standard output, one per line; everything else goes to "
@@ -109,7 +109,7 @@ QString OptionDescription(const CommandOption& option)
     const OptionSpec& spec = SpecOf(option.option);
     QString text = QString::fromLatin1(option.description ? option.description : spec.description);
     if (option.option == Option::Serial)
-        text = text.arg(CertificateRules::kSmallestSerial).arg(CertificateRules::kLargestSerial);
+        text = text.arg(CertificateRules::kSmallestSerial).arg(CertificateRules::kLargestWideSerial);
     return text + aliasNote(spec);
 }
 

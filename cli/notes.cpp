@@ -52,6 +52,11 @@ QString serialsFromTrace(const QString& trace, qint64 first, int count)
         .arg(trace, QString::number(first), QString::number(first + count - 1));
 }
 
+QString serialsDrawn()
+{
+    return QStringLiteral("Serial numbers from the board-seeded generator, 63 random bits each.");
+}
+
 QString serialNotRecorded(qint64 serial, const QString& trace)
 {
     return QStringLiteral(
@@ -149,6 +154,72 @@ QString verifySummary(int certificates, int errors, int warnings)
              QString::number(errors), errors == 1 ? QStringLiteral("error") : QStringLiteral("errors"),
              QString::number(warnings),
              warnings == 1 ? QStringLiteral("warning") : QStringLiteral("warnings"));
+}
+
+QString renewedContainerPurpose(const QString& pfx)
+{
+    return QStringLiteral("the PKCS#12 file renewed, %1").arg(pfx);
+}
+
+QString renewed(const QString& commonName, qint64 serial, const QString& start, const QString& end)
+{
+    return QStringLiteral("Renewed %1: serial number %2, valid from %3 to %4.")
+        .arg(commonName, QString::number(serial), start, end);
+}
+
+QString renewedInChain(const QString& stem, const QString& commonName, qint64 serial, const QString& end)
+{
+    return QStringLiteral("Renewed %1 (%2): serial number %3, valid until %4.")
+        .arg(stem, commonName, QString::number(serial), end);
+}
+
+QString authorityRenewed(const QString& commonName, bool newKey)
+{
+    return QStringLiteral("The certificates %1 issued name its old %2 and no longer verify under the renewed "
+                          "one: renew them too, or the whole chain with renew --chain.")
+        .arg(commonName, newKey ? QStringLiteral("key") : QStringLiteral("serial number"));
+}
+
+QString endsPast2038(const QString& commonName, const QString& end)
+{
+    return QStringLiteral("Warning: %1 ends %2, after 2038-01-19T03:14:07Z, which players and checkers with "
+                          "32-bit clocks cannot read.")
+        .arg(commonName, end);
+}
+
+QString longerThanTenYears(const QString& commonName, qint64 days)
+{
+    return QStringLiteral("Warning: %1 is valid for %2 days, longer than the ten years the checkers accept "
+                          "without a warning.")
+        .arg(commonName, QString::number(days));
+}
+
+QString expiryLine(const QString& end, qint64 daysLeft, const QString& role, const QString& serial,
+                   const QString& subject, const QString& path)
+{
+    const QString left = daysLeft < 0 ? QStringLiteral("ended %1 days ago").arg(-daysLeft)
+                                      : QStringLiteral("%1 days left").arg(daysLeft);
+    return QStringLiteral("%1  %2  %3  serial %4  %5  %6").arg(end, left, role, serial, subject, path);
+}
+
+QString expiryUnreadable(const QString& path, const QString& why)
+{
+    return QStringLiteral("unreadable  %1: %2").arg(path, why);
+}
+
+QString expirySummary(int certificates, int ending, qint64 within)
+{
+    return QStringLiteral("%1 %2: %3 ended or %4 within %5 days.")
+        .arg(QString::number(certificates),
+             certificates == 1 ? QStringLiteral("certificate") : QStringLiteral("certificates"),
+             QString::number(ending), ending == 1 ? QStringLiteral("ends") : QStringLiteral("end"),
+             QString::number(within));
+}
+
+QString containersPassedOver(int count, const QString& option)
+{
+    return QStringLiteral("%1 PKCS#12 %2 passed over: give %3 to read them too.")
+        .arg(QString::number(count), count == 1 ? QStringLiteral("file") : QStringLiteral("files"), option);
 }
 
 } // namespace Note

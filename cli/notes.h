@@ -20,6 +20,7 @@ QString passwordPromptAgain();
 
 QString seeded();
 QString serialsFromTrace(const QString& trace, qint64 first, int count);
+QString serialsDrawn();
 QString serialNotRecorded(qint64 serial, const QString& trace);
 QString created(const QString& commonName, qint64 serial, const QString& start, const QString& end);
 // pathLength -1: a leaf.
@@ -36,5 +37,19 @@ QString signatureDoesNotHold(const QString& detail);
 QString signerMissing();
 QString signerNamesAnother(const QString& issuerName, const QString& serial);
 QString verifySummary(int certificates, int errors, int warnings);
+
+QString renewedContainerPurpose(const QString& pfx);
+QString renewed(const QString& commonName, qint64 serial, const QString& start, const QString& end);
+QString renewedInChain(const QString& stem, const QString& commonName, qint64 serial, const QString& end);
+QString authorityRenewed(const QString& commonName, bool newKey);
+QString endsPast2038(const QString& commonName, const QString& end);
+QString longerThanTenYears(const QString& commonName, qint64 days);
+
+// expiry: one line per certificate, a file it could not read, the closing line.
+QString expiryLine(const QString& end, qint64 daysLeft, const QString& role, const QString& serial,
+                   const QString& subject, const QString& path);
+QString expiryUnreadable(const QString& path, const QString& why);
+QString expirySummary(int certificates, int ending, qint64 within);
+QString containersPassedOver(int count, const QString& option);
 
 } // namespace Note

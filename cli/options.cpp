@@ -8,7 +8,7 @@ namespace
 
 // In the order of the enum; checked by SpecOf. Descriptions say which certificate field an option
 // fills, so that nobody has to guess what the window's labels mean.
-const std::array<OptionSpec, 36> kOptions = {{
+const std::array<OptionSpec, 40> kOptions = {{
     {Option::Out, "out", nullptr, "NAME",
      "Destination: NAME.pem and NAME.pfx are written (NAME.pfx given is NAME)."},
     {Option::OutDir, "out-dir", nullptr, "DIR", "The folder to write into; made when missing."},
@@ -25,10 +25,10 @@ const std::array<OptionSpec, 36> kOptions = {{
     {Option::LeafEntity, "leaf-entity", nullptr, "TEXT",
      "Entity name of the leaf (CN \"CS.TEXT\"); default Leaf."},
     {Option::Intermediates, "intermediates", nullptr, "N", "Number of intermediates, 0 to 8; default 1."},
-    {Option::Serial, "serial", nullptr, "N|random",
-     "Serial number (%1 to %2), or random: drawn from the board-seeded generator, the trace file neither "
-     "read "
-     "nor written; default: the next one of the trace file serialNumberTrace."},
+    {Option::Serial, "serial", nullptr, "N|random|trace",
+     "Serial number (%1 to %2), or random (the default): drawn from 63 bits of the board-seeded generator, "
+     "the trace file neither read nor written; or trace: the next one of the trace file serialNumberTrace, "
+     "as the window takes it."},
     {Option::PathLength, "path-length", nullptr, "N", "Path length of an authority: at least 1."},
     {Option::Start, "start", nullptr, "ISO-8601", "Start of validity; default now."},
     {Option::End, "end", nullptr, "ISO-8601",
@@ -80,6 +80,15 @@ const std::array<OptionSpec, 36> kOptions = {{
     {Option::RootThumbprint, "root-thumbprint", nullptr, "BASE64",
      "The trusted root by its thumbprint (Base64 of the SHA-1 of its TBSCertificate, as show prints it)."},
     {Option::Strict, "strict", nullptr, nullptr, "Warnings fail the run as errors do (exit status 1)."},
+    {Option::Chain, "chain", nullptr, nullptr,
+     "Renew a whole chain: a folder that chain made, or its .pfx files root first."},
+    {Option::NewKey, "new-key", nullptr, nullptr,
+     "Renew with a fresh RSA-2048 key: a new dnQualifier, so a new subject."},
+    {Option::InPasswordFile, "in-password-file", nullptr, "FILE",
+     "First line of FILE (- for standard input): the password of the PKCS#12 file renewed, else "
+     "TALVANE_PASSWORD, else asked."},
+    {Option::Within, "within", nullptr, "DAYS",
+     "Certificates that end within DAYS days of now fail the run (default 90)."},
 }};
 
 } // namespace

@@ -43,6 +43,10 @@ enum class Option
     Root,
     RootThumbprint,
     Strict,
+    Chain,
+    NewKey,
+    InPasswordFile,
+    Within,
 };
 
 struct OptionSpec

@@ -100,7 +100,7 @@ CommandError outputFailed()
 
 CommandError serialOutOfRange(qint64 smallest, qint64 largest)
 {
-    return usage(QStringLiteral("The serial number must be a whole number from %1 to %2, or random.")
+    return usage(QStringLiteral("The serial number must be a whole number from %1 to %2, random or trace.")
                      .arg(smallest)
                      .arg(largest));
 }
@@ -110,7 +110,8 @@ CommandError serialRunOutOfRange(qint64 first, int count, qint64 smallest, qint6
     return usage(
         QStringLiteral("The serial numbers %1 to %2 of the chain's %3 certificates must lie from %4 to %5.")
             .arg(first)
-            .arg(first + count - 1)
+            // Unsigned: the last of a run past 2^63-1 does not fit the signed type.
+            .arg(quint64(first) + quint64(count) - 1)
             .arg(count)
             .arg(smallest)
             .arg(largest));
@@ -680,6 +681,95 @@ CommandError exportNotWritten(const QString& path, const QStringList& writtenBef
     if (!writtenBefore.isEmpty())
         sentence += QStringLiteral(" Written before it: %1.").arg(writtenBefore.join(QStringLiteral(", ")));
     return failure(sentence);
+}
+
+// --- renew ----------------------------------------------------------------------------------------
+
+CommandError renewReadsOneFile(const QString& extra)
+{
+    return usage(QStringLiteral("renew renews one .pfx file (%1 is one too many); give --chain to renew a "
+                                "whole chain.")
+                     .arg(extra));
+}
+
+CommandError notOfProfile(const QString& path, const QString& commonName,
+                          CertificateRules::RenewalFinding finding)
+{
+    using Finding = CertificateRules::RenewalFinding;
+    QString lacking;
+    switch (finding)
+    {
+    case Finding::NotRsa2048:
+        lacking = QStringLiteral("its key is not RSA-2048");
+        break;
+    case Finding::NoBasicConstraints:
+        lacking = QStringLiteral("it has no basicConstraints");
+        break;
+    case Finding::NoKeyUsage:
+        lacking = QStringLiteral("it has no keyUsage");
+        break;
+    case Finding::DnQualifierNotOfKey:
+        lacking = QStringLiteral("its dnQualifier is not the one of its key");
+        break;
+    case Finding::NamesMissing:
+    case Finding::Renewable:
+        lacking = QStringLiteral("its subject lacks an O, an OU or a CN");
+        break;
+    }
+    return failure(
+        QStringLiteral("%1 (%2) is not a certificate of the d-cinema profile this tool renews: %3.")
+            .arg(path, commonName, lacking));
+}
+
+CommandError issuerNeeded(const QString& path, const QString& issuerCommonName)
+{
+    return usage(
+        QStringLiteral("%1 was issued by %2: give its .pfx with --issuer.").arg(path, issuerCommonName));
+}
+
+CommandError rootTakesNoIssuer(const QString& path)
+{
+    return usage(QStringLiteral("%1 is a root, its own issuer: renew it without --issuer.").arg(path));
+}
+
+CommandError wrongIssuer(const QString& path, const QString& issuerCommonName, const QString& issuerPath)
+{
+    return failure(QStringLiteral("%1 was not issued by %2 (%3): give the issuer it names, renewed or not.")
+                       .arg(path, issuerPath, issuerCommonName));
+}
+
+CommandError outputOverInput(const QString& output, const QString& input)
+{
+    return usage(QStringLiteral("%1 would replace %2, which is read: renewing never writes over its input "
+                                "or its issuer, not even with --force.")
+                     .arg(output, input));
+}
+
+CommandError notOneChain(const QString& what)
+{
+    return failure(
+        QStringLiteral("The .pfx files of %1 are not one chain from a root down to one certificate "
+                       "that issued none of the others.")
+            .arg(what));
+}
+
+CommandError chainOverItself(const QString& folder)
+{
+    return usage(QStringLiteral("--out-dir %1 is the folder of the chain renewed: give another folder, or "
+                                "--force to replace the old chain.")
+                     .arg(folder));
+}
+
+CommandError renewedNotWritten(const QString& path)
+{
+    return failure(QStringLiteral("Failed writing %1; nothing was changed.").arg(path));
+}
+
+// --- expiry ---------------------------------------------------------------------------------------
+
+CommandError noCertificatesFound()
+{
+    return failure(QStringLiteral("No certificate was found in the paths given."));
 }
 
 } // namespace Refuse

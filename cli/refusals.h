@@ -3,6 +3,7 @@
 // Every refusal talvane-chain gives, one function per finding, each with its sentence and exit
 // status: the one home of these sentences.
 
+#include "chainrules.h"
 #include "command.h"
 #include "signedcomposition.h"
 
@@ -129,5 +130,20 @@ CommandError exportReadsOneFile(const QString& extra);
 CommandError outputIsInput(const QString& path, const QString& option);
 CommandError outputsSame(const QString& first, const QString& second, const QString& path);
 CommandError exportNotWritten(const QString& path, const QStringList& writtenBefore);
+
+// --- renew ----------------------------------------------------------------------------------------
+CommandError renewReadsOneFile(const QString& extra);
+CommandError notOfProfile(const QString& path, const QString& commonName,
+                          CertificateRules::RenewalFinding finding);
+CommandError issuerNeeded(const QString& path, const QString& issuerCommonName);
+CommandError rootTakesNoIssuer(const QString& path);
+CommandError wrongIssuer(const QString& path, const QString& issuerCommonName, const QString& issuerPath);
+CommandError outputOverInput(const QString& output, const QString& input);
+CommandError notOneChain(const QString& what);
+CommandError chainOverItself(const QString& folder);
+CommandError renewedNotWritten(const QString& path);
+
+// --- expiry ---------------------------------------------------------------------------------------
+CommandError noCertificatesFound();
 
 } // namespace Refuse

@@ -30,15 +30,17 @@ Refusal readSerial(const Invocation& invocation, int count, SerialChoice& choice
         return std::nullopt;
     const QString value = invocation.value(Option::Serial);
     if (value == QLatin1String("random"))
+        return std::nullopt;
+    if (value == QLatin1String("trace"))
     {
-        choice.source = SerialChoice::Random;
+        choice.source = SerialChoice::Trace;
         return std::nullopt;
     }
     const auto serial = parseWholeNumber(value);
-    if (!serial || !Rules::serialNumberAllowed(*serial))
-        return Refuse::serialOutOfRange(Rules::kSmallestSerial, Rules::kLargestSerial);
-    if (!Rules::serialRunAllowed(*serial, count))
-        return Refuse::serialRunOutOfRange(*serial, count, Rules::kSmallestSerial, Rules::kLargestSerial);
+    if (!serial || !Rules::wideSerialAllowed(*serial))
+        return Refuse::serialOutOfRange(Rules::kSmallestSerial, Rules::kLargestWideSerial);
+    if (!Rules::wideSerialRunAllowed(*serial, count))
+        return Refuse::serialRunOutOfRange(*serial, count, Rules::kSmallestSerial, Rules::kLargestWideSerial);
     choice = {SerialChoice::Given, *serial};
     return std::nullopt;
 }
@@ -47,9 +49,16 @@ Refusal reserveSerials(Console& console, SerialChoice& choice, int count)
 {
     const QString trace = tracePath();
     if (choice.source == SerialChoice::Random)
+    {
+        console.errLine(Note::serialsDrawn());
         return std::nullopt;
+    }
     if (choice.source == SerialChoice::Given)
     {
+        // Numbers past the window's range stay out of the trace: recorded there, they would leave
+        // the window no number to take.
+        if (!Rules::serialRunAllowed(choice.first, count))
+            return std::nullopt;
         // The numbers were chosen: a trace that cannot take them fails nothing, but is said.
         if (!RecordGivenSerialNumbers(choice.first, count).reserved())
             console.errLine(Note::serialNotRecorded(choice.first + count - 1, trace));
@@ -85,7 +94,7 @@ Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& s
         qint64 serial = choice.first + i;
         while (choice.source == SerialChoice::Random)
         {
-            const auto drawn = Rules::drawRandomSerial();
+            const auto drawn = Rules::drawRandomWideSerial();
             if (!drawn)
                 return Refuse::noRandomSerial();
             serial = *drawn;

@@ -1,7 +1,8 @@
 #pragma once
 
-// Where the serial numbers of one run come from: --serial N, --serial random, or the trace file
-// serialNumberTrace in the working folder, which the window uses too.
+// Where the serial numbers of one run come from: drawn at random (the default, and --serial
+// random), --serial N, or --serial trace: the trace file serialNumberTrace in the working folder,
+// which the window uses too.
 
 #include "command.h"
 
@@ -19,7 +20,9 @@ struct SerialChoice
         Given,
         Random
     };
-    Source source = Trace;
+    // Random by default: serials drawn from 63 bits are unique per issuer without a shared counter,
+    // where a trace in each folder starts again at 1 under the same issuer.
+    Source source = Random;
     qint64 first = 0; // the number given, or the trace's next one once taken
 };
 
@@ -34,5 +37,6 @@ Refusal readSerial(const Invocation& invocation, int count, SerialChoice& choice
 Refusal reserveSerials(Console& console, SerialChoice& choice, int count);
 
 // `count` serial numbers, all different: consecutive from choice.first, or drawn from the
-// generator (seeded from the board before).
+// generator (seeded from the board before), 1 .. 2^63-1; issuing from a settings record writes
+// them whole.
 Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& serials);

@@ -1,6 +1,8 @@
 #include "validity.h"
 
+#include "console.h"
 #include "issuingcertificate.h"
+#include "notes.h"
 #include "refusals.h"
 #include "values.h"
 
@@ -70,6 +72,15 @@ Refusal periodWithoutIssuer(const PeriodRequest& request, const QDateTime& now, 
     period = Rules::chainPeriod(start, QDateTime(), now);
     period = Rules::chainPeriod(period.start, requestedEnd(request, period.start).value_or(QDateTime()), now);
     return judge(period, now, ExitUsage);
+}
+
+void warnAboutValidity(Console& console, const QString& commonName, const Rules::ChainPeriod& period)
+{
+    const Rules::ValidityWarnings warnings = Rules::validityWarnings(period.start, period.end);
+    if (warnings.past2038)
+        console.errLine(Note::endsPast2038(commonName, printed(period.end)));
+    if (warnings.overTenYears)
+        console.errLine(Note::longerThanTenYears(commonName, warnings.days));
 }
 
 Refusal periodUnderIssuer(const PeriodRequest& request, const IssuingCertificate& issuer,

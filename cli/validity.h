@@ -10,6 +10,7 @@
 
 #include <optional>
 
+class Console;
 struct IssuingCertificate;
 
 // --start, --end and --days as given; none of them is a default yet.
@@ -31,6 +32,11 @@ Refusal periodWithoutIssuer(const PeriodRequest& request, const QDateTime& now,
 // Below an issuer: as above, but the start defaults to no earlier than the issuer's, the end to no
 // later than the issuer's; times given must lie inside the issuer's; an issuer that has ended issues
 // nothing.
+// The two warnings of the field's checkers, on standard error, for a certificate just made: an
+// end past the last second 32-bit clocks hold, a validity longer than ten years.
+void warnAboutValidity(Console& console, const QString& commonName,
+                       const CertificateRules::ChainPeriod& period);
+
 Refusal periodUnderIssuer(const PeriodRequest& request, const IssuingCertificate& issuer,
                           const QString& issuerPath, const QDateTime& now,
                           CertificateRules::ChainPeriod& period);

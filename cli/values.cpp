@@ -2,12 +2,16 @@
 
 std::optional<qint64> parseWholeNumber(const QString& text)
 {
-    if (text.isEmpty() || text.size() > 18)
+    if (text.isEmpty() || text.size() > 19)
         return std::nullopt;
     for (const QChar c : text)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return std::nullopt;
-    return text.toLongLong();
+    bool fits = false;
+    const qint64 number = text.toLongLong(&fits);
+    if (!fits)
+        return std::nullopt;
+    return number;
 }
 
 std::optional<QDateTime> parseTime(const QString& text)

@@ -8,7 +8,8 @@
 
 #include <optional>
 
-// A plain decimal number of at most 18 digits; anything else (signs, spaces, letters) is none.
+// A plain decimal number of at most 19 digits that a qint64 holds (up to 2^63-1); anything else
+// (signs, spaces, letters, a larger number) is none.
 std::optional<qint64> parseWholeNumber(const QString& text);
 
 // ISO 8601; without an offset the time is local, as in the window's date fields. Whole seconds:

@@ -95,4 +95,58 @@ std::optional<qint64> drawRandomSerial()
     return std::nullopt;
 }
 
+bool wideSerialRunAllowed(qint64 first, int count)
+{
+    return count >= 1 && wideSerialAllowed(first) && first - 1 <= kLargestWideSerial - count;
+}
+
+std::optional<qint64> wideSerialFromRandomBits(quint64 bits)
+{
+    const qint64 serial = qint64(bits & quint64(kLargestWideSerial));
+    if (!wideSerialAllowed(serial))
+        return std::nullopt;
+    return serial;
+}
+
+std::optional<qint64> drawRandomWideSerial()
+{
+    for (int attempt = 0; attempt < 64; ++attempt)
+    {
+        unsigned char bytes[8] = {};
+        if (RAND_bytes(bytes, sizeof bytes) != 1)
+            return std::nullopt;
+        quint64 bits = 0;
+        for (unsigned char byte : bytes)
+            bits = bits << 8 | byte;
+        if (const auto serial = wideSerialFromRandomBits(bits))
+            return serial;
+    }
+    return std::nullopt;
+}
+
+RenewalFinding checkRenewable(const RenewalSubject& subject)
+{
+    if (!subject.rsa2048)
+        return RenewalFinding::NotRsa2048;
+    if (!subject.basicConstraints)
+        return RenewalFinding::NoBasicConstraints;
+    if (!subject.keyUsage)
+        return RenewalFinding::NoKeyUsage;
+    if (!subject.dnQualifierOfKey)
+        return RenewalFinding::DnQualifierNotOfKey;
+    if (!subject.names)
+        return RenewalFinding::NamesMissing;
+    return RenewalFinding::Renewable;
+}
+
+ValidityWarnings validityWarnings(const QDateTime& start, const QDateTime& end)
+{
+    ValidityWarnings warnings;
+    warnings.past2038 = end > latestChainEnd();
+    const qint64 seconds = start.secsTo(end);
+    warnings.days = seconds / 86400;
+    warnings.overTenYears = seconds > kLongestQuietDays * 86400;
+    return warnings;
+}
+
 } // namespace CertificateRules

@@ -108,4 +108,63 @@ std::optional<qint64> serialFromRandomBits(quint32 bits);
 // when the generator gives no bytes.
 std::optional<qint64> drawRandomSerial();
 
+// Serials of the command line: RFC 5280 leaves 20 octets, the d-cinema profile 64 bits, and a
+// positive signed 64-bit number is what every reader of the profile takes back without loss.
+// The window's field keeps its own 32-bit range above.
+constexpr qint64 kLargestWideSerial = 0x7fffffffffffffffLL;
+
+constexpr bool wideSerialAllowed(qint64 serial)
+{
+    return serial >= kSmallestSerial && serial <= kLargestWideSerial;
+}
+
+// Consecutive serials first .. first + count - 1 all within 1 .. kLargestWideSerial (count at
+// least 1), without the sum overflowing.
+bool wideSerialRunAllowed(qint64 first, int count);
+
+// A serial from 64 random bits: the top bit is dropped (63 random bits), and 0 is refused (draw
+// again), so every allowed serial comes from exactly two of the 2^64 inputs.
+std::optional<qint64> wideSerialFromRandomBits(quint64 bits);
+
+// A wide serial drawn from OpenSSL's generator, which the caller seeds from the board before; none
+// when the generator gives no bytes.
+std::optional<qint64> drawRandomWideSerial();
+
+// --- renewing ------------------------------------------------------------------------------------
+
+// What renewing needs of a certificate, from any tool: a certificate of the d-cinema profile, so
+// that the renewed one, with its subject and extensions kept, is one too.
+struct RenewalSubject
+{
+    bool rsa2048 = false;          // an RSA key of 2048 bits
+    bool basicConstraints = false; // present
+    bool keyUsage = false;         // present
+    bool dnQualifierOfKey = false; // the subject's dnQualifier is the one of its own key
+    bool names = false;            // an O, an OU and a CN
+};
+
+enum class RenewalFinding
+{
+    Renewable,
+    NotRsa2048,
+    NoBasicConstraints,
+    NoKeyUsage,
+    DnQualifierNotOfKey,
+    NamesMissing
+};
+RenewalFinding checkRenewable(const RenewalSubject& subject);
+
+// --- warnings of the field's checkers -------------------------------------------------------------
+
+// Ten years, as the checkers count them (3,650 days); a longer validity is warned about.
+constexpr qint64 kLongestQuietDays = 3650;
+
+struct ValidityWarnings
+{
+    bool past2038 = false; // ends after latestChainEnd()
+    bool overTenYears = false;
+    qint64 days = 0; // whole days from start to end
+};
+ValidityWarnings validityWarnings(const QDateTime& start, const QDateTime& end);
+
 } // namespace CertificateRules

@@ -55,7 +55,13 @@ void applySettings(ZIDCertificate& certificate, const CertificateSettings& setti
         break;
     }
 
-    certificate.SetSerialNumber(settings.serialNumber);
+    // The window refuses a serial past its 32-bit range before it issues, so such a serial comes
+    // from the command line's 63-bit draw or its --serial N: written whole, never wrapped into a
+    // negative number. Below it both ways write the same bytes.
+    if (settings.serialNumber > CertificateRules::kLargestSerial)
+        certificate.SetWideSerialNumber(settings.serialNumber);
+    else
+        certificate.SetSerialNumber(settings.serialNumber);
     certificate.SetSigningAlgorithm(settings.signingAlgorithm);
     // The record always holds the start it wants: 1970-01-01T00:00:00Z is that time, not "now".
     certificate.SetValidityStartExact(settings.validityStart.toSecsSinceEpoch());

@@ -47,7 +47,19 @@ public:
     // Refuses CA with a negative path length and a leaf with a path length other than 0.
     int SetBasicConstraints(bool ca, int pathLength);
     void SetKeyUsage(unsigned flags, bool enable);
-    void SetSerialNumber(std::int64_t value) { mSerialNumber = value; }
+    // The window's serial: only the low 32 bits are written, read as a signed number.
+    void SetSerialNumber(std::int64_t value)
+    {
+        mSerialNumber = value;
+        mSerialNumberWide = false;
+    }
+    // A serial written whole, all 64 bits (positive values up to 2^63-1 are what the profile
+    // wants).
+    void SetWideSerialNumber(std::int64_t value)
+    {
+        mSerialNumber = value;
+        mSerialNumberWide = true;
+    }
     std::int64_t getSerialNumber() const { return mSerialNumber; }
     // 0 signs with SHA-1, any other value with SHA-256.
     void SetSigningAlgorithm(int value) { mSigningAlgorithm = value; }
@@ -143,6 +155,7 @@ public:
     CertificateNames mSubject;
     int mSigningAlgorithm = 1;
     std::int64_t mSerialNumber = 0;
+    bool mSerialNumberWide = false;     // written whole, not as its low 32 bits
     STACK_OF(X509) * mpChain = nullptr; // certificates above the issuer
     EVP_PKEY* mpIssuerKey = nullptr;    // signs
     X509* mpIssuerX509 = nullptr;

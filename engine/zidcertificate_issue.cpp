@@ -108,9 +108,11 @@ int ZIDCertificate::CreateCertificate(EVP_PKEY* key, X509* issuerCertificate, EV
     EnsureEngineInitialised();
     const bool selfIssued = issuerCertificate == mpX509;
 
-    // The low 32 bits, read as a signed number: 2^31 and above become negative serials.
+    // The window's serial is the low 32 bits, read as a signed number: 2^31 and above become
+    // negative serials.
     const auto serial = static_cast<std::int32_t>(static_cast<std::uint32_t>(mSerialNumber));
-    bool ok = ASN1_INTEGER_set(X509_get_serialNumber(mpX509), serial) == 1;
+    bool ok = mSerialNumberWide ? ASN1_INTEGER_set_int64(X509_get_serialNumber(mpX509), mSerialNumber) == 1
+                                : ASN1_INTEGER_set(X509_get_serialNumber(mpX509), serial) == 1;
     ok = ok && X509_set_pubkey(mpX509, key) == 1;
     ok = ok && ApplyBasicConstraints() != 0;
     ok = ok && ApplyKeyUsage() != 0;

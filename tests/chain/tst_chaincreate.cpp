@@ -136,11 +136,11 @@ void TestChainCreate::badUsage_data()
     QTest::addColumn<QString>("message");
 
     const QString longEntity(70, QLatin1Char('x'));
-    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, chain, verify, "
-                                                    "show or export (see --help).";
+    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, chain, renew, "
+                                                    "verify, show, export or expiry (see --help).";
     QTest::newRow("unknown command") << QStringList{"branch"}
-                                     << "Unknown command \"branch\": use root, intermediate, leaf, chain, verify, "
-                                        "show or export.";
+                                     << "Unknown command \"branch\": use root, intermediate, leaf, chain, renew, "
+                                        "verify, show, export or expiry.";
     QTest::newRow("unknown option") << QStringList{"root", "--out", "x", "--colour"} << "Unknown option 'colour'.";
     QTest::newRow("option without its value") << QStringList{"root", "--out"} << "Missing value after '--out'.";
     QTest::newRow("root without --out") << QStringList{"root"}
@@ -167,12 +167,13 @@ void TestChainCreate::badUsage_data()
                                  << "The option --out is given more than once.";
     QTest::newRow("argument after a create command") << QStringList{"root", "extra", "--out", "x"}
                                                      << "Unexpected argument \"extra\" after the command root.";
-    const QString serialMessage = "The serial number must be a whole number from 1 to 2147483647, or random.";
+    const QString serialMessage =
+        "The serial number must be a whole number from 1 to 9223372036854775807, random or trace.";
     QTest::newRow("serial 0") << QStringList{"root", "--out", "x", "--serial", "0"} << serialMessage;
     QTest::newRow("serial negative") << QStringList{"root", "--out", "x", "--serial=-5"} << serialMessage;
     QTest::newRow("serial not a number") << QStringList{"root", "--out", "x", "--serial", "7a"} << serialMessage;
-    QTest::newRow("serial beyond 32 bits signed")
-        << QStringList{"root", "--out", "x", "--serial", "2147483648"} << serialMessage;
+    QTest::newRow("serial beyond 63 bits")
+        << QStringList{"root", "--out", "x", "--serial", "9223372036854775808"} << serialMessage;
     QTest::newRow("path length 0") << QStringList{"root", "--out", "x", "--path-length", "0"}
                                    << "The path length must be a whole number of at least 1; a certificate that "
                                       "signs nothing is a leaf.";
@@ -497,7 +498,8 @@ void TestChainCreate::derivedDefaultsFitTheIssuer()
 void TestChainCreate::serialFromTheTrace()
 {
     QVERIFY(writeFile(mWork->filePath("serialNumberTrace"), "6"));
-    const ChainRun result = run(QStringList{"root", "--out", "r", "--password-file", fixture("password")} + kRootNames);
+    const ChainRun result = run(
+        QStringList{"root", "--out", "r", "--serial", "trace", "--password-file", fixture("password")} + kRootNames);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     const auto certificates = ChainCheck::loadPemCertificates(mWork->filePath("r.pem"));
     QCOMPARE(certificates.size(), size_t(1));
@@ -525,7 +527,7 @@ void TestChainCreate::randomSerialLeavesTheTrace()
         serials << ASN1_INTEGER_get(X509_get0_serialNumber(leaf.front().get()));
     }
     for (const long serial : serials)
-        QVERIFY2(serial >= 1 && serial <= 2147483647L, qPrintable(QString::number(serial)));
+        QVERIFY2(serial >= 1 && serial <= 9223372036854775807L, qPrintable(QString::number(serial)));
     QVERIFY(serials[0] != serials[1]);
     QCOMPARE(readFile(mWork->filePath("serialNumberTrace")), QByteArray("6"));
 }
@@ -545,7 +547,8 @@ void TestChainCreate::traceWrittenInPlaceWhereTheFolderTakesNoFile()
     QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
 
     const ChainRun result = ChainRunner::runWithoutPermissionOverride(
-        QStringList{"root", "--out", mWork->filePath("r"), "--password-file", fixture("password")} + kRootNames,
+        QStringList{"root", "--out", mWork->filePath("r"), "--serial", "trace", "--password-file", fixture("password")} +
+            kRootNames,
         locked);
     QVERIFY(QFile::setPermissions(locked, QFile::permissions(locked) | QFile::WriteOwner));
     QVERIFY2(result.exitCode == 0, describeRun(result));

@@ -71,6 +71,7 @@ private slots:
     void readOnlyTargetIsRefused();
     void hardLinkToTheIssuerIsRefused();
     void longestOutName();
+    void separateProcessesDrawDistinctSerials();
     void fullDiskLeavesNoShortFile_data();
     void fullDiskLeavesNoShortFile();
 
@@ -86,6 +87,26 @@ private:
     QTemporaryDir mFixtures;
     QTemporaryDir* mWork = nullptr;
 };
+
+// Each process seeds and draws on its own: a generator that started every run from the same state
+// would give every folder the same serial under the one issuer.
+void TestChainSerials::separateProcessesDrawDistinctSerials()
+{
+    const int runs = 40;
+    QSet<long> serials;
+    for (int i = 0; i < runs; ++i)
+    {
+        const QString folder = work(QString::number(i));
+        QVERIFY(QDir().mkpath(folder));
+        const ChainRun result = ChainRunner::run({"renew", mFixtures.filePath("root.pfx"), "--out", "root",
+                                                  "--in-password-file", mFixtures.filePath("password")},
+                                                 folder);
+        QVERIFY2(result.exitCode == 0, describeRun(result));
+        serials.insert(serialOf(folder + "/root.pem"));
+        QVERIFY(!QFile::exists(folder + "/serialNumberTrace"));
+    }
+    QCOMPARE(serials.size(), runs);
+}
 
 void TestChainSerials::initTestCase()
 {
@@ -119,10 +140,11 @@ void TestChainSerials::runsStartedTogetherNeverShareASerial()
         const QString name = QString::number(i);
         auto process = std::make_unique<QProcess>();
         process->setProgram(ChainRunner::executable());
-        process->setArguments(chain ? QStringList{"chain", "--out-dir", name, "--intermediates", "0",
-                                                  "--password-file", mFixtures.filePath("password")} +
-                                          kChainNames
-                                    : root(name));
+        process->setArguments((chain ? QStringList{"chain", "--out-dir", name, "--intermediates", "0",
+                                                   "--password-file", mFixtures.filePath("password")} +
+                                           kChainNames
+                                     : root(name)) +
+                              QStringList{"--serial", "trace"});
         process->setWorkingDirectory(mWork->path());
         process->setProcessEnvironment(ChainRunner::environment());
         process->setStandardInputFile(QProcess::nullDevice());
@@ -151,11 +173,13 @@ void TestChainSerials::traceThatCannotBeUsed_data()
     QTest::addColumn<int>("exitCode");
 
     // One row per finding: the core tests what each finding covers, this its sentence and status.
-    const QStringList none;
-    QTest::newRow("not a number") << QByteArray("1e3") << 0644u << none << 1;
-    QTest::newRow("a folder") << QByteArray("<folder>") << 0755u << none << 1;
-    QTest::newRow("mode 000, for a user without root's override") << QByteArray("6") << 0000u << none << 1;
-    QTest::newRow("read-only, for a user without root's override") << QByteArray("6") << 0444u << none << 1;
+    const QStringList trace{"--serial", "trace"};
+    QTest::newRow("not a number") << QByteArray("1e3") << 0644u << trace << 1;
+    QTest::newRow("a folder") << QByteArray("<folder>") << 0755u << trace << 1;
+    QTest::newRow("mode 000, for a user without root's override") << QByteArray("6") << 0000u << trace << 1;
+    QTest::newRow("read-only, for a user without root's override") << QByteArray("6") << 0444u << trace << 1;
+    QTest::newRow("letters: the default, random, goes on without it")
+        << QByteArray("abc") << 0644u << QStringList() << 0;
     QTest::newRow("read-only: --serial 9 goes on without it")
         << QByteArray("6") << 0444u << QStringList{"--serial", "9"} << 0;
     QTest::newRow("letters: --serial random goes on without it")
@@ -246,7 +270,7 @@ void TestChainSerials::longestOutName()
 {
     // 240 characters and ".pem": a valid name on every common file system.
     const QString name(240, 'n');
-    const ChainRun result = run(root(name));
+    const ChainRun result = run(root(name) + QStringList{"--serial", "trace"});
     QVERIFY2(result.exitCode == 0, describeRun(result));
     QCOMPARE(serialOf(work(name + ".pem")), 1L);
     QVERIFY(QFile::exists(work(name + ".pfx")));

@@ -135,7 +135,8 @@ void TestChainWhole::wholeChains()
                           "--root-name",     ".Studio.Example",
                           "--organization",  ".Lab.Example",
                           "--intermediates", QString::number(intermediates),
-                          "--password-file", mFixtures.filePath("password")};
+                          "--password-file", mFixtures.filePath("password"),
+                          "--serial",        "trace"};
     if (sha1)
         arguments << "--sha1";
     const ChainRun result = chain(arguments);
@@ -295,7 +296,7 @@ void TestChainWhole::randomSerials()
     for (const X509Ptr& certificate : certificates)
     {
         const long serial = ASN1_INTEGER_get(X509_get0_serialNumber(certificate.get()));
-        QVERIFY2(serial >= 1 && serial <= 2147483647L, qPrintable(QString::number(serial)));
+        QVERIFY2(serial >= 1 && serial <= 9223372036854775807L, qPrintable(QString::number(serial)));
         serials.insert(serial);
     }
     QCOMPARE(serials.size(), 3);
@@ -351,12 +352,12 @@ void TestChainWhole::refusals_data()
         << "The validity period from 2038-02-01T00:00:00Z to 2038-01-19T03:14:07Z "
            "is invalid: it ends before it starts, or when it starts.";
     QTest::newRow("serials running past the largest")
-        << usual + QStringList{"--serial", "2147483646"}
-        << "The serial numbers 2147483646 to 2147483648 of the chain's 3 "
-           "certificates must lie from 1 to 2147483647.";
+        << usual + QStringList{"--serial", "9223372036854775806"}
+        << "The serial numbers 9223372036854775806 to 9223372036854775808 of the chain's 3 "
+           "certificates must lie from 1 to 9223372036854775807.";
     QTest::newRow("serial not a number")
         << usual + QStringList{"--serial", "first"}
-        << "The serial number must be a whole number from 1 to 2147483647, or random.";
+        << "The serial number must be a whole number from 1 to 9223372036854775807, random or trace.";
     QTest::newRow("no password") << QStringList{"--out-dir", "out"} + names
                                  << "No password for the PKCS#12 files in out: give --password-file or set "
                                     "TALVANE_PASSWORD.";
@@ -395,7 +396,7 @@ void TestChainWhole::folderInTheWayLeavesEverything()
     const QStringList arguments{
         "--out-dir",      "out",          "--root-name",     ".Studio.Example",
         "--organization", ".Lab.Example", "--password-file", mFixtures.filePath("password"),
-        "--force"};
+        "--force",        "--serial",     "trace"};
     ChainRun result = chain(arguments);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     // The last container is a folder now: the files before it are replaced first, then put back.
@@ -441,7 +442,8 @@ void TestChainWhole::failingFileSystem()
 
     const ChainRun result =
         chain({"--out-dir", "out", "--root-name", ".Studio.Example", "--organization", ".Lab.Example",
-               "--intermediates", "0", "--password-file", mFixtures.filePath("password"), "--force"});
+               "--intermediates", "0", "--password-file", mFixtures.filePath("password"), "--force", "--serial",
+               "trace"});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.endsWith(message.toUtf8() + "\n"), describeRun(result));
     QVERIFY(result.out.isEmpty());

@@ -121,7 +121,7 @@ void TestChainWindow::windowChainVerifies()
     passwordFile.close();
     const QStringList arguments{"leaf", "--out", "second leaf", "--issuer", "intermediate.pfx",
                                 "--issuer-password-file", "password", "--password-file", "password",
-                                "--entity", "Player"};
+                                "--entity", "Player", "--serial", "trace"};
     result = ChainRunner::run(algorithm == 0 ? arguments + QStringList{"--sha1"} : arguments, here);
     QVERIFY2(result.exitCode == 0, describeRun(result));
     QCOMPARE(readAll(serialNumberTracePath()), QByteArray("4"));
@@ -155,7 +155,8 @@ void TestChainWindow::windowAndCommandLineAtOnceNeverShareASerial()
         auto process = std::make_unique<QProcess>();
         process->setProgram(ChainRunner::executable());
         process->setArguments({"root", "--out", "line" + QString::number(i), "--root-name", ".Root.Example",
-                               "--organization", ".Lab.Example", "--entity", "Root", "--password-file", "password"});
+                               "--organization", ".Lab.Example", "--entity", "Root", "--password-file", "password",
+                               "--serial", "trace"});
         process->setProcessEnvironment(ChainRunner::environment());
         process->setStandardInputFile(QProcess::nullDevice());
         process->start();

@@ -116,6 +116,11 @@ void addAuthorityKeyId(X509* certificate, X509* issuer, const CertificateSpec& s
         const unsigned char other[20] = {0x42};
         ASN1_OCTET_STRING_set(aki->keyid, other, sizeof other);
     }
+    if (spec.keyIdOnly)
+    {
+        X509_add1_ext_i2d(certificate, NID_authority_key_identifier, aki.get(), 0, X509V3_ADD_DEFAULT);
+        return;
+    }
     GENERAL_NAME* name = GENERAL_NAME_new();
     name->type = GEN_DIRNAME;
     name->d.directoryName =

@@ -62,6 +62,8 @@ struct CertificateSpec
     bool crlSign = false;
     // When not empty: the serial number as hex digits, for values a long cannot hold.
     QByteArray serialHex = QByteArray();
+    // The authorityKeyIdentifier names only the issuer's key, as many tools write it.
+    bool keyIdOnly = false;
 };
 
 // The keys test chains are signed with, made once per suite (key generation is slow): one per

@@ -77,6 +77,13 @@ private slots:
     void randomSerials_data();
     void randomSerials();
     void drawnSerials();
+    void wideSerials_data();
+    void wideSerials();
+    void wideSerialRuns();
+    void validityWarnings_data();
+    void validityWarnings();
+    void settingsSerialsWrittenWhole_data();
+    void settingsSerialsWrittenWhole();
 
 private:
     QTemporaryDir mDir;
@@ -600,6 +607,96 @@ void TestCore::drawnSerials()
         seen.insert(*serial);
     }
     QVERIFY(seen.size() >= 199);
+}
+
+void TestCore::wideSerials_data()
+{
+    QTest::addColumn<quint64>("bits");
+    QTest::addColumn<qint64>("serial"); // 0: drawn again
+    QTest::newRow("zero is drawn again") << quint64(0) << qint64(0);
+    QTest::newRow("only the top bit is drawn again") << (quint64(1) << 63) << qint64(0);
+    QTest::newRow("one") << quint64(1) << qint64(1);
+    QTest::newRow("past 32 bits") << (quint64(1) << 32) << (qint64(1) << 32);
+    QTest::newRow("all ones is 2^63-1") << ~quint64(0) << qint64(0x7fffffffffffffffLL);
+}
+
+void TestCore::wideSerials()
+{
+    QFETCH(quint64, bits);
+    QFETCH(qint64, serial);
+    const std::optional<qint64> made = Rules::wideSerialFromRandomBits(bits);
+    QCOMPARE(made.has_value(), serial != 0);
+    if (made)
+        QCOMPARE(*made, serial);
+    // 2^63-1 is the last allowed; a run across it is refused without overflowing.
+    const qint64 last = 0x7fffffffffffffffLL;
+    QVERIFY(Rules::wideSerialAllowed(last) && !Rules::wideSerialAllowed(0));
+    QVERIFY(Rules::wideSerialRunAllowed(last, 1) && !Rules::wideSerialRunAllowed(last, 2));
+    QVERIFY(Rules::wideSerialRunAllowed(last - 9, 10) && !Rules::wideSerialRunAllowed(last - 9, 11));
+}
+
+void TestCore::wideSerialRuns()
+{
+    // Drawn values use more than 31 bits: among 200, one above 2^32 all but surely.
+    bool above32 = false;
+    for (int i = 0; i < 200; ++i)
+    {
+        const std::optional<qint64> serial = Rules::drawRandomWideSerial();
+        QVERIFY(serial && Rules::wideSerialAllowed(*serial));
+        above32 = above32 || *serial > (qint64(1) << 32);
+    }
+    QVERIFY(above32);
+}
+
+void TestCore::validityWarnings_data()
+{
+    QTest::addColumn<QDateTime>("start");
+    QTest::addColumn<QDateTime>("end");
+    QTest::addColumn<bool>("past2038");
+    QTest::addColumn<bool>("overTenYears");
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    const QDateTime last(QDate(2038, 1, 19), QTime(3, 14, 7), Qt::UTC);
+    QTest::newRow("exactly 3,650 days") << start << start.addDays(3650) << false << false;
+    QTest::newRow("3,650 days and a second") << start << start.addDays(3650).addSecs(1) << false << true;
+    QTest::newRow("ends at the last 32-bit second") << last.addYears(-1) << last << false << false;
+    QTest::newRow("ends a second later") << last.addYears(-1) << last.addSecs(1) << true << false;
+    QTest::newRow("both") << start.addYears(-5) << last.addDays(1) << true << true;
+}
+
+void TestCore::validityWarnings()
+{
+    QFETCH(QDateTime, start);
+    QFETCH(QDateTime, end);
+    QFETCH(bool, past2038);
+    QFETCH(bool, overTenYears);
+    const Rules::ValidityWarnings warnings = Rules::validityWarnings(start, end);
+    QCOMPARE(warnings.past2038, past2038);
+    QCOMPARE(warnings.overTenYears, overTenYears);
+}
+
+void TestCore::settingsSerialsWrittenWhole_data()
+{
+    QTest::addColumn<qint64>("serial");
+    QTest::newRow("the window's largest") << qint64(2147483647);
+    QTest::newRow("one past it, never negative") << qint64(2147483648LL);
+    QTest::newRow("2^63-1") << qint64(0x7fffffffffffffffLL);
+}
+
+void TestCore::settingsSerialsWrittenWhole()
+{
+    QFETCH(qint64, serial);
+    static const EvpPkeyPtr key(EVP_RSA_gen(2048));
+    QVERIFY(key && EVP_PKEY_up_ref(key.get()) == 1);
+    CertificateSettings settings;
+    settings.ca = true;
+    settings.serialNumber = serial;
+    settings.validityStart = kIssuerStart;
+    settings.validityEnd = kIssuerEnd;
+    ZIDCertificate root;
+    QVERIFY(IssueFromSettings(root, settings, int(CertificateType::Root), Secret(), key.get()));
+    int64_t written = 0;
+    QVERIFY(ASN1_INTEGER_get_int64(&written, X509_get0_serialNumber(root.mpX509)) == 1);
+    QCOMPARE(qint64(written), serial);
 }
 
 QTEST_GUILESS_MAIN(TestCore)

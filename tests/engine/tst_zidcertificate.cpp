@@ -124,6 +124,8 @@ private slots:
     void issueRootWithNewKey();
     void serialWrapping_data();
     void serialWrapping();
+    void wideSerials_data();
+    void wideSerials();
     void validity_data();
     void validity();
     void signingAlgorithm_data();
@@ -479,6 +481,28 @@ void TestZIDCertificate::serialWrapping_data()
     QTest::newRow("4294967295 is -1") << std::int64_t(4294967295LL) << std::int64_t(-1);
     QTest::newRow("2^32 + 1 wraps to 1") << std::int64_t(4294967297LL) << std::int64_t(1);
     QTest::newRow("negative stays") << std::int64_t(-5) << std::int64_t(-5);
+}
+
+// The command line's path writes all 64 bits.
+void TestZIDCertificate::wideSerials_data()
+{
+    QTest::addColumn<std::int64_t>("serial");
+    QTest::newRow("2^32 + 1 whole") << std::int64_t(4294967297LL);
+    QTest::newRow("2^63 - 1 whole") << std::int64_t(0x7fffffffffffffffLL);
+}
+
+void TestZIDCertificate::wideSerials()
+{
+    QFETCH(std::int64_t, serial);
+    ZIDCertificate certificate;
+    setRootParameters(certificate);
+    certificate.SetWideSerialNumber(serial);
+    QVERIFY(certificate.IssueCertificate(nullptr, nullptr, share(mKey)) != 0);
+    QCOMPARE(serialOf(certificate.mpX509), serial);
+    // The window's setter afterwards is the window's rule again.
+    certificate.SetSerialNumber(serial);
+    QVERIFY(certificate.IssueCertificate(nullptr, nullptr, share(mKey)) != 0);
+    QCOMPARE(serialOf(certificate.mpX509), std::int64_t(std::int32_t(std::uint32_t(serial))));
 }
 
 void TestZIDCertificate::serialWrapping()

@@ -292,7 +292,7 @@ void TestPackage::chainFromPackage()
     password.close();
     const Run chain = run(program,
                           {"chain", "--out-dir", "certificates", "--root-name", ".X", "--organization", ".Y",
-                           "--password-file", "password"},
+                           "--password-file", "password", "--serial", "trace"},
                           folder.path());
     QVERIFY2(succeeded(chain), describe(chain));
     // A root, one intermediate and a leaf, each as PEM and PKCS#12, and chain.pem.
