@@ -17,7 +17,7 @@
 #include "seeding.h"
 #include "serials.h"
 #include "settingsissue.h"
-#include "stagedfiles.h"
+#include "stagedfolder.h"
 #include "terminationwatch.h"
 #include "validity.h"
 #include "values.h"
@@ -185,47 +185,6 @@ std::vector<StagedFiles::File> fileNames(const std::vector<Level>& levels)
     return files;
 }
 
-// A file of the chain as the user named it: the folder as given.
-QString given(const ChainRequest& request, const std::string& name)
-{
-    return QDir(request.folder).filePath(QString::fromStdString(name));
-}
-
-Refusal refusalOf(StagedFiles::Finding finding, const ChainRequest& request, const StagedFiles& files)
-{
-    using Finding = StagedFiles::Finding;
-    const QString target = given(request, files.failedFile());
-    switch (finding)
-    {
-    case Finding::Done:
-        return std::nullopt;
-    case Finding::FolderNotMade:
-        return Refuse::folderNotMade(request.folder);
-    case Finding::FolderNotWritable:
-        return Refuse::folderNotWritable(request.folder);
-    case Finding::FolderBusy:
-        return Refuse::folderBusy(request.folder);
-    case Finding::RecoveryFailed:
-        return Refuse::interruptedNotFinished(request.folder, given(request, StagedFiles::kJournalName));
-    case Finding::TargetIsFolder:
-        return Refuse::stagedTargetIsFolder(target, request.folder);
-    case Finding::TargetRefused:
-        return Refuse::stagedTargetRefused(target, request.folder);
-    case Finding::JournalNotWritten:
-        return Refuse::stagedNotBegun(request.folder);
-    case Finding::PlaceFailed:
-        return Refuse::stagedNotPlaced(target, request.folder);
-    case Finding::PutBackFailed:
-        return Refuse::stagedNotPutBack(target, request.folder);
-    }
-    return Refuse::stagedNotPlaced(target, request.folder);
-}
-
-QByteArray stagingFile(const StagedFiles& files, const QString& name)
-{
-    return QByteArray::fromStdString(files.stagingPath(name.toStdString()));
-}
-
 // Issues each level in order with the next key that is ready, each below the one issued before
 // it, and stages its two files; then chain.pem with every certificate from the root to the leaf.
 Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret& password, StagedFiles& files)
@@ -269,24 +228,6 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
     return std::nullopt;
 }
 
-// The folder locked, what an interrupted run left dealt with, and no file of the chain in the way.
-Refusal openFolder(Console& console, const ChainRequest& request, StagedFiles& files)
-{
-    if (auto error = refusalOf(files.open(), request, files))
-        return error;
-    if (files.recovered() == StagedFiles::Recovery::Finished)
-        console.errLine(Note::interruptedRunFinished(request.folder));
-    else if (files.recovered() == StagedFiles::Recovery::Discarded)
-        console.errLine(Note::interruptedRunRemoved(request.folder));
-    if (!request.force)
-    {
-        const std::string present = files.firstPresent();
-        if (!present.empty())
-            return Refuse::fileExists(given(request, present));
-    }
-    return std::nullopt;
-}
-
 // From the checked request to the files in place.
 Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& watch)
 {
@@ -294,7 +235,7 @@ Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& wa
     std::vector<Level> levels = plan(request);
     const std::vector<StagedFiles::File> names = fileNames(levels);
     StagedFiles files(QFile::encodeName(request.folder).toStdString(), names);
-    if (auto error = openFolder(console, request, files))
+    if (auto error = openStagedFolder(console, request.folder, request.force, files))
         return error;
     const SecretsHeld secretsHeld;
     Secret password;
@@ -305,7 +246,7 @@ Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& wa
 
     // From here on the run has files of its own to take away before it stops.
     watch.start();
-    if (auto error = refusalOf(files.stage(), request, files))
+    if (auto error = stagedRefusal(files.stage(), request.folder, files))
         return error;
     if (auto error = SeedGenerator(console, int(levels.size())))
         return error;
@@ -318,11 +259,11 @@ Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& wa
         levels[i].settings.serialNumber = serials[i];
     if (auto error = issueInOrder(console, levels, password, files))
         return error;
-    if (auto error = refusalOf(files.commit(), request, files))
+    if (auto error = stagedRefusal(files.commit(), request.folder, files))
         return error;
 
     for (const StagedFiles::File& name : names)
-        console.outLine(QFileInfo(given(request, name.name)).absoluteFilePath());
+        console.outLine(QFileInfo(stagedFilePath(request.folder, name.name)).absoluteFilePath());
     return std::nullopt;
 }
 

@@ -18,7 +18,7 @@
 #include "secret.h"
 #include "seeding.h"
 #include "serials.h"
-#include "stagedfiles.h"
+#include "stagedfolder.h"
 #include "validity.h"
 #include "values.h"
 
@@ -318,8 +318,8 @@ Refusal issueLevels(Console& console, const ChainPlan& plan, KeyPool* keys, cons
             return error;
         const QString stem = stemOf(level);
         BorrowedX509StackPtr chain = stackOf(above);
-        const QByteArray pem = QFile::encodeName(staged.stagingPath(stem + QStringLiteral(".pem")));
-        const QByteArray pfx = QFile::encodeName(staged.stagingPath(stem + QStringLiteral(".pfx")));
+        const QByteArray pem = stagingFile(staged, stem + QStringLiteral(".pem"));
+        const QByteArray pfx = stagingFile(staged, stem + QStringLiteral(".pfx"));
         if (!chain || OpenSSLUtil::PEMWriteX509(certificate.get(), pem.constData()) == 0 ||
             OpenSSLUtil::PKCS12Write(pfx.constData(), certificate.get(), key,
                                      above.empty() ? nullptr : chain.get(), password.data()) == 0)
@@ -333,7 +333,7 @@ Refusal issueLevels(Console& console, const ChainPlan& plan, KeyPool* keys, cons
         freshKeys.push_back(std::move(fresh));
     }
     BorrowedX509StackPtr chain = stackOf(above);
-    const QByteArray chainFile = QFile::encodeName(staged.stagingPath(kChainFile));
+    const QByteArray chainFile = stagingFile(staged, kChainFile);
     if (!chain || OpenSSLUtil::PEMWriteX509Chain(chain.get(), chainFile.constData()) == 0)
         return Refuse::chainFileNotWritten(kChainFile);
     return std::nullopt;
@@ -368,14 +368,14 @@ Refusal renewChain(Invocation& invocation, RenewRequest& request)
     for (const RenewedContainer* level : plan.levels)
         plan.names << stemOf(*level) + QStringLiteral(".pem") << stemOf(*level) + QStringLiteral(".pfx");
     plan.names << kChainFile;
-    StagedFiles staged(request.outDir, plan.names);
-    if (!request.force)
-        for (const QString& name : plan.names)
-        {
-            const QFileInfo existing(staged.targetPath(name));
-            if (existing.exists() || existing.isSymLink())
-                return Refuse::fileExists(staged.targetPath(name));
-        }
+    std::vector<StagedFiles::File> stagedNames;
+    for (const QString& name : plan.names)
+        stagedNames.push_back({name.toStdString(), name.endsWith(QLatin1String(".pfx"))
+                                                       ? FileAccess::OwnerOnly
+                                                       : FileAccess::Shared});
+    StagedFiles staged(QFile::encodeName(request.outDir).toStdString(), stagedNames);
+    if (auto error = openStagedFolder(console, request.outDir, request.force, staged))
+        return error;
 
     // Every period before a serial number is taken, a key made or a file touched.
     const int count = int(plan.levels.size());
@@ -386,15 +386,14 @@ Refusal renewChain(Invocation& invocation, RenewRequest& request)
     if (auto error = drawSerials(console, request, count, plan.serials))
         return error;
     std::unique_ptr<KeyPool> keys = request.newKey ? std::make_unique<KeyPool>(count) : nullptr;
-    QString failure;
-    if (!staged.open(failure))
-        return CommandError{ExitFailure, failure};
+    if (auto error = stagedRefusal(staged.stage(), request.outDir, staged))
+        return error;
     if (auto error = issueLevels(console, plan, keys.get(), newPassword, staged))
         return error;
-    if (!staged.commit(failure))
-        return CommandError{ExitFailure, failure};
+    if (auto error = stagedRefusal(staged.commit(), request.outDir, staged))
+        return error;
     for (const QString& name : plan.names)
-        console.outLine(QFileInfo(staged.targetPath(name)).absoluteFilePath());
+        console.outLine(QFileInfo(stagedFilePath(request.outDir, name.toStdString())).absoluteFilePath());
     return std::nullopt;
 }
 
