@@ -4,6 +4,7 @@
 
 #include "certificaterules.h"
 #include "chainrules.h"
+#include "roles.h"
 #include "console.h"
 #include "filegroup.h"
 #include "issuer.h"
@@ -64,18 +65,22 @@ Refusal parseNames(const Invocation& invocation, Request& request)
     // them, so that a name the window refuses is refused here too.
     using Field = Rules::NameField;
     std::vector<NameOption> names;
+    QStringList roles;
+    if (leaf)
+        if (auto error = readRoles(invocation, roles))
+            return error;
     if (invocation.isSet(Option::Entity))
     {
         const QString entity = settings.entityName;
-        settings.entityName = Rules::EntityNameWithRoles(entity, leaf);
-        names.push_back({Option::Entity, Field::Entity, entity, settings.entityName, "common name", leaf});
+        settings.entityName = Rules::commonNameWithRoles(roles, entity);
+        names.push_back({Option::Entity, Field::Entity, entity, settings.entityName, "common name", roles});
     }
     if (root && invocation.isSet(Option::RootName))
         names.push_back(
-            {Option::RootName, Field::RootName, settings.rootName, settings.rootName, "organization"});
+            {Option::RootName, Field::RootName, settings.rootName, settings.rootName, "organization", {}});
     if (request.organizationGiven)
         names.push_back({Option::Organization, Field::Organization, settings.organizationName,
-                         settings.organizationName, "organizational unit"});
+                         settings.organizationName, "organizational unit", {}});
     return checkNameOptions(names);
 }
 
@@ -322,7 +327,9 @@ std::vector<CommandOption> derivedOptions(bool authority)
         {Option::IssuerPasswordFile},
         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
         {Option::Entity,
-         authority ? "Entity name: the CN is \".TEXT\"." : "Entity name: the CN is \"CS.TEXT\"."}};
+         authority ? "Entity name: the CN is \".TEXT\"." : "Entity name: the CN is the roles, \".\" and TEXT."}};
+    if (!authority)
+        options.push_back({Option::Roles});
     if (authority)
         options.push_back({Option::PathLength,
                            "Path length: at least 1, below the issuer's; default the issuer's less one."});
@@ -372,10 +379,13 @@ const Command& LeafCommand()
         "and, "
         "with its key and the chain above it, as NAME.pfx. Its O is its issuer's; its OU is --organization, "
         "or "
-        "its issuer's OU; its CN is \"CS.\" and --entity, the role of a content signer.\n"
+        "its issuer's OU; its CN is the roles (--roles, by default CS, the role of a content signer), \".\" "
+        "and --entity: \"CS.Player\", or a device's \"LE SPB MD FM SM.Projector-12\".\n"
         "The validity lies inside the issuer's.",
         "talvane-chain leaf --out player --issuer intermediate.pfx --issuer-password-file password "
-        "--entity Player --password-file password",
+        "--entity Player --password-file password\n"
+        "talvane-chain leaf --out projector --issuer intermediate.pfx --issuer-password-file password "
+        "--entity Projector-12 --roles \"LE SPB MD FM SM\" --password-file password",
         derivedOptions(false),
         nullptr,
         nullptr,

@@ -8,7 +8,7 @@ namespace
 
 // In the order of the enum; checked by SpecOf. Descriptions say which certificate field an option
 // fills, so that nobody has to guess what the window's labels mean.
-const std::array<OptionSpec, 36> kOptions = {{
+const std::array<OptionSpec, 38> kOptions = {{
     {Option::Out, "out", nullptr, "NAME",
      "Destination: NAME.pem and NAME.pfx are written (NAME.pfx given is NAME)."},
     {Option::OutDir, "out-dir", nullptr, "DIR", "The folder to write into; made when missing."},
@@ -23,7 +23,7 @@ const std::array<OptionSpec, 36> kOptions = {{
     {Option::IntermediateEntity, "intermediate-entity", nullptr, "TEXT",
      "Entity name of the intermediates (CN \".TEXT\", then \".TEXT-2\", ...); default Intermediate."},
     {Option::LeafEntity, "leaf-entity", nullptr, "TEXT",
-     "Entity name of the leaf (CN \"CS.TEXT\"); default Leaf."},
+     "Entity name of the leaf (CN \"CS.TEXT\", or with --roles); default Leaf."},
     {Option::Intermediates, "intermediates", nullptr, "N", "Number of intermediates, 0 to 8; default 1."},
     {Option::Serial, "serial", nullptr, "N|random",
      "Serial number (%1 to %2), or random: drawn from the board-seeded generator, the trace file neither "
@@ -80,6 +80,12 @@ const std::array<OptionSpec, 36> kOptions = {{
     {Option::RootThumbprint, "root-thumbprint", nullptr, "BASE64",
      "The trusted root by its thumbprint (Base64 of the SHA-1 of its TBSCertificate, as show prints it)."},
     {Option::Strict, "strict", nullptr, nullptr, "Warnings fail the run as errors do (exit status 1)."},
+    {Option::Roles, "roles", nullptr, "\"R1 R2 ...\"",
+     "The roles of a leaf, put in front of its entity in the common name (\"LE SPB MD FM SM.TEXT\"): CS "
+     "(content signer, the default, and then alone), SM, SMS, SPB, MD, LE, LD, FM, PR."},
+    {Option::Batch, "batch", nullptr, "FILE",
+     "Many leaves in one run: one a line as \"NAME ENTITY ROLES...\" after a header line; # starts a "
+     "comment."},
 }};
 
 } // namespace

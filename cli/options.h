@@ -43,6 +43,8 @@ enum class Option
     Root,
     RootThumbprint,
     Strict,
+    Roles,
+    Batch,
 };
 
 struct OptionSpec

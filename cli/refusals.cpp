@@ -205,6 +205,30 @@ CommandError roleGivenTwice(const QString& option, const QString& typed, const Q
             .arg(option, typed, entry, role));
 }
 
+CommandError noRoles(const QString& where, int status)
+{
+    return CommandError{status, QStringLiteral("%1 gives no role; a leaf carries at least one.").arg(where)};
+}
+
+CommandError unknownRole(const QString& where, const QString& role, const QStringList& known, int status)
+{
+    return CommandError{status, QStringLiteral("%1 gives the role \"%2\", which is not a known one; the roles are "
+                                               "%3.")
+                                    .arg(where, role, listed(known))};
+}
+
+CommandError roleRepeated(const QString& where, const QString& role, int status)
+{
+    return CommandError{status, QStringLiteral("%1 gives the role \"%2\" twice.").arg(where, role)};
+}
+
+CommandError signerRoleNotAlone(const QString& where, const QString& roles, int status)
+{
+    return CommandError{status, QStringLiteral("%1 gives \"%2\": a content signer (CS) carries no other role; "
+                                               "give CS alone or the device's roles without it.")
+                                    .arg(where, roles)};
+}
+
 CommandError rootNamesMissing()
 {
     return usage(

@@ -45,6 +45,10 @@ CommandError nameTextTooLong(const QString& option, int most, const QString& tex
 CommandError notPrintable(const QString& option, char32_t character);
 CommandError roleGivenTwice(const QString& option, const QString& typed, const QString& entry,
                             const QString& role);
+CommandError noRoles(const QString& where, int status);
+CommandError unknownRole(const QString& where, const QString& role, const QStringList& known, int status);
+CommandError roleRepeated(const QString& where, const QString& role, int status);
+CommandError signerRoleNotAlone(const QString& where, const QString& roles, int status);
 CommandError rootNamesMissing();
 CommandError nameMissing(const QString& option, const QString& command);
 
