@@ -9,6 +9,7 @@ const Command& RootCommand();
 const Command& IntermediateCommand();
 const Command& LeafCommand();
 const Command& ChainCommand();
+const Command& RequestCommand();
 const Command& VerifyCommand();
 const Command& ShowCommand();
 const Command& ExportCommand();

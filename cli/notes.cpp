@@ -73,6 +73,11 @@ QString createdInChain(const QString& stem, const QString& commonName, qint64 se
              pathLength < 0 ? QStringLiteral("none (leaf)") : QString::number(pathLength));
 }
 
+QString requested(const QString& commonName, const QString& dnQualifier)
+{
+    return QStringLiteral("Requested CN \"%1\" for the key %2").arg(commonName, dnQualifier);
+}
+
 QString keyNotEncrypted(const QString& path)
 {
     return QStringLiteral(

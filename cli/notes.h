@@ -25,6 +25,7 @@ QString created(const QString& commonName, qint64 serial, const QString& start, 
 // pathLength -1: a leaf.
 QString createdInChain(const QString& stem, const QString& commonName, qint64 serial, int pathLength);
 QString keyNotEncrypted(const QString& path);
+QString requested(const QString& commonName, const QString& dnQualifier);
 
 QString finding(bool error, const QString& line);
 QString trustedRoot(const QString& root, const QString& thumbprint, bool given);

@@ -515,6 +515,11 @@ CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, q
                  QString::number(largest)));
 }
 
+CommandError requestNotMade()
+{
+    return failure(QStringLiteral("The certificate request could not be made."));
+}
+
 CommandError keyGenerationFailed()
 {
     return failure(QStringLiteral("Failed generating a key pair."));

@@ -104,6 +104,7 @@ CommandError traceUnwritable(const QString& trace);
 CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, qint64 smallest,
                                 qint64 largest);
 CommandError keyGenerationFailed();
+CommandError requestNotMade();
 CommandError issuingFailed(const QString& certificate);
 CommandError certificateNotWritten(const QString& pem);
 CommandError containerNotWritten(const QString& pfx, const QString& pem);
