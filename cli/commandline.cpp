@@ -212,7 +212,7 @@ const Command& HelpCommand()
 const std::vector<const Command*>& AllCommands()
 {
     static const std::vector<const Command*> commands{
-        &RootCommand(),   &IntermediateCommand(), &LeafCommand(),   &ChainCommand(), &RequestCommand(),
+        &RootCommand(),   &IntermediateCommand(), &LeafCommand(),   &ChainCommand(), &RequestCommand(), &SignCommand(),
         &VerifyCommand(), &ShowCommand(),         &ExportCommand(), &HelpCommand()};
     return commands;
 }

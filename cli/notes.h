@@ -26,6 +26,7 @@ QString created(const QString& commonName, qint64 serial, const QString& start, 
 QString createdInChain(const QString& stem, const QString& commonName, qint64 serial, int pathLength);
 QString keyNotEncrypted(const QString& path);
 QString requested(const QString& commonName, const QString& dnQualifier);
+QString requestedExtensionIgnored(const QString& request, const QString& extension);
 
 QString finding(bool error, const QString& line);
 QString trustedRoot(const QString& root, const QString& thumbprint, bool given);

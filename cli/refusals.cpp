@@ -1,5 +1,7 @@
 #include "refusals.h"
 
+#include "certificaterequest.h"
+
 namespace
 {
 
@@ -554,6 +556,87 @@ CommandError levelNotWritten(const QString& stem)
 CommandError chainFileNotWritten(const QString& name)
 {
     return failure(QStringLiteral("Failed writing %1; nothing was changed.").arg(name));
+}
+
+CommandError requestRefused(const QString& path, CertificateRequests::RequestFinding finding)
+{
+    using Finding = CertificateRequests::RequestFinding;
+    QString reason;
+    switch (finding)
+    {
+    case Finding::Valid:
+    case Finding::Unreadable:
+        return fileUnreadable(path);
+    case Finding::TooLarge:
+        reason = QStringLiteral("is larger than %1 bytes, more than any request holds")
+                     .arg(CertificateRequests::kLargestRequest);
+        break;
+    case Finding::NotARequest:
+        reason = QStringLiteral("is not a PKCS#10 certificate request (PEM or DER)");
+        break;
+    case Finding::NotVersion1:
+        reason = QStringLiteral("is not a version 1 request");
+        break;
+    case Finding::WeakDigest:
+        reason = QStringLiteral("is not signed with RSA and SHA-256 or stronger");
+        break;
+    case Finding::SignatureFails:
+        reason = QStringLiteral("carries a signature its own key does not verify: nothing proves its maker "
+                                "holds the key");
+        break;
+    case Finding::NotRsa:
+        reason = QStringLiteral("is for a key that is not RSA");
+        break;
+    case Finding::NotRsa2048:
+        reason = QStringLiteral("is for an RSA key whose modulus is not 2048 bits");
+        break;
+    case Finding::NotExponent65537:
+        reason = QStringLiteral("is for an RSA key whose public exponent is not 65537");
+        break;
+    case Finding::KeyCheckFails:
+        reason = QStringLiteral("is for an RSA key that fails OpenSSL's public-key check");
+        break;
+    case Finding::DnQualifierDiffers:
+        reason = QStringLiteral("proposes a dnQualifier that is not the one of its key");
+        break;
+    case Finding::CommonNameUnreadable:
+        reason = QStringLiteral("has a common name that is not text");
+        break;
+    }
+    return failure(QStringLiteral("The request %1 %2; nothing was issued.").arg(path, reason));
+}
+
+CommandError requestOfIssuerKey(const QString& path, const QString& issuer)
+{
+    return failure(QStringLiteral("The request %1 is for the key of the issuer %2; a leaf needs a key of its "
+                                  "own. Nothing was issued.")
+                       .arg(path, issuer));
+}
+
+CommandError requestsShareKey(const QString& path, const QString& other)
+{
+    return failure(QStringLiteral("The requests %1 and %2 are for the same key; every leaf needs a key of "
+                                  "its own. Nothing was issued.")
+                       .arg(other, path));
+}
+
+CommandError requestNamesClash(const QString& path, const QString& stem)
+{
+    return usage(QStringLiteral("The request %1 would give the files of another request of the run (%2.pem); "
+                                "rename one of them.")
+                     .arg(path, stem));
+}
+
+CommandError requestWithoutEntity(const QString& path, const QString& option)
+{
+    return failure(QStringLiteral("The request %1 names no entity after the roles of its common name; give "
+                                  "%2.")
+                       .arg(path, option));
+}
+
+CommandError inRequest(const QString& path, const CommandError& error)
+{
+    return failure(QStringLiteral("The request %1: %2").arg(path, error.sentence));
 }
 
 CommandError notOneRoot(const QString& path)

@@ -9,6 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+namespace CertificateRequests
+{
+enum class RequestFinding;
+}
+
 namespace Refuse
 {
 
@@ -110,6 +115,16 @@ CommandError certificateNotWritten(const QString& pem);
 CommandError containerNotWritten(const QString& pfx, const QString& pem);
 CommandError levelNotWritten(const QString& stem);
 CommandError chainFileNotWritten(const QString& name);
+
+// --- certificate requests -----------------------------------------------------------------------
+CommandError requestRefused(const QString& path, CertificateRequests::RequestFinding finding);
+CommandError requestOfIssuerKey(const QString& path, const QString& issuer);
+CommandError requestsShareKey(const QString& path, const QString& other);
+CommandError requestNamesClash(const QString& path, const QString& stem);
+CommandError requestWithoutEntity(const QString& path, const QString& option);
+// A refusal about what a request holds, named after its file: the request's fault, not the
+// command line's.
+CommandError inRequest(const QString& path, const CommandError& error);
 
 // --- verify ---------------------------------------------------------------------------------------
 CommandError notOneRoot(const QString& path);

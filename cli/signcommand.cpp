@@ -1,0 +1,299 @@
+// talvane-chain sign: a leaf for each certificate request, by an authority that takes from a
+// request its key and, when told nothing else, its entity, and decides everything else itself.
+
+#include "commands.h"
+
+#include "certificaterequest.h"
+#include "certificaterules.h"
+#include "certificatetype.h"
+#include "console.h"
+#include "issuer.h"
+#include "nameoptions.h"
+#include "notes.h"
+#include "opensslutil.h"
+#include "passwords.h"
+#include "refusals.h"
+#include "roles.h"
+#include "secret.h"
+#include "seeding.h"
+#include "serials.h"
+#include "settingsissue.h"
+#include "stagedfiles.h"
+#include "validity.h"
+#include "values.h"
+#include "zidcertificate.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+namespace Rules = CertificateRules;
+namespace Requests = CertificateRequests;
+
+// What the command line asks for, checked against itself.
+struct SignRun
+{
+    QStringList requestFiles;
+    QString folder;
+    QString issuerFile;
+    QStringList roles;
+    QString entity; // empty: each request's own
+    QString organization; // empty: the issuer's OU
+    PeriodRequest period;
+    SerialChoice serial;
+    bool force = false;
+};
+
+// One request as the authority will certify it.
+struct Leaf
+{
+    QString requestFile;
+    QString stem; // DIR/stem.pem and DIR/stem-chain.pem
+    Requests::ReadRequest request;
+    QString commonName;
+};
+
+QString pemName(const Leaf& leaf)
+{
+    return leaf.stem + QStringLiteral(".pem");
+}
+
+QString chainName(const Leaf& leaf)
+{
+    return leaf.stem + QStringLiteral("-chain.pem");
+}
+
+Refusal parseRun(const Invocation& invocation, SignRun& run)
+{
+    run.requestFiles = invocation.operands();
+    if (run.requestFiles.isEmpty())
+        return Refuse::noFiles(QStringLiteral("sign"));
+    run.folder = invocation.value(Option::OutDir);
+    if (run.folder.isEmpty())
+        return Refuse::optionMissing(OptionText(Option::OutDir), QStringLiteral("the folder for the leaves"));
+    run.issuerFile = invocation.value(Option::Issuer);
+    if (run.issuerFile.isEmpty())
+        return Refuse::optionMissing(OptionText(Option::Issuer), QStringLiteral("the issuing PKCS#12 file"));
+    if (auto error = readRoles(invocation, run.roles))
+        return error;
+    if (auto error = readName(invocation, Option::Entity, run.entity))
+        return error;
+    if (auto error = readName(invocation, Option::Organization, run.organization))
+        return error;
+    if (!run.organization.isEmpty())
+        if (auto error = checkNameOptions({{Option::Organization, Rules::NameField::Organization,
+                                            run.organization, run.organization, "organizational unit", {}}}))
+            return error;
+    if (auto error = readSerial(invocation, int(run.requestFiles.size()), run.serial))
+        return error;
+    run.force = invocation.isSet(Option::Force);
+    return readPeriod(invocation, run.period);
+}
+
+// The entity from --entity or from the part of the request's CN after its roles, checked as every
+// name is.
+Refusal nameLeaf(const SignRun& run, Leaf& leaf)
+{
+    const QString entity = run.entity.isEmpty() ? Rules::entityOfCommonName(leaf.request.commonName) : run.entity;
+    if (entity.isEmpty())
+        return Refuse::requestWithoutEntity(leaf.requestFile, OptionText(Option::Entity));
+    leaf.commonName = Rules::commonNameWithRoles(run.roles, entity);
+    if (auto error = checkNameOptions(
+            {{Option::Entity, Rules::NameField::Entity, entity, leaf.commonName, "common name", run.roles}}))
+        return run.entity.isEmpty() ? Refuse::inRequest(leaf.requestFile, *error) : *error;
+    return std::nullopt;
+}
+
+// Every request read and judged before anything is issued: one refused request stops the run.
+Refusal readLeaves(const SignRun& run, const IssuingCertificate& issuer, std::vector<Leaf>& leaves)
+{
+    QStringList keys{Requests::dnQualifierOf(issuer.objects.key.get())};
+    QStringList stems;
+    for (const QString& file : run.requestFiles)
+    {
+        Leaf leaf;
+        leaf.requestFile = file;
+        leaf.stem = QFileInfo(file).completeBaseName();
+        if (!QFileInfo::exists(file))
+            return Refuse::fileMissing(file);
+        leaf.request = Requests::readRequestFile(file);
+        if (!leaf.request.valid())
+            return Refuse::requestRefused(file, leaf.request.finding);
+        const qsizetype sameKey = keys.indexOf(leaf.request.dnQualifier);
+        if (sameKey == 0)
+            return Refuse::requestOfIssuerKey(file, run.issuerFile);
+        if (sameKey > 0)
+            return Refuse::requestsShareKey(file, run.requestFiles.at(sameKey - 1));
+        if (leaf.stem.isEmpty() || stems.contains(leaf.stem))
+            return Refuse::requestNamesClash(file, leaf.stem);
+        if (auto error = nameLeaf(run, leaf))
+            return error;
+        keys << leaf.request.dnQualifier;
+        stems << leaf.stem;
+        leaves.push_back(std::move(leaf));
+    }
+    return std::nullopt;
+}
+
+Refusal refuseExisting(const StagedFiles& files, const QStringList& names)
+{
+    for (const QString& name : names)
+    {
+        const QFileInfo target(files.targetPath(name));
+        if (target.exists() || target.isSymLink())
+            return Refuse::fileExists(files.targetPath(name));
+    }
+    return std::nullopt;
+}
+
+// Each leaf below the issuer in memory, staged with the chain from the root down to it.
+Refusal issueAll(const IssuingCertificate& issuer, const CertificateSettings& common, const std::vector<Leaf>& leaves,
+                 const std::vector<qint64>& serials, Console& console, StagedFiles& files)
+{
+    for (size_t i = 0; i < leaves.size(); ++i)
+    {
+        const Leaf& leaf = leaves[i];
+        CertificateSettings settings = common;
+        settings.entityName = leaf.commonName;
+        settings.serialNumber = serials[i];
+        EvpPkeyPtr key(EVP_PKEY_dup(leaf.request.key.get()));
+        ZIDCertificate certificate;
+        if (!key || !IssueFromSettings(certificate, settings, int(CertificateType::Leaf), issuer.objects, key.release()))
+            return Refuse::issuingFailed(leaf.commonName);
+
+        BorrowedX509StackPtr chain(sk_X509_new_null());
+        bool listed = chain != nullptr;
+        for (int j = 0; listed && j < sk_X509_num(issuer.objects.chain.get()); ++j)
+            listed = sk_X509_push(chain.get(), sk_X509_value(issuer.objects.chain.get(), j)) > 0;
+        listed = listed && sk_X509_push(chain.get(), issuer.objects.certificate.get()) > 0 &&
+                 sk_X509_push(chain.get(), certificate.mpX509) > 0;
+        const QByteArray pem = QFile::encodeName(files.stagingPath(pemName(leaf)));
+        const QByteArray chainPem = QFile::encodeName(files.stagingPath(chainName(leaf)));
+        if (certificate.WritePem(pem.constData()) == 0)
+            return Refuse::certificateNotWritten(files.targetPath(pemName(leaf)));
+        if (!listed || OpenSSLUtil::PEMWriteX509Chain(chain.get(), chainPem.constData()) == 0)
+            return Refuse::chainFileNotWritten(files.targetPath(chainName(leaf)));
+        console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
+                                      printed(settings.validityEnd)));
+    }
+    return std::nullopt;
+}
+
+Refusal sign(Invocation& invocation)
+{
+    SignRun run;
+    if (auto error = parseRun(invocation, run))
+        return error;
+    Console& console = invocation.console();
+    const SecretsHeld secretsHeld;
+    Secret issuerPassword;
+    const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
+                                Option::IssuerPasswordFile, Note::issuingFilePurpose(run.issuerFile), false};
+    if (auto error = ObtainPassword(console, source, issuerPassword))
+        return error;
+    IssuingCertificate issuer;
+    if (auto error = readIssuer(run.issuerFile, issuerPassword, issuer))
+        return error;
+    int pathLength = 0;
+    if (auto error = fitPathLength(CertificateType::Leaf, false, pathLength, issuer))
+        return error;
+    Rules::ChainPeriod period;
+    if (auto error = periodUnderIssuer(run.period, issuer, run.issuerFile, QDateTime::currentDateTimeUtc(), period))
+        return error;
+
+    std::vector<Leaf> leaves;
+    if (auto error = readLeaves(run, issuer, leaves))
+        return error;
+    for (const Leaf& leaf : leaves)
+        for (const QString& extension : leaf.request.extensions)
+            console.errLine(Note::requestedExtensionIgnored(leaf.requestFile, extension));
+
+    QStringList names;
+    for (const Leaf& leaf : leaves)
+        names << pemName(leaf) << chainName(leaf);
+    StagedFiles files(run.folder, names);
+    if (!run.force)
+        if (auto error = refuseExisting(files, names))
+            return error;
+
+    CertificateSettings common;
+    common.ca = false;
+    common.pathLength = 0;
+    common.organizationName = run.organization.isEmpty() ? issuer.organizationalUnit : run.organization;
+    common.signingAlgorithm = 1;
+    common.validityStart = period.start;
+    common.validityEnd = period.end;
+
+    QString failure;
+    if (!files.open(failure))
+        return CommandError{ExitFailure, failure};
+    // No key is made here; serial numbers drawn at random come from the generator the card seeds.
+    if (run.serial.source == SerialChoice::Random)
+        if (auto error = SeedGenerator(console, 1))
+            return error;
+    const int count = int(leaves.size());
+    if (auto error = reserveSerials(console, run.serial, count))
+        return error;
+    std::vector<qint64> serials;
+    if (auto error = serialsFor(run.serial, count, serials))
+        return error;
+    if (auto error = issueAll(issuer, common, leaves, serials, console, files))
+        return error;
+    if (!files.commit(failure))
+        return CommandError{ExitFailure, failure};
+    for (const QString& name : names)
+        console.outLine(QFileInfo(files.targetPath(name)).absoluteFilePath());
+    return std::nullopt;
+}
+
+int run(Invocation& invocation)
+{
+    if (auto error = sign(invocation))
+        return Report(invocation.console(), *error);
+    return ExitSuccess;
+}
+
+} // namespace
+
+const Command& SignCommand()
+{
+    static const Command command{
+        "sign",
+        "sign REQUEST... --issuer FILE.pfx --out-dir DIR [--roles \"R1 R2 ...\"] [--entity TEXT] [options]",
+        "a leaf for each certificate request, signed by an authority",
+        "Issues a leaf for each PKCS#10 request (PEM or DER) under the authority in --issuer, and writes "
+        "DIR/NAME.pem and DIR/NAME-chain.pem (root to leaf) for a request file NAME.csr; the key stays with "
+        "whoever made the request. A request must be version 1, signed with SHA-256 or stronger by its own "
+        "key, an RSA-2048 key of exponent 65537 that is not the issuer's nor another request's of the run.\n"
+        "Nothing a request proposes is taken on trust: the subject is rebuilt with the issuer's O, the OU of "
+        "--organization or the issuer's, the CN of the roles (--roles, by default CS), \".\" and the entity "
+        "(--entity, or the request's CN after its roles), and the dnQualifier of the key; a request that "
+        "proposes another dnQualifier is refused. The extensions a request asks for are ignored, each said "
+        "on standard error; every leaf gets the profile's own.\n"
+        "The validity lies inside the issuer's. The run is all or nothing: one refused request names its "
+        "file and the reason, and nothing is issued. The files written are listed on standard output.",
+        "talvane-chain sign projector.csr --issuer intermediate.pfx --issuer-password-file password "
+        "--roles \"LE SPB MD FM SM\" --out-dir signed\n"
+        "talvane-chain sign line/*.csr --issuer intermediate.pfx --issuer-password-file password --roles SM "
+        "--serial random --days 730 --out-dir signed",
+        {{Option::Issuer},
+         {Option::IssuerPasswordFile},
+         {Option::OutDir, "The folder of the leaves; made when missing."},
+         {Option::Roles},
+         {Option::Entity, "Entity name of every leaf, instead of each request's."},
+         {Option::Organization, "Organisation name, the OU of every leaf; default the issuer's OU."},
+         {Option::Serial},
+         {Option::Start, "Start of validity; default now, not before the issuer's start."},
+         {Option::End},
+         {Option::Days},
+         {Option::Force}},
+        "REQUEST...",
+        "PKCS#10 certificate requests, PEM or DER",
+        run};
+    return command;
+}
