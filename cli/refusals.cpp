@@ -578,7 +578,7 @@ CommandError requestRefused(const QString& path, CertificateRequests::RequestFin
         reason = QStringLiteral("is not a version 1 request");
         break;
     case Finding::WeakDigest:
-        reason = QStringLiteral("is not signed with RSA and SHA-256 or stronger");
+        reason = QStringLiteral("is not signed with SHA-256 or stronger");
         break;
     case Finding::SignatureFails:
         reason = QStringLiteral("carries a signature its own key does not verify: nothing proves its maker "

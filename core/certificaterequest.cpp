@@ -68,9 +68,10 @@ X509ReqPtr decode(const QByteArray& content)
 
 bool strongDigest(const X509_REQ* request)
 {
+    // The key's kind is judged on its own, after this.
     int digest = NID_undef;
     int key = NID_undef;
-    if (OBJ_find_sigid_algs(X509_REQ_get_signature_nid(request), &digest, &key) != 1 || key != NID_rsaEncryption)
+    if (OBJ_find_sigid_algs(X509_REQ_get_signature_nid(request), &digest, &key) != 1)
         return false;
     return digest == NID_sha256 || digest == NID_sha384 || digest == NID_sha512;
 }
@@ -165,12 +166,12 @@ ReadRequest parseRequest(const QByteArray& content)
     read.finding = RequestFinding::NotVersion1;
     if (X509_REQ_get_version(request) != X509_REQ_VERSION_1)
         return read;
-    read.finding = RequestFinding::WeakDigest;
-    if (!strongDigest(request))
-        return read;
     read.finding = RequestFinding::SignatureFails;
     read.key.reset(X509_REQ_get_pubkey(request));
     if (!read.key || X509_REQ_verify(request, read.key.get()) != 1)
+        return read;
+    read.finding = RequestFinding::WeakDigest;
+    if (!strongDigest(request))
         return read;
     read.finding = checkKey(read.key.get());
     if (read.finding != RequestFinding::Valid)

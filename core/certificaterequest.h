@@ -39,8 +39,8 @@ enum class RequestFinding
     TooLarge,            // more than kLargestRequest bytes
     NotARequest,         // neither a PEM nor a DER request, or trailing bytes after it
     NotVersion1,
-    WeakDigest,          // signed with less than SHA-256, or with something that is not RSA
     SignatureFails,      // the self-signature does not verify: no proof of possession
+    WeakDigest,          // signed with a digest weaker than SHA-256
     NotRsa,
     NotRsa2048,
     NotExponent65537,

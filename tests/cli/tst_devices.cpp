@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
 #include <openssl/x509.h>
 
 using namespace ChainFixtures;
@@ -50,7 +52,7 @@ struct ToolRun
     QByteArray out;
 };
 
-[[maybe_unused]] ToolRun openssl(const QStringList& arguments)
+ToolRun openssl(const QStringList& arguments)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -58,6 +60,39 @@ struct ToolRun
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput()};
+}
+
+// A request by openssl's own command line, its subject from a configuration so that a "+" in a
+// value is taken as text; `extra` adds to the command (-sha1, -addext ...).
+bool opensslRequest(const QString& out, const QString& keyOptions, const QByteArray& subject,
+                    const QStringList& extra = {}, const QByteArray& stringMask = "nombstr")
+{
+    const QString config = out + ".cnf";
+    if (!writeFile(config, "[req]\nprompt = no\ndistinguished_name = dn\nstring_mask = " + stringMask +
+                               "\n[dn]\n" + subject))
+        return false;
+    const ToolRun made = openssl(QStringList{"req", "-new", "-config", config, "-out", out, "-nodes",
+                                             "-keyout", out + ".key"} +
+                                 keyOptions.split(' ', Qt::SkipEmptyParts) + extra);
+    return made.status == 0;
+}
+
+// A request of any version, which openssl's command line does not make.
+bool requestOfVersion(const QString& out, long version)
+{
+    const EvpPkeyPtr key(EVP_RSA_gen(2048));
+    X509ReqPtr request(X509_REQ_new());
+    if (!key || !request || X509_REQ_set_version(request.get(), version) != 1)
+        return false;
+    X509_NAME_add_entry_by_NID(X509_REQ_get_subject_name(request.get()), NID_commonName, MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("SM.Old"), -1, -1, 0);
+    if (X509_REQ_set_pubkey(request.get(), key.get()) != 1 || X509_REQ_sign(request.get(), key.get(), EVP_sha256()) <= 0)
+        return false;
+    unsigned char* der = nullptr;
+    const int length = i2d_X509_REQ(request.get(), &der);
+    const bool written = length > 0 && writeFile(out, QByteArray(reinterpret_cast<char*>(der), length));
+    OPENSSL_free(der);
+    return written;
 }
 
 QString commonNameOf(const QString& pem)
@@ -79,6 +114,10 @@ private slots:
     void rolesOfALeaf_data();
     void rolesOfALeaf();
     void rolesOfAChainsLeaf();
+    void requestsGiveLeavesOfTheProfile_data();
+    void requestsGiveLeavesOfTheProfile();
+    void refusedRequests_data();
+    void refusedRequests();
 
 private:
     QString fixture(const QString& name) const { return mFixtures.filePath(name); }
@@ -166,6 +205,152 @@ void TestDevices::rolesOfAChainsLeaf()
                  password());
     QCOMPARE(result.status, 2);
     QVERIFY(!QFileInfo::exists("bad"));
+}
+
+void TestDevices::requestsGiveLeavesOfTheProfile_data()
+{
+    QTest::addColumn<QString>("maker");
+    QTest::addColumn<QString>("entity"); // the CN after "CS."
+    QTest::newRow("made by request") << "request" << "Block";
+    QTest::newRow("openssl, PrintableString") << "profile" << "Mover";
+    QTest::newRow("openssl, UTF8String and CA:TRUE asked") << "utf8" << "Shaper";
+}
+
+// Whoever made the request, the leaf has the issuer's O and OU, the CN of the authority's roles,
+// the key's dnQualifier and the profile's extensions; every judge accepts it.
+void TestDevices::requestsGiveLeavesOfTheProfile()
+{
+    QFETCH(QString, maker);
+    QFETCH(QString, entity);
+    if (maker == "request")
+    {
+        const CliRun made = run(QStringList{"request", "--out", "device", "--entity", entity, "--organization",
+                                            ".Proposed"} +
+                                password());
+        QVERIFY2(made.status == 0, describe(made));
+        QVERIFY(QFileInfo("device.pfx").permissions() == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
+        QCOMPARE(openssl({"req", "-in", "device.csr", "-noout", "-verify"}).status, 0);
+        // The key is in its container under the password.
+        QCOMPARE(openssl({"pkcs12", "-in", "device.pfx", "-nocerts", "-nodes", "-passin", "pass:" + kPassword})
+                     .status,
+                 0);
+    }
+    else if (maker == "profile")
+        QVERIFY(opensslRequest("device.csr", "-newkey rsa:2048",
+                               "O = Proposed\nOU = .Proposed\nCN = CS." + entity.toUtf8()));
+    else
+        QVERIFY(opensslRequest("device.csr", "-newkey rsa:2048", "O = Größe\nCN = LE." + entity.toUtf8(),
+                               {"-utf8", "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
+                                "keyUsage=keyCertSign"},
+                               "utf8only"));
+    const CliRun signedRun = run(QStringList{"sign", "device.csr", "--out-dir", "signed"} + issuedBy());
+    QVERIFY2(signedRun.status == 0, describe(signedRun));
+    QCOMPARE(signedRun.out.count('\n'), 2);
+    if (maker == "utf8")
+        QVERIFY2(signedRun.err.contains("basicConstraints"), describe(signedRun));
+
+    const auto leaf = ChainCheck::loadPemCertificates("signed/device.pem");
+    QVERIFY(!leaf.empty());
+    QCOMPARE(subjectEntry(leaf.front().get(), NID_commonName), "CS." + entity);
+    QCOMPARE(subjectEntry(leaf.front().get(), NID_organizationName), QString(".Devices.Example"));
+    QCOMPARE(subjectEntry(leaf.front().get(), NID_organizationalUnitName), QString(".Line"));
+    QCOMPARE(ChainCheck::loadPemCertificates("signed/device-chain.pem").size(), size_t(2));
+    const QStringList findings = ChainCheck::checkPemFiles({fixture("root.pem"), "signed/device.pem"});
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+    const ToolRun strict = openssl({"verify", "-x509_strict", "-CAfile", fixture("root.pem"), "signed/device.pem"});
+    QVERIFY2(strict.status == 0, strict.out);
+    const CliRun judged = run({"verify", "--signer", "signed/device-chain.pem"});
+    QVERIFY2(judged.status == 0, describe(judged));
+}
+
+void TestDevices::refusedRequests_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QString>("names"); // a word of the refusal
+    QTest::newRow("a certificate, not a request") << "certificate" << QStringList() << "PKCS#10";
+    QTest::newRow("too large") << "large" << QStringList() << "larger";
+    QTest::newRow("signature broken") << "broken" << QStringList() << "signature";
+    QTest::newRow("signed with SHA-1") << "sha1" << QStringList() << "SHA-256";
+    QTest::newRow("version 2") << "version" << QStringList() << "version 1";
+    QTest::newRow("RSA-1024") << "rsa1024" << QStringList() << "2048";
+    QTest::newRow("exponent 3") << "exponent" << QStringList() << "65537";
+    QTest::newRow("an EC key") << "ec" << QStringList() << "not RSA";
+    QTest::newRow("dnQualifier of another key") << "dnq" << QStringList() << "dnQualifier";
+    QTest::newRow("the issuer's key") << "issuer" << QStringList() << "issuer";
+    QTest::newRow("one key twice") << "twice" << QStringList() << "same key";
+    QTest::newRow("no entity after the roles") << "noentity" << QStringList() << "--entity";
+    QTest::newRow("an entity no checker reads") << "utf8entity" << QStringList() << "bad.csr";
+    QTest::newRow("an unknown role") << "good" << QStringList{"--roles", "CS XX"} << "XX";
+}
+
+// One refused request among good ones: its file and reason named, nothing issued, the folder as
+// it was.
+void TestDevices::refusedRequests()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, extra);
+    QFETCH(QString, names);
+    QVERIFY(opensslRequest("good.csr", "-newkey rsa:2048", "CN = SM.Good"));
+    QString bad = "bad.csr";
+    if (kind == "certificate")
+        QVERIFY(QFile::copy(fixture("root.pem"), bad));
+    else if (kind == "large")
+        QVERIFY(writeFile(bad, QByteArray(70000, 'A')));
+    else if (kind == "broken")
+    {
+        QVERIFY(opensslRequest("b.csr", "-newkey rsa:2048", "CN = SM.Broken", {"-outform", "DER"}));
+        QByteArray der = readFile("b.csr");
+        der[der.size() - 10] = char(der[der.size() - 10] ^ 0x01);
+        QVERIFY(writeFile(bad, der));
+    }
+    else if (kind == "sha1")
+        QVERIFY(opensslRequest(bad, "-newkey rsa:2048 -sha1", "CN = SM.Old"));
+    else if (kind == "version")
+        QVERIFY(requestOfVersion(bad, 1));
+    else if (kind == "rsa1024")
+        QVERIFY(opensslRequest(bad, "-newkey rsa:1024", "CN = SM.Small"));
+    else if (kind == "exponent")
+    {
+        QCOMPARE(openssl({"genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-pkeyopt",
+                          "rsa_keygen_pubexp:3", "-out", "e3.pem"})
+                     .status,
+                 0);
+        QVERIFY(opensslRequest(bad, "-key e3.pem", "CN = SM.Three"));
+    }
+    else if (kind == "ec")
+        QVERIFY(opensslRequest(bad, "-newkey ec -pkeyopt ec_paramgen_curve:P-256", "CN = SM.Curve"));
+    else if (kind == "dnq")
+        QVERIFY(opensslRequest(bad, "-newkey rsa:2048", "CN = SM.Other\ndnQualifier = 8Q+b/cL0tW2yJ0rKbbgYrG4kJ9E="));
+    else if (kind == "issuer")
+    {
+        QCOMPARE(openssl({"pkcs12", "-in", fixture("root.pfx"), "-nocerts", "-nodes", "-legacy", "-passin",
+                          "pass:" + kPassword, "-out", "issuer.key"})
+                     .status,
+                 0);
+        QVERIFY(opensslRequest(bad, "-key issuer.key", "CN = SM.Mine"));
+    }
+    else if (kind == "twice")
+        QVERIFY(QFile::copy("good.csr", bad));
+    else if (kind == "noentity")
+        QVERIFY(opensslRequest(bad, "-newkey rsa:2048", "CN = SM."));
+    else if (kind == "utf8entity")
+        QVERIFY(opensslRequest(bad, "-newkey rsa:2048", "CN = Größe", {"-utf8"}, "utf8only"));
+    else
+        bad.clear();
+
+    QVERIFY(QDir().mkdir("signed"));
+    QVERIFY(writeFile("signed/kept.txt", "kept"));
+    QStringList requests{"good.csr"};
+    if (!bad.isEmpty())
+        requests << bad;
+    const CliRun result = run(QStringList{"sign"} + requests + QStringList{"--out-dir", "signed"} + issuedBy() + extra);
+    QVERIFY2(result.status != 0, describe(result));
+    QVERIFY2(result.err.contains(names.toUtf8()), describe(result));
+    if (!bad.isEmpty() && kind != "twice")
+        QVERIFY2(result.err.contains(bad.toUtf8()), describe(result));
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(QDir("signed").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"kept.txt"});
 }
 
 QTEST_GUILESS_MAIN(TestDevices)
