@@ -183,17 +183,6 @@ QStringList fileNames(const std::vector<Level>& levels)
     return names << kChainFile;
 }
 
-Refusal refuseExisting(const StagedFiles& files, const QStringList& names)
-{
-    for (const QString& name : names)
-    {
-        const QFileInfo target(files.targetPath(name));
-        if (target.exists() || target.isSymLink())
-            return Refuse::fileExists(files.targetPath(name));
-    }
-    return std::nullopt;
-}
-
 // Issues each level in order with the next key that is ready, each below the one issued before
 // it, and stages its two files; then chain.pem with every certificate from the root to the leaf.
 Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret& password, StagedFiles& files)
@@ -240,8 +229,8 @@ Refusal make(Invocation& invocation, ChainRequest& request)
     const QStringList names = fileNames(levels);
     StagedFiles files(request.folder, names);
     if (!request.force)
-        if (auto error = refuseExisting(files, names))
-            return error;
+        if (const QString existing = files.firstExisting(); !existing.isEmpty())
+            return Refuse::fileExists(existing);
     const SecretsHeld secretsHeld;
     Secret password;
     const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",

@@ -8,6 +8,7 @@
 #include "console.h"
 #include "filegroup.h"
 #include "issuer.h"
+#include "leafbatch.h"
 #include "nameoptions.h"
 #include "notes.h"
 #include "outputnames.h"
@@ -270,6 +271,12 @@ Refusal create(Invocation& invocation, CertificateType type)
 
 int run(Invocation& invocation, CertificateType type)
 {
+    if (type == CertificateType::Leaf && invocation.isSet(Option::Batch))
+    {
+        if (auto error = RunLeafBatch(invocation))
+            return Report(invocation.console(), *error);
+        return ExitSuccess;
+    }
     if (auto error = create(invocation, type))
         return Report(invocation.console(), *error);
     return ExitSuccess;
@@ -329,7 +336,11 @@ std::vector<CommandOption> derivedOptions(bool authority)
         {Option::Entity,
          authority ? "Entity name: the CN is \".TEXT\"." : "Entity name: the CN is the roles, \".\" and TEXT."}};
     if (!authority)
+    {
         options.push_back({Option::Roles});
+        options.push_back({Option::Batch});
+        options.push_back({Option::OutDir, "With --batch: the folder of the leaves; made when missing."});
+    }
     if (authority)
         options.push_back({Option::PathLength,
                            "Path length: at least 1, below the issuer's; default the issuer's less one."});
@@ -381,11 +392,18 @@ const Command& LeafCommand()
         "or "
         "its issuer's OU; its CN is the roles (--roles, by default CS, the role of a content signer), \".\" "
         "and --entity: \"CS.Player\", or a device's \"LE SPB MD FM SM.Projector-12\".\n"
-        "The validity lies inside the issuer's.",
+        "The validity lies inside the issuer's.\n"
+        "With --batch FILE, many leaves in one run, into --out-dir DIR as NAME.pem and NAME.pfx: FILE starts "
+        "with the header line \"name,entity,roles\", then one leaf a line (\"projector-12,Projector-12,LE SPB MD "
+        "FM SM\"; roles left empty are CS); # starts a comment. Every line is checked as a single leaf would "
+        "be, its number named in a refusal; the keys are made on every core, every container takes the one "
+        "password, and the leaves are written all together or not at all.",
         "talvane-chain leaf --out player --issuer intermediate.pfx --issuer-password-file password "
         "--entity Player --password-file password\n"
         "talvane-chain leaf --out projector --issuer intermediate.pfx --issuer-password-file password "
-        "--entity Projector-12 --roles \"LE SPB MD FM SM\" --password-file password",
+        "--entity Projector-12 --roles \"LE SPB MD FM SM\" --password-file password\n"
+        "talvane-chain leaf --batch line.csv --issuer intermediate.pfx --issuer-password-file password "
+        "--out-dir line --serial random --password-file password",
         derivedOptions(false),
         nullptr,
         nullptr,

@@ -639,6 +639,54 @@ CommandError inRequest(const QString& path, const CommandError& error)
     return failure(QStringLiteral("The request %1: %2").arg(path, error.sentence));
 }
 
+CommandError onBatchLine(const QString& path, int line, const CommandError& error)
+{
+    return failure(QStringLiteral("%1 line %2: %3 Nothing was issued.").arg(path, QString::number(line), error.sentence));
+}
+
+CommandError batchHeader(const QString& header)
+{
+    return failure(QStringLiteral("the first line that is not a comment must be the header \"%1\".").arg(header));
+}
+
+CommandError batchLineFields(const QString& header)
+{
+    return failure(QStringLiteral("a leaf's line has three fields separated by commas, as the header \"%1\" says.")
+                       .arg(header));
+}
+
+CommandError batchName(const QString& name)
+{
+    return failure(QStringLiteral("the name \"%1\" is not a file name inside the folder (no folder separator, "
+                                  "not empty).")
+                       .arg(name));
+}
+
+CommandError batchNameTwice(const QString& name)
+{
+    return failure(QStringLiteral("the name \"%1\" is given by an earlier line too.").arg(name));
+}
+
+CommandError batchEntityEmpty()
+{
+    return failure(QStringLiteral("the entity is empty; every leaf names its entity."));
+}
+
+CommandError batchTooLong(int most)
+{
+    return failure(QStringLiteral("a run takes at most %1 leaves; split the file.").arg(most));
+}
+
+CommandError batchEmpty(const QString& path)
+{
+    return failure(QStringLiteral("The batch file %1 names no leaf.").arg(path));
+}
+
+CommandError batchFileTooLarge(const QString& path, qint64 largest)
+{
+    return failure(QStringLiteral("The batch file %1 is larger than %2 bytes; split it.").arg(path).arg(largest));
+}
+
 CommandError notOneRoot(const QString& path)
 {
     return failure(

@@ -126,6 +126,18 @@ CommandError requestWithoutEntity(const QString& path, const QString& option);
 // command line's.
 CommandError inRequest(const QString& path, const CommandError& error);
 
+// --- leaf --batch ---------------------------------------------------------------------------------
+// A refusal about one line of a batch file, named by the file and its line: the file's fault.
+CommandError onBatchLine(const QString& path, int line, const CommandError& error);
+CommandError batchHeader(const QString& header);
+CommandError batchLineFields(const QString& header);
+CommandError batchName(const QString& name);
+CommandError batchNameTwice(const QString& name);
+CommandError batchEntityEmpty();
+CommandError batchTooLong(int most);
+CommandError batchEmpty(const QString& path);
+CommandError batchFileTooLarge(const QString& path, qint64 largest);
+
 // --- verify ---------------------------------------------------------------------------------------
 CommandError notOneRoot(const QString& path);
 CommandError documentWithOthers(const QString& path);

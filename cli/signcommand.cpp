@@ -140,17 +140,6 @@ Refusal readLeaves(const SignRun& run, const IssuingCertificate& issuer, std::ve
     return std::nullopt;
 }
 
-Refusal refuseExisting(const StagedFiles& files, const QStringList& names)
-{
-    for (const QString& name : names)
-    {
-        const QFileInfo target(files.targetPath(name));
-        if (target.exists() || target.isSymLink())
-            return Refuse::fileExists(files.targetPath(name));
-    }
-    return std::nullopt;
-}
-
 // Each leaf below the issuer in memory, staged with the chain from the root down to it.
 Refusal issueAll(const IssuingCertificate& issuer, const CertificateSettings& common, const std::vector<Leaf>& leaves,
                  const std::vector<qint64>& serials, Console& console, StagedFiles& files)
@@ -192,18 +181,9 @@ Refusal sign(Invocation& invocation)
     Console& console = invocation.console();
     const SecretsHeld secretsHeld;
     Secret issuerPassword;
-    const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
-                                Option::IssuerPasswordFile, Note::issuingFilePurpose(run.issuerFile), false};
-    if (auto error = ObtainPassword(console, source, issuerPassword))
-        return error;
     IssuingCertificate issuer;
-    if (auto error = readIssuer(run.issuerFile, issuerPassword, issuer))
-        return error;
-    int pathLength = 0;
-    if (auto error = fitPathLength(CertificateType::Leaf, false, pathLength, issuer))
-        return error;
     Rules::ChainPeriod period;
-    if (auto error = periodUnderIssuer(run.period, issuer, run.issuerFile, QDateTime::currentDateTimeUtc(), period))
+    if (auto error = readLeafIssuer(invocation, run.issuerFile, run.period, issuerPassword, issuer, period))
         return error;
 
     std::vector<Leaf> leaves;
@@ -218,8 +198,8 @@ Refusal sign(Invocation& invocation)
         names << pemName(leaf) << chainName(leaf);
     StagedFiles files(run.folder, names);
     if (!run.force)
-        if (auto error = refuseExisting(files, names))
-            return error;
+        if (const QString existing = files.firstExisting(); !existing.isEmpty())
+            return Refuse::fileExists(existing);
 
     CertificateSettings common;
     common.ca = false;

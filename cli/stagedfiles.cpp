@@ -75,6 +75,17 @@ QString StagedFiles::targetPath(const QString& name) const
     return QDir(mFolder).filePath(name);
 }
 
+QString StagedFiles::firstExisting() const
+{
+    for (const QString& name : mNames)
+    {
+        const QFileInfo target(targetPath(name));
+        if (target.exists() || target.isSymLink())
+            return targetPath(name);
+    }
+    return QString();
+}
+
 QString StagedFiles::asidePath(const QString& name) const
 {
     return QDir(mStaging).filePath(QStringLiteral("previous/") + name);

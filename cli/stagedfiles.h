@@ -33,6 +33,8 @@ public:
     QString stagingPath(const QString& name) const;
     // The final path of `name`, the target folder as given.
     QString targetPath(const QString& name) const;
+    // The target path of the first name that exists already (a dangling link counts), or empty.
+    QString firstExisting() const;
 
     // Puts every file in place. False with a sentence in `failure` when that failed; the target
     // folder is then as it was before the run (or, when even that failed, the sentence says where
