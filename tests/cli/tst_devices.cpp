@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -118,6 +119,9 @@ private slots:
     void requestsGiveLeavesOfTheProfile();
     void refusedRequests_data();
     void refusedRequests();
+    void batchOfTwelve();
+    void refusedBatchLines_data();
+    void refusedBatchLines();
 
 private:
     QString fixture(const QString& name) const { return mFixtures.filePath(name); }
@@ -351,6 +355,71 @@ void TestDevices::refusedRequests()
         QVERIFY2(result.err.contains(bad.toUtf8()), describe(result));
     QVERIFY(result.out.isEmpty());
     QCOMPARE(QDir("signed").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"kept.txt"});
+}
+
+// Twelve leaves in one run: twelve keys, serials and names, one password, every one a leaf of the
+// profile under the issuer.
+void TestDevices::batchOfTwelve()
+{
+    QByteArray batch = "# the line's devices\nname,entity,roles\n";
+    for (int i = 1; i <= 12; ++i)
+        batch += "unit-" + QByteArray::number(i) + ",Unit " + QByteArray::number(i) + (i % 2 ? ",SM MD\n" : ",\n");
+    QVERIFY(writeFile("line.csv", batch));
+    const CliRun result = run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
+    QVERIFY2(result.status == 0, describe(result));
+    QCOMPARE(result.out.count('\n'), 24);
+
+    QSet<QString> keys, serials, names;
+    for (int i = 1; i <= 12; ++i)
+    {
+        const QString pem = QString("line/unit-%1.pem").arg(i);
+        const auto leaf = ChainCheck::loadPemCertificates(pem);
+        QVERIFY(!leaf.empty());
+        names << subjectEntry(leaf.front().get(), NID_commonName);
+        keys << subjectEntry(leaf.front().get(), NID_dnQualifier);
+        serials << QString::fromLatin1(openssl({"x509", "-in", pem, "-noout", "-serial"}).out);
+        const QStringList findings = ChainCheck::checkDevicePemFiles({fixture("root.pem"), pem});
+        QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
+        const ToolRun opened = openssl({"pkcs12", "-in", QString("line/unit-%1.pfx").arg(i), "-legacy", "-nokeys",
+                                        "-passin", "pass:" + kPassword});
+        QVERIFY2(opened.status == 0, opened.out);
+    }
+    QCOMPARE(keys.size(), 12);
+    QCOMPARE(serials.size(), 12);
+    QCOMPARE(names.size(), 12);
+    QVERIFY(names.contains("SM MD.Unit 1"));
+    QVERIFY(names.contains("CS.Unit 2"));
+}
+
+void TestDevices::refusedBatchLines_data()
+{
+    QTest::addColumn<QByteArray>("lines"); // after the header
+    QTest::addColumn<QString>("line");     // the line number the refusal names
+    QTest::newRow("a name twice") << QByteArray("a,A,SM\nb,B,SM\na,C,SM\n") << "line 5";
+    QTest::newRow("an unknown role") << QByteArray("a,A,SM\nb,B,SM XX\n") << "line 4";
+    QTest::newRow("a name out of the folder") << QByteArray("a,A,SM\n../b,B,SM\n") << "line 4";
+    QTest::newRow("a character no checker reads") << QByteArray("a,A,SM\nb,Größe,SM\n") << "line 4";
+    QTest::newRow("two fields") << QByteArray("a,A,SM\nb,B\n") << "line 4";
+    QTest::newRow("no entity") << QByteArray("a,A,SM\nb, ,SM\n") << "line 4";
+    QTest::newRow("the role given twice") << QByteArray("a,A,SM\nb,SM.B,SM\n") << "line 4";
+}
+
+// A bad line anywhere stops the whole run before a key is made; the folder stays as it was.
+void TestDevices::refusedBatchLines()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, line);
+    QVERIFY(writeFile("line.csv", "# devices\nname,entity,roles\n" + lines));
+    QVERIFY(QDir().mkdir("line"));
+    QVERIFY(writeFile("line/kept.txt", "kept"));
+    const CliRun result = run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(line.toUtf8()), describe(result));
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(QDir("line").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"kept.txt"});
+    // A file without its header loses no leaf to it.
+    QVERIFY(writeFile("headless.csv", lines));
+    QCOMPARE(run(QStringList{"leaf", "--batch", "headless.csv", "--out-dir", "line"} + issuedBy() + password()).status, 1);
 }
 
 QTEST_GUILESS_MAIN(TestDevices)
