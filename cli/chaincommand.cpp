@@ -6,7 +6,6 @@
 #include "certificatesettings.h"
 #include "certificatetype.h"
 #include "chainrules.h"
-#include "roles.h"
 #include "console.h"
 #include "keypool.h"
 #include "nameoptions.h"
@@ -14,6 +13,7 @@
 #include "opensslutil.h"
 #include "passwords.h"
 #include "refusals.h"
+#include "roles.h"
 #include "secret.h"
 #include "seeding.h"
 #include "serials.h"
@@ -110,14 +110,27 @@ Refusal parseNames(const Invocation& invocation, ChainRequest& request)
     const QString lastIntermediate = numbered(request.intermediateEntity, std::max(request.intermediates, 1));
     return checkNameOptions(
         {{Option::RootName, Field::RootName, request.rootName, request.rootName, "organization", {}},
-         {Option::Organization, Field::Organization, request.organization, request.organization,
-          "organizational unit", {}},
-         {Option::RootEntity, Field::Entity, request.rootEntity,
-          Rules::EntityNameWithRoles(request.rootEntity, false), "common name", {}},
-         {Option::IntermediateEntity, Field::Entity, request.intermediateEntity,
-          Rules::EntityNameWithRoles(lastIntermediate, false), "common name", {}},
+         {Option::Organization,
+          Field::Organization,
+          request.organization,
+          request.organization,
+          "organizational unit",
+          {}},
+         {Option::RootEntity,
+          Field::Entity,
+          request.rootEntity,
+          Rules::EntityNameWithRoles(request.rootEntity, false),
+          "common name",
+          {}},
+         {Option::IntermediateEntity,
+          Field::Entity,
+          request.intermediateEntity,
+          Rules::EntityNameWithRoles(lastIntermediate, false),
+          "common name",
+          {}},
          {Option::LeafEntity, Field::Entity, request.leafEntity,
-          Rules::commonNameWithRoles(request.leafRoles, request.leafEntity), "common name", request.leafRoles}});
+          Rules::commonNameWithRoles(request.leafRoles, request.leafEntity), "common name",
+          request.leafRoles}});
 }
 
 Refusal parseRequest(const Invocation& invocation, ChainRequest& request)

@@ -212,8 +212,8 @@ const Command& HelpCommand()
 const std::vector<const Command*>& AllCommands()
 {
     static const std::vector<const Command*> commands{
-        &RootCommand(),   &IntermediateCommand(), &LeafCommand(),   &ChainCommand(), &RequestCommand(), &SignCommand(),
-        &VerifyCommand(), &ShowCommand(),         &ExportCommand(), &HelpCommand()};
+        &RootCommand(), &IntermediateCommand(), &LeafCommand(), &ChainCommand(),  &RequestCommand(),
+        &SignCommand(), &VerifyCommand(),       &ShowCommand(), &ExportCommand(), &HelpCommand()};
     return commands;
 }
 

@@ -4,7 +4,6 @@
 
 #include "certificaterules.h"
 #include "chainrules.h"
-#include "roles.h"
 #include "console.h"
 #include "filegroup.h"
 #include "issuer.h"
@@ -14,6 +13,7 @@
 #include "outputnames.h"
 #include "passwords.h"
 #include "refusals.h"
+#include "roles.h"
 #include "secret.h"
 #include "seeding.h"
 #include "serials.h"
@@ -80,8 +80,12 @@ Refusal parseNames(const Invocation& invocation, Request& request)
         names.push_back(
             {Option::RootName, Field::RootName, settings.rootName, settings.rootName, "organization", {}});
     if (request.organizationGiven)
-        names.push_back({Option::Organization, Field::Organization, settings.organizationName,
-                         settings.organizationName, "organizational unit", {}});
+        names.push_back({Option::Organization,
+                         Field::Organization,
+                         settings.organizationName,
+                         settings.organizationName,
+                         "organizational unit",
+                         {}});
     return checkNameOptions(names);
 }
 
@@ -277,6 +281,10 @@ int run(Invocation& invocation, CertificateType type)
             return Report(invocation.console(), *error);
         return ExitSuccess;
     }
+    // The folder of a batch would be ignored by a single leaf, which takes --out.
+    if (invocation.isSet(Option::OutDir))
+        return Report(invocation.console(),
+                      Refuse::modifierWithout(OptionText(Option::OutDir), OptionText(Option::Batch)));
     if (auto error = create(invocation, type))
         return Report(invocation.console(), *error);
     return ExitSuccess;
@@ -333,8 +341,8 @@ std::vector<CommandOption> derivedOptions(bool authority)
         {Option::Issuer},
         {Option::IssuerPasswordFile},
         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
-        {Option::Entity,
-         authority ? "Entity name: the CN is \".TEXT\"." : "Entity name: the CN is the roles, \".\" and TEXT."}};
+        {Option::Entity, authority ? "Entity name: the CN is \".TEXT\"."
+                                   : "Entity name: the CN is the roles, \".\" and TEXT."}};
     if (!authority)
     {
         options.push_back({Option::Roles});
@@ -394,7 +402,8 @@ const Command& LeafCommand()
         "and --entity: \"CS.Player\", or a device's \"LE SPB MD FM SM.Projector-12\".\n"
         "The validity lies inside the issuer's.\n"
         "With --batch FILE, many leaves in one run, into --out-dir DIR as NAME.pem and NAME.pfx: FILE starts "
-        "with the header line \"name,entity,roles\", then one leaf a line (\"projector-12,Projector-12,LE SPB MD "
+        "with the header line \"name,entity,roles\", then one leaf a line (\"projector-12,Projector-12,LE "
+        "SPB MD "
         "FM SM\"; roles left empty are CS); # starts a comment. Every line is checked as a single leaf would "
         "be, its number named in a refusal; the keys are made on every core, every container takes the one "
         "password, and the leaves are written all together or not at all.",

@@ -1,9 +1,9 @@
 #include "issuer.h"
 
 #include "certificaterules.h"
-#include "pkcs12work.h"
 #include "notes.h"
 #include "passwords.h"
+#include "pkcs12work.h"
 #include "refusals.h"
 #include "validity.h"
 

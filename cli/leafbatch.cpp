@@ -57,8 +57,9 @@ Refusal checkLine(const QString& file, int number, const QStringList& fields, co
     leaf.name = fields.at(0).trimmed();
     const QString entity = fields.at(1).trimmed();
     // A name is a file name in DIR, never a path out of it.
-    if (leaf.name.isEmpty() || leaf.name.contains(QLatin1Char('/')) || leaf.name.contains(QLatin1Char('\\')) ||
-        leaf.name == QLatin1String(".") || leaf.name == QLatin1String(".."))
+    if (leaf.name.isEmpty() || leaf.name.contains(QLatin1Char('/')) ||
+        leaf.name.contains(QLatin1Char('\\')) || leaf.name == QLatin1String(".") ||
+        leaf.name == QLatin1String(".."))
         return onLine(Refuse::batchName(leaf.name));
     if (taken.contains(leaf.name))
         return onLine(Refuse::batchNameTwice(leaf.name));
@@ -70,8 +71,8 @@ Refusal checkLine(const QString& file, int number, const QStringList& fields, co
     if (auto error = checkRoleList(QStringLiteral("The roles field"), roles, ExitFailure))
         return onLine(*error);
     leaf.commonName = Rules::commonNameWithRoles(roles, entity);
-    if (auto error =
-            checkNameOptions({{Option::Entity, Rules::NameField::Entity, entity, leaf.commonName, "common name", roles}}))
+    if (auto error = checkNameOptions(
+            {{Option::Entity, Rules::NameField::Entity, entity, leaf.commonName, "common name", roles}}))
         return onLine(*error);
     return std::nullopt;
 }
@@ -135,8 +136,8 @@ Refusal refuseSingleOptions(const Invocation& invocation)
 
 // Each leaf with the next key that is ready, staged with its container.
 Refusal issueAll(Console& console, const IssuingCertificate& issuer, const CertificateSettings& common,
-                 const std::vector<BatchLeaf>& leaves, const std::vector<qint64>& serials, const Secret& password,
-                 StagedFiles& files)
+                 const std::vector<BatchLeaf>& leaves, const std::vector<qint64>& serials,
+                 const Secret& password, StagedFiles& files)
 {
     KeyPool keys(int(leaves.size()));
     for (size_t i = 0; i < leaves.size(); ++i)
@@ -149,14 +150,16 @@ Refusal issueAll(Console& console, const IssuingCertificate& issuer, const Certi
         settings.entityName = leaf.commonName;
         settings.serialNumber = serials[i];
         ZIDCertificate certificate;
-        if (!IssueFromSettings(certificate, settings, int(CertificateType::Leaf), issuer.objects, key.release()))
+        if (!IssueFromSettings(certificate, settings, int(CertificateType::Leaf), issuer.objects,
+                               key.release()))
             return Refuse::issuingFailed(leaf.commonName);
         const QByteArray pem = QFile::encodeName(files.stagingPath(leaf.name + QStringLiteral(".pem")));
         const QByteArray pfx = QFile::encodeName(files.stagingPath(leaf.name + QStringLiteral(".pfx")));
-        if (certificate.WritePem(pem.constData()) == 0 || certificate.WritePKCS12(pfx.constData(), password.data()) == 0)
+        if (certificate.WritePem(pem.constData()) == 0 ||
+            certificate.WritePKCS12(pfx.constData(), password.data()) == 0)
             return Refuse::levelNotWritten(leaf.name);
-        console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
-                                      printed(settings.validityEnd)));
+        console.errLine(Note::created(settings.entityName, settings.serialNumber,
+                                      printed(settings.validityStart), printed(settings.validityEnd)));
     }
     return std::nullopt;
 }
@@ -176,8 +179,12 @@ Refusal RunLeafBatch(Invocation& invocation)
     if (auto error = readName(invocation, Option::Organization, organization))
         return error;
     if (!organization.isEmpty())
-        if (auto error = checkNameOptions({{Option::Organization, Rules::NameField::Organization, organization,
-                                            organization, "organizational unit", {}}}))
+        if (auto error = checkNameOptions({{Option::Organization,
+                                            Rules::NameField::Organization,
+                                            organization,
+                                            organization,
+                                            "organizational unit",
+                                            {}}}))
             return error;
     SerialChoice serial;
     if (auto error = readSerial(invocation, count, serial))
@@ -205,8 +212,8 @@ Refusal RunLeafBatch(Invocation& invocation)
         return error;
     // One password for every container, asked once.
     Secret password;
-    const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD", Option::PasswordFile,
-                                Note::chainContainersPurpose(folder), true};
+    const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
+                                Option::PasswordFile, Note::chainContainersPurpose(folder), true};
     if (auto error = ObtainPassword(console, source, password))
         return error;
 

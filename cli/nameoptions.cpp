@@ -1,8 +1,8 @@
 #include "nameoptions.h"
 
 #include "chainrules.h"
-#include "roles.h"
 #include "refusals.h"
+#include "roles.h"
 
 namespace Rules = CertificateRules;
 

@@ -80,7 +80,8 @@ QString requested(const QString& commonName, const QString& dnQualifier)
 
 QString requestedExtensionIgnored(const QString& request, const QString& extension)
 {
-    return QStringLiteral("The request %1 asks for the extension %2: ignored, the leaf gets the profile's own")
+    return QStringLiteral(
+               "The request %1 asks for the extension %2: ignored, the leaf gets the profile's own")
         .arg(request, extension);
 }
 

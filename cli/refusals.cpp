@@ -214,9 +214,10 @@ CommandError noRoles(const QString& where, int status)
 
 CommandError unknownRole(const QString& where, const QString& role, const QStringList& known, int status)
 {
-    return CommandError{status, QStringLiteral("%1 gives the role \"%2\", which is not a known one; the roles are "
-                                               "%3.")
-                                    .arg(where, role, listed(known))};
+    return CommandError{status,
+                        QStringLiteral("%1 gives the role \"%2\", which is not a known one; the roles are "
+                                       "%3.")
+                            .arg(where, role, listed(known))};
 }
 
 CommandError roleRepeated(const QString& where, const QString& role, int status)
@@ -226,9 +227,10 @@ CommandError roleRepeated(const QString& where, const QString& role, int status)
 
 CommandError signerRoleNotAlone(const QString& where, const QString& roles, int status)
 {
-    return CommandError{status, QStringLiteral("%1 gives \"%2\": a content signer (CS) carries no other role; "
-                                               "give CS alone or the device's roles without it.")
-                                    .arg(where, roles)};
+    return CommandError{status,
+                        QStringLiteral("%1 gives \"%2\": a content signer (CS) carries no other role; "
+                                       "give CS alone or the device's roles without it.")
+                            .arg(where, roles)};
 }
 
 CommandError rootNamesMissing()
@@ -641,25 +643,29 @@ CommandError inRequest(const QString& path, const CommandError& error)
 
 CommandError onBatchLine(const QString& path, int line, const CommandError& error)
 {
-    return failure(QStringLiteral("%1 line %2: %3 Nothing was issued.").arg(path, QString::number(line), error.sentence));
+    return failure(QStringLiteral("%1 line %2: %3 Nothing was issued.")
+                       .arg(path, QString::number(line), error.sentence));
 }
 
 CommandError batchHeader(const QString& header)
 {
-    return failure(QStringLiteral("the first line that is not a comment must be the header \"%1\".").arg(header));
+    return failure(
+        QStringLiteral("the first line that is not a comment must be the header \"%1\".").arg(header));
 }
 
 CommandError batchLineFields(const QString& header)
 {
-    return failure(QStringLiteral("a leaf's line has three fields separated by commas, as the header \"%1\" says.")
-                       .arg(header));
+    return failure(
+        QStringLiteral("a leaf's line has three fields separated by commas, as the header \"%1\" says.")
+            .arg(header));
 }
 
 CommandError batchName(const QString& name)
 {
-    return failure(QStringLiteral("the name \"%1\" is not a file name inside the folder (no folder separator, "
-                                  "not empty).")
-                       .arg(name));
+    return failure(
+        QStringLiteral("the name \"%1\" is not a file name inside the folder (no folder separator, "
+                       "not empty).")
+            .arg(name));
 }
 
 CommandError batchNameTwice(const QString& name)
@@ -684,7 +690,8 @@ CommandError batchEmpty(const QString& path)
 
 CommandError batchFileTooLarge(const QString& path, qint64 largest)
 {
-    return failure(QStringLiteral("The batch file %1 is larger than %2 bytes; split it.").arg(path).arg(largest));
+    return failure(
+        QStringLiteral("The batch file %1 is larger than %2 bytes; split it.").arg(path).arg(largest));
 }
 
 CommandError notOneRoot(const QString& path)

@@ -55,10 +55,15 @@ Refusal readNames(const Invocation& invocation, CertificateRequests::RequestName
         return error;
     names.commonName = Rules::commonNameWithRoles(roles, entity);
     using Field = Rules::NameField;
-    std::vector<NameOption> checked{{Option::Entity, Field::Entity, entity, names.commonName, "common name", roles}};
+    std::vector<NameOption> checked{
+        {Option::Entity, Field::Entity, entity, names.commonName, "common name", roles}};
     if (invocation.isSet(Option::Organization))
-        checked.push_back({Option::Organization, Field::Organization, names.organizationalUnit,
-                           names.organizationalUnit, "organizational unit", {}});
+        checked.push_back({Option::Organization,
+                           Field::Organization,
+                           names.organizationalUnit,
+                           names.organizationalUnit,
+                           "organizational unit",
+                           {}});
     return checkNameOptions(checked);
 }
 
@@ -78,7 +83,8 @@ Refusal makeRequest(Invocation& invocation)
 {
     const QString out = invocation.value(Option::Out);
     if (out.isEmpty())
-        return Refuse::optionMissing(OptionText(Option::Out), QStringLiteral("the name of the request's files"));
+        return Refuse::optionMissing(OptionText(Option::Out),
+                                     QStringLiteral("the name of the request's files"));
     CertificateRequests::RequestNames names;
     if (auto error = readNames(invocation, names))
         return error;
@@ -89,8 +95,8 @@ Refusal makeRequest(Invocation& invocation)
     Console& console = invocation.console();
     const SecretsHeld secretsHeld;
     Secret password;
-    const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD", Option::PasswordFile,
-                                Note::newContainerPurpose(files.pfx), true};
+    const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
+                                Option::PasswordFile, Note::newContainerPurpose(files.pfx), true};
     if (auto error = ObtainPassword(console, source, password))
         return error;
     if (auto error = SeedGenerator(console, 1))
@@ -109,7 +115,8 @@ Refusal makeRequest(Invocation& invocation)
     if (OpenSSLUtil::PEMWriteX509REQ(request.get(), csrName.constData()) == 0)
         return Refuse::certificateNotWritten(files.csr);
     const QByteArray bagName = names.commonName.toLatin1();
-    if (OpenSSLUtil::PKCS12WriteKey(pfxName.constData(), key.get(), bagName.constData(), password.data()) == 0 ||
+    if (OpenSSLUtil::PKCS12WriteKey(pfxName.constData(), key.get(), bagName.constData(), password.data()) ==
+            0 ||
         !group.commit())
         return Refuse::containerNotWritten(files.pfx, files.csr);
     console.errLine(Note::requested(names.commonName, CertificateRequests::dnQualifierOf(key.get())));
@@ -134,7 +141,8 @@ const Command& RequestCommand()
         "request --out NAME --entity TEXT [--roles \"R1 R2 ...\"] [--organization TEXT] [options]",
         "a fresh key and a certificate request for an authority to sign",
         "Makes a fresh RSA-2048 key and a PKCS#10 request for it, signed with SHA-256: NAME.csr, and the key "
-        "alone in the PKCS#12 file NAME.pfx (owner-only). The request's subject holds OU (--organization, when "
+        "alone in the PKCS#12 file NAME.pfx (owner-only). The request's subject holds OU (--organization, "
+        "when "
         "given), CN (the roles, by default CS, \".\" and --entity) and the dnQualifier of the key, each a "
         "PrintableString; the authority that signs it takes its O and decides every other field itself.\n"
         "The files written are listed on standard output.",

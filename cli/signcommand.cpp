@@ -42,7 +42,7 @@ struct SignRun
     QString folder;
     QString issuerFile;
     QStringList roles;
-    QString entity; // empty: each request's own
+    QString entity;       // empty: each request's own
     QString organization; // empty: the issuer's OU
     PeriodRequest period;
     SerialChoice serial;
@@ -86,8 +86,12 @@ Refusal parseRun(const Invocation& invocation, SignRun& run)
     if (auto error = readName(invocation, Option::Organization, run.organization))
         return error;
     if (!run.organization.isEmpty())
-        if (auto error = checkNameOptions({{Option::Organization, Rules::NameField::Organization,
-                                            run.organization, run.organization, "organizational unit", {}}}))
+        if (auto error = checkNameOptions({{Option::Organization,
+                                            Rules::NameField::Organization,
+                                            run.organization,
+                                            run.organization,
+                                            "organizational unit",
+                                            {}}}))
             return error;
     if (auto error = readSerial(invocation, int(run.requestFiles.size()), run.serial))
         return error;
@@ -99,7 +103,8 @@ Refusal parseRun(const Invocation& invocation, SignRun& run)
 // name is.
 Refusal nameLeaf(const SignRun& run, Leaf& leaf)
 {
-    const QString entity = run.entity.isEmpty() ? Rules::entityOfCommonName(leaf.request.commonName) : run.entity;
+    const QString entity =
+        run.entity.isEmpty() ? Rules::entityOfCommonName(leaf.request.commonName) : run.entity;
     if (entity.isEmpty())
         return Refuse::requestWithoutEntity(leaf.requestFile, OptionText(Option::Entity));
     leaf.commonName = Rules::commonNameWithRoles(run.roles, entity);
@@ -141,8 +146,9 @@ Refusal readLeaves(const SignRun& run, const IssuingCertificate& issuer, std::ve
 }
 
 // Each leaf below the issuer in memory, staged with the chain from the root down to it.
-Refusal issueAll(const IssuingCertificate& issuer, const CertificateSettings& common, const std::vector<Leaf>& leaves,
-                 const std::vector<qint64>& serials, Console& console, StagedFiles& files)
+Refusal issueAll(const IssuingCertificate& issuer, const CertificateSettings& common,
+                 const std::vector<Leaf>& leaves, const std::vector<qint64>& serials, Console& console,
+                 StagedFiles& files)
 {
     for (size_t i = 0; i < leaves.size(); ++i)
     {
@@ -152,7 +158,8 @@ Refusal issueAll(const IssuingCertificate& issuer, const CertificateSettings& co
         settings.serialNumber = serials[i];
         EvpPkeyPtr key(EVP_PKEY_dup(leaf.request.key.get()));
         ZIDCertificate certificate;
-        if (!key || !IssueFromSettings(certificate, settings, int(CertificateType::Leaf), issuer.objects, key.release()))
+        if (!key || !IssueFromSettings(certificate, settings, int(CertificateType::Leaf), issuer.objects,
+                                       key.release()))
             return Refuse::issuingFailed(leaf.commonName);
 
         BorrowedX509StackPtr chain(sk_X509_new_null());
@@ -167,8 +174,8 @@ Refusal issueAll(const IssuingCertificate& issuer, const CertificateSettings& co
             return Refuse::certificateNotWritten(files.targetPath(pemName(leaf)));
         if (!listed || OpenSSLUtil::PEMWriteX509Chain(chain.get(), chainPem.constData()) == 0)
             return Refuse::chainFileNotWritten(files.targetPath(chainName(leaf)));
-        console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
-                                      printed(settings.validityEnd)));
+        console.errLine(Note::created(settings.entityName, settings.serialNumber,
+                                      printed(settings.validityStart), printed(settings.validityEnd)));
     }
     return std::nullopt;
 }

@@ -181,7 +181,8 @@ ReadRequest parseRequest(const QByteArray& content)
     X509_NAME* subject = X509_REQ_get_subject_name(request);
     bool readable = true;
     const QString proposed = entryText(subject, NID_dnQualifier, readable);
-    if (!readable || (X509_NAME_get_index_by_NID(subject, NID_dnQualifier, -1) >= 0 && proposed != read.dnQualifier))
+    if (!readable ||
+        (X509_NAME_get_index_by_NID(subject, NID_dnQualifier, -1) >= 0 && proposed != read.dnQualifier))
     {
         read.finding = RequestFinding::DnQualifierDiffers;
         return read;

@@ -35,12 +35,12 @@ X509ReqPtr makeRequest(EVP_PKEY* key, const RequestNames& names);
 enum class RequestFinding
 {
     Valid,
-    Unreadable,          // the file cannot be read
-    TooLarge,            // more than kLargestRequest bytes
-    NotARequest,         // neither a PEM nor a DER request, or trailing bytes after it
+    Unreadable,  // the file cannot be read
+    TooLarge,    // more than kLargestRequest bytes
+    NotARequest, // neither a PEM nor a DER request, or trailing bytes after it
     NotVersion1,
-    SignatureFails,      // the self-signature does not verify: no proof of possession
-    WeakDigest,          // signed with a digest weaker than SHA-256
+    SignatureFails, // the self-signature does not verify: no proof of possession
+    WeakDigest,     // signed with a digest weaker than SHA-256
     NotRsa,
     NotRsa2048,
     NotExponent65537,
@@ -54,10 +54,10 @@ struct ReadRequest
 {
     RequestFinding finding = RequestFinding::Unreadable;
     X509ReqPtr request;
-    EvpPkeyPtr key;             // its public key
-    QString dnQualifier;        // computed from the key
-    QString commonName;         // as proposed, empty when none
-    QStringList extensions;     // the extensions it asks for, by short name, in its order
+    EvpPkeyPtr key;         // its public key
+    QString dnQualifier;    // computed from the key
+    QString commonName;     // as proposed, empty when none
+    QStringList extensions; // the extensions it asks for, by short name, in its order
     bool valid() const { return finding == RequestFinding::Valid; }
 };
 

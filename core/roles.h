@@ -25,10 +25,10 @@ QStringList splitRoles(const QString& text);
 enum class RolesFinding
 {
     Valid,
-    Empty,             // no role at all
-    Unknown,           // a role not in knownRoles()
-    Repeated,          // a role given twice
-    SignerWithOthers   // CS beside other roles: a content signer keeps exactly CS
+    Empty,           // no role at all
+    Unknown,         // a role not in knownRoles()
+    Repeated,        // a role given twice
+    SignerWithOthers // CS beside other roles: a content signer keeps exactly CS
 };
 
 struct RolesCheck

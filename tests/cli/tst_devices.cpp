@@ -72,9 +72,9 @@ bool opensslRequest(const QString& out, const QString& keyOptions, const QByteAr
     if (!writeFile(config, "[req]\nprompt = no\ndistinguished_name = dn\nstring_mask = " + stringMask +
                                "\n[dn]\n" + subject))
         return false;
-    const ToolRun made = openssl(QStringList{"req", "-new", "-config", config, "-out", out, "-nodes",
-                                             "-keyout", out + ".key"} +
-                                 keyOptions.split(' ', Qt::SkipEmptyParts) + extra);
+    const ToolRun made = openssl(
+        QStringList{"req", "-new", "-config", config, "-out", out, "-nodes", "-keyout", out + ".key"} +
+        keyOptions.split(' ', Qt::SkipEmptyParts) + extra);
     return made.status == 0;
 }
 
@@ -87,7 +87,8 @@ bool requestOfVersion(const QString& out, long version)
         return false;
     X509_NAME_add_entry_by_NID(X509_REQ_get_subject_name(request.get()), NID_commonName, MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>("SM.Old"), -1, -1, 0);
-    if (X509_REQ_set_pubkey(request.get(), key.get()) != 1 || X509_REQ_sign(request.get(), key.get(), EVP_sha256()) <= 0)
+    if (X509_REQ_set_pubkey(request.get(), key.get()) != 1 ||
+        X509_REQ_sign(request.get(), key.get(), EVP_sha256()) <= 0)
         return false;
     unsigned char* der = nullptr;
     const int length = i2d_X509_REQ(request.get(), &der);
@@ -122,13 +123,14 @@ private slots:
     void batchOfTwelve();
     void refusedBatchLines_data();
     void refusedBatchLines();
+    void batchOptionsApart();
 
 private:
     QString fixture(const QString& name) const { return mFixtures.filePath(name); }
     QStringList issuedBy() const
     {
-        return {"--issuer", fixture("root.pfx"), "--issuer-password-file", fixture("password"), "--serial",
-                "random"};
+        return {"--issuer",          fixture("root.pfx"), "--issuer-password-file",
+                fixture("password"), "--serial",          "random"};
     }
     QStringList password() const { return {"--password-file", fixture("password")}; }
 
@@ -141,10 +143,10 @@ void TestDevices::initTestCase()
     QVERIFY(mFixtures.isValid());
     QVERIFY(QDir::setCurrent(mFixtures.path()));
     QVERIFY(writeFile(fixture("password"), kPassword + "\n"));
-    const CliRun result = run(QStringList{"root", "--out", "root", "--root-name", ".Devices.Example",
-                                          "--organization", ".Line", "--entity", "Authority", "--days",
-                                          "1000"} +
-                              password());
+    const CliRun result =
+        run(QStringList{"root", "--out", "root", "--root-name", ".Devices.Example", "--organization", ".Line",
+                        "--entity", "Authority", "--days", "1000"} +
+            password());
     QVERIFY2(result.status == 0, describe(result));
 }
 
@@ -174,9 +176,8 @@ void TestDevices::rolesOfALeaf()
     QFETCH(QString, roles);
     QFETCH(int, status);
     QFETCH(QString, commonName);
-    const CliRun result =
-        run(QStringList{"leaf", "--out", "device", "--entity", "Device", "--roles", roles} + issuedBy() +
-            password());
+    const CliRun result = run(QStringList{"leaf", "--out", "device", "--entity", "Device", "--roles", roles} +
+                              issuedBy() + password());
     QVERIFY2(result.status == status, describe(result));
     if (status != 0)
     {
@@ -215,9 +216,12 @@ void TestDevices::requestsGiveLeavesOfTheProfile_data()
 {
     QTest::addColumn<QString>("maker");
     QTest::addColumn<QString>("entity"); // the CN after "CS."
-    QTest::newRow("made by request") << "request" << "Block";
-    QTest::newRow("openssl, PrintableString") << "profile" << "Mover";
-    QTest::newRow("openssl, UTF8String and CA:TRUE asked") << "utf8" << "Shaper";
+    QTest::newRow("made by request") << "request"
+                                     << "Block";
+    QTest::newRow("openssl, PrintableString") << "profile"
+                                              << "Mover";
+    QTest::newRow("openssl, UTF8String and CA:TRUE asked") << "utf8"
+                                                           << "Shaper";
 }
 
 // Whoever made the request, the leaf has the issuer's O and OU, the CN of the authority's roles,
@@ -228,25 +232,27 @@ void TestDevices::requestsGiveLeavesOfTheProfile()
     QFETCH(QString, entity);
     if (maker == "request")
     {
-        const CliRun made = run(QStringList{"request", "--out", "device", "--entity", entity, "--organization",
-                                            ".Proposed"} +
-                                password());
+        const CliRun made =
+            run(QStringList{"request", "--out", "device", "--entity", entity, "--organization", ".Proposed"} +
+                password());
         QVERIFY2(made.status == 0, describe(made));
-        QVERIFY(QFileInfo("device.pfx").permissions() == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
+        QVERIFY(QFileInfo("device.pfx").permissions() ==
+                (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
         QCOMPARE(openssl({"req", "-in", "device.csr", "-noout", "-verify"}).status, 0);
         // The key is in its container under the password.
-        QCOMPARE(openssl({"pkcs12", "-in", "device.pfx", "-nocerts", "-nodes", "-passin", "pass:" + kPassword})
-                     .status,
-                 0);
+        QCOMPARE(
+            openssl({"pkcs12", "-in", "device.pfx", "-nocerts", "-nodes", "-passin", "pass:" + kPassword})
+                .status,
+            0);
     }
     else if (maker == "profile")
         QVERIFY(opensslRequest("device.csr", "-newkey rsa:2048",
                                "O = Proposed\nOU = .Proposed\nCN = CS." + entity.toUtf8()));
     else
-        QVERIFY(opensslRequest("device.csr", "-newkey rsa:2048", "O = Größe\nCN = LE." + entity.toUtf8(),
-                               {"-utf8", "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
-                                "keyUsage=keyCertSign"},
-                               "utf8only"));
+        QVERIFY(opensslRequest(
+            "device.csr", "-newkey rsa:2048", "O = Größe\nCN = LE." + entity.toUtf8(),
+            {"-utf8", "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=keyCertSign"},
+            "utf8only"));
     const CliRun signedRun = run(QStringList{"sign", "device.csr", "--out-dir", "signed"} + issuedBy());
     QVERIFY2(signedRun.status == 0, describe(signedRun));
     QCOMPARE(signedRun.out.count('\n'), 2);
@@ -261,7 +267,8 @@ void TestDevices::requestsGiveLeavesOfTheProfile()
     QCOMPARE(ChainCheck::loadPemCertificates("signed/device-chain.pem").size(), size_t(2));
     const QStringList findings = ChainCheck::checkPemFiles({fixture("root.pem"), "signed/device.pem"});
     QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
-    const ToolRun strict = openssl({"verify", "-x509_strict", "-CAfile", fixture("root.pem"), "signed/device.pem"});
+    const ToolRun strict =
+        openssl({"verify", "-x509_strict", "-CAfile", fixture("root.pem"), "signed/device.pem"});
     QVERIFY2(strict.status == 0, strict.out);
     const CliRun judged = run({"verify", "--signer", "signed/device-chain.pem"});
     QVERIFY2(judged.status == 0, describe(judged));
@@ -325,7 +332,8 @@ void TestDevices::refusedRequests()
     else if (kind == "ec")
         QVERIFY(opensslRequest(bad, "-newkey ec -pkeyopt ec_paramgen_curve:P-256", "CN = SM.Curve"));
     else if (kind == "dnq")
-        QVERIFY(opensslRequest(bad, "-newkey rsa:2048", "CN = SM.Other\ndnQualifier = 8Q+b/cL0tW2yJ0rKbbgYrG4kJ9E="));
+        QVERIFY(opensslRequest(bad, "-newkey rsa:2048",
+                               "CN = SM.Other\ndnQualifier = 8Q+b/cL0tW2yJ0rKbbgYrG4kJ9E="));
     else if (kind == "issuer")
     {
         QCOMPARE(openssl({"pkcs12", "-in", fixture("root.pfx"), "-nocerts", "-nodes", "-legacy", "-passin",
@@ -348,13 +356,15 @@ void TestDevices::refusedRequests()
     QStringList requests{"good.csr"};
     if (!bad.isEmpty())
         requests << bad;
-    const CliRun result = run(QStringList{"sign"} + requests + QStringList{"--out-dir", "signed"} + issuedBy() + extra);
+    const CliRun result =
+        run(QStringList{"sign"} + requests + QStringList{"--out-dir", "signed"} + issuedBy() + extra);
     QVERIFY2(result.status != 0, describe(result));
     QVERIFY2(result.err.contains(names.toUtf8()), describe(result));
     if (!bad.isEmpty() && kind != "twice")
         QVERIFY2(result.err.contains(bad.toUtf8()), describe(result));
     QVERIFY(result.out.isEmpty());
-    QCOMPARE(QDir("signed").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"kept.txt"});
+    QCOMPARE(QDir("signed").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"kept.txt"});
 }
 
 // Twelve leaves in one run: twelve keys, serials and names, one password, every one a leaf of the
@@ -363,9 +373,11 @@ void TestDevices::batchOfTwelve()
 {
     QByteArray batch = "# the line's devices\nname,entity,roles\n";
     for (int i = 1; i <= 12; ++i)
-        batch += "unit-" + QByteArray::number(i) + ",Unit " + QByteArray::number(i) + (i % 2 ? ",SM MD\n" : ",\n");
+        batch +=
+            "unit-" + QByteArray::number(i) + ",Unit " + QByteArray::number(i) + (i % 2 ? ",SM MD\n" : ",\n");
     QVERIFY(writeFile("line.csv", batch));
-    const CliRun result = run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
+    const CliRun result =
+        run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
     QVERIFY2(result.status == 0, describe(result));
     QCOMPARE(result.out.count('\n'), 24);
 
@@ -380,8 +392,8 @@ void TestDevices::batchOfTwelve()
         serials << QString::fromLatin1(openssl({"x509", "-in", pem, "-noout", "-serial"}).out);
         const QStringList findings = ChainCheck::checkDevicePemFiles({fixture("root.pem"), pem});
         QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
-        const ToolRun opened = openssl({"pkcs12", "-in", QString("line/unit-%1.pfx").arg(i), "-legacy", "-nokeys",
-                                        "-passin", "pass:" + kPassword});
+        const ToolRun opened = openssl({"pkcs12", "-in", QString("line/unit-%1.pfx").arg(i), "-legacy",
+                                        "-nokeys", "-passin", "pass:" + kPassword});
         QVERIFY2(opened.status == 0, opened.out);
     }
     QCOMPARE(keys.size(), 12);
@@ -412,14 +424,35 @@ void TestDevices::refusedBatchLines()
     QVERIFY(writeFile("line.csv", "# devices\nname,entity,roles\n" + lines));
     QVERIFY(QDir().mkdir("line"));
     QVERIFY(writeFile("line/kept.txt", "kept"));
-    const CliRun result = run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
+    const CliRun result =
+        run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains(line.toUtf8()), describe(result));
     QVERIFY(result.out.isEmpty());
-    QCOMPARE(QDir("line").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"kept.txt"});
+    QCOMPARE(QDir("line").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"kept.txt"});
     // A file without its header loses no leaf to it.
     QVERIFY(writeFile("headless.csv", lines));
-    QCOMPARE(run(QStringList{"leaf", "--batch", "headless.csv", "--out-dir", "line"} + issuedBy() + password()).status, 1);
+    QCOMPARE(
+        run(QStringList{"leaf", "--batch", "headless.csv", "--out-dir", "line"} + issuedBy() + password())
+            .status,
+        1);
+}
+
+// A single leaf's options and a batch's do not mix: the command line is wrong (status 2).
+void TestDevices::batchOptionsApart()
+{
+    QVERIFY(writeFile("line.csv", "name,entity,roles\na,A,SM\n"));
+    const QList<QStringList> rows{{"leaf", "--batch", "line.csv", "--out-dir", "line", "--entity", "A"},
+                                  {"leaf", "--batch", "line.csv", "--out-dir", "line", "--roles", "SM"},
+                                  {"leaf", "--batch", "line.csv"},
+                                  {"leaf", "--out", "one", "--entity", "A", "--out-dir", "line"}};
+    for (const QStringList& arguments : rows)
+    {
+        const CliRun result = run(arguments + issuedBy() + password());
+        QVERIFY2(result.status == 2, describe(result));
+    }
+    QCOMPARE(QDir().entryList(QDir::Files), QStringList{"line.csv"});
 }
 
 QTEST_GUILESS_MAIN(TestDevices)
