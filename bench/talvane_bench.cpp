@@ -415,8 +415,7 @@ void printDeviceRatios(const DeviceResults& r)
                r.ourSign.median() / r.commandLineSign.median(), 0.10, "<=");
     printRatio("ratio 6: leaf --batch of 8 / 8 openssl command-line leaves",
                r.ourBatch.median() / r.commandLineBatch.median(), 0.60, "<=");
-    printLine("%-62s %7d
-", "  cores", QThread::idealThreadCount());
+    printLine("%-62s %7d\n", "  cores", QThread::idealThreadCount());
 }
 
 // The board layer reports on standard output; the table keeps its own copy of the stream.
