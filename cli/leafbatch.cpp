@@ -7,6 +7,7 @@
 #include "certificaterules.h"
 #include "certificatetype.h"
 #include "console.h"
+#include "filegroup.h"
 #include "issuer.h"
 #include "keypool.h"
 #include "nameoptions.h"
@@ -235,8 +236,13 @@ Refusal RunLeafBatch(Invocation& invocation)
     std::vector<qint64> serials;
     if (auto error = serialsFor(serial, count, serials))
         return error;
+    // The staged files prepared together reach the disk with one sync of the staging folder.
+    FileGroup staged;
     if (auto error = issueAll(console, issuer, common, leaves, serials, password, files))
         return error;
+    if (!staged.commit())
+        return Refuse::levelNotWritten(
+            QFileInfo(names.value(staged.failedFile(), names.front())).completeBaseName());
     if (!files.commit(failure))
         return CommandError{ExitFailure, failure};
     for (const QString& name : names)

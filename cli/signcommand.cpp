@@ -7,7 +7,9 @@
 #include "certificaterules.h"
 #include "certificatetype.h"
 #include "console.h"
+#include "filegroup.h"
 #include "issuer.h"
+#include "keypool.h"
 #include "nameoptions.h"
 #include "notes.h"
 #include "opensslutil.h"
@@ -26,7 +28,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -114,19 +118,42 @@ Refusal nameLeaf(const SignRun& run, Leaf& leaf)
     return std::nullopt;
 }
 
-// Every request read and judged before anything is issued: one refused request stops the run.
+// Reading a request is mostly OpenSSL's check of its public key, a few milliseconds each: the
+// requests are read on every core.
+std::vector<Requests::ReadRequest> readAll(const QStringList& files)
+{
+    std::vector<Requests::ReadRequest> reads(size_t(files.size()));
+    std::atomic<int> next{0};
+    const auto work = [&]
+    {
+        for (int i = next++; i < int(files.size()); i = next++)
+            reads[size_t(i)] = Requests::readRequestFile(files.at(i));
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < KeyPool::threadsFor(int(files.size())); ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    return reads;
+}
+
+// Every request read and judged before anything is issued: one refused request stops the run,
+// the first in the order given.
 Refusal readLeaves(const SignRun& run, const IssuingCertificate& issuer, std::vector<Leaf>& leaves)
 {
     QStringList keys{Requests::dnQualifierOf(issuer.objects.key.get())};
     QStringList stems;
-    for (const QString& file : run.requestFiles)
+    std::vector<Requests::ReadRequest> reads = readAll(run.requestFiles);
+    for (int i = 0; i < int(run.requestFiles.size()); ++i)
     {
+        const QString& file = run.requestFiles.at(i);
         Leaf leaf;
         leaf.requestFile = file;
         leaf.stem = QFileInfo(file).completeBaseName();
         if (!QFileInfo::exists(file))
             return Refuse::fileMissing(file);
-        leaf.request = Requests::readRequestFile(file);
+        leaf.request = std::move(reads[size_t(i)]);
         if (!leaf.request.valid())
             return Refuse::requestRefused(file, leaf.request.finding);
         const qsizetype sameKey = keys.indexOf(leaf.request.dnQualifier);
@@ -229,8 +256,13 @@ Refusal sign(Invocation& invocation)
     std::vector<qint64> serials;
     if (auto error = serialsFor(run.serial, count, serials))
         return error;
+    // The staged files prepared together reach the disk with one sync of the staging folder.
+    FileGroup staged;
     if (auto error = issueAll(issuer, common, leaves, serials, console, files))
         return error;
+    if (!staged.commit())
+        return Refuse::levelNotWritten(
+            QFileInfo(names.value(staged.failedFile(), names.front())).completeBaseName());
     if (!files.commit(failure))
         return CommandError{ExitFailure, failure};
     for (const QString& name : names)
