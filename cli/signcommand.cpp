@@ -28,6 +28,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -172,38 +173,77 @@ Refusal readLeaves(const SignRun& run, const IssuingCertificate& issuer, std::ve
     return std::nullopt;
 }
 
-// Each leaf below the issuer in memory, staged with the chain from the root down to it.
+// One leaf below the issuer in memory, staged with the chain from the root down to it.
+Refusal issueOne(const IssuingCertificate& issuer, const CertificateSettings& settings, const Leaf& leaf,
+                 const StagedFiles& files)
+{
+    EvpPkeyPtr key(EVP_PKEY_dup(leaf.request.key.get()));
+    ZIDCertificate certificate;
+    if (!key ||
+        !IssueFromSettings(certificate, settings, int(CertificateType::Leaf), issuer.objects, key.release()))
+        return Refuse::issuingFailed(leaf.commonName);
+    BorrowedX509StackPtr chain(sk_X509_new_null());
+    bool listed = chain != nullptr;
+    for (int j = 0; listed && j < sk_X509_num(issuer.objects.chain.get()); ++j)
+        listed = sk_X509_push(chain.get(), sk_X509_value(issuer.objects.chain.get(), j)) > 0;
+    listed = listed && sk_X509_push(chain.get(), issuer.objects.certificate.get()) > 0 &&
+             sk_X509_push(chain.get(), certificate.mpX509) > 0;
+    const QByteArray pem = QFile::encodeName(files.stagingPath(pemName(leaf)));
+    const QByteArray chainPem = QFile::encodeName(files.stagingPath(chainName(leaf)));
+    if (certificate.WritePem(pem.constData()) == 0)
+        return Refuse::certificateNotWritten(files.targetPath(pemName(leaf)));
+    if (!listed || OpenSSLUtil::PEMWriteX509Chain(chain.get(), chainPem.constData()) == 0)
+        return Refuse::chainFileNotWritten(files.targetPath(chainName(leaf)));
+    return std::nullopt;
+}
+
+// The leaves are issued on several threads: signing is quick, and each file's way to the disk is
+// waited for, so more threads than cores keep the cores busy. Each thread prepares its staged files
+// in a group of its own, which reaches the disk with one sync of the staging folder.
 Refusal issueAll(const IssuingCertificate& issuer, const CertificateSettings& common,
                  const std::vector<Leaf>& leaves, const std::vector<qint64>& serials, Console& console,
-                 StagedFiles& files)
+                 const StagedFiles& files)
 {
+    const int count = int(leaves.size());
+    std::vector<CertificateSettings> settings(leaves.size(), common);
     for (size_t i = 0; i < leaves.size(); ++i)
     {
-        const Leaf& leaf = leaves[i];
-        CertificateSettings settings = common;
-        settings.entityName = leaf.commonName;
-        settings.serialNumber = serials[i];
-        EvpPkeyPtr key(EVP_PKEY_dup(leaf.request.key.get()));
-        ZIDCertificate certificate;
-        if (!key || !IssueFromSettings(certificate, settings, int(CertificateType::Leaf), issuer.objects,
-                                       key.release()))
-            return Refuse::issuingFailed(leaf.commonName);
-
-        BorrowedX509StackPtr chain(sk_X509_new_null());
-        bool listed = chain != nullptr;
-        for (int j = 0; listed && j < sk_X509_num(issuer.objects.chain.get()); ++j)
-            listed = sk_X509_push(chain.get(), sk_X509_value(issuer.objects.chain.get(), j)) > 0;
-        listed = listed && sk_X509_push(chain.get(), issuer.objects.certificate.get()) > 0 &&
-                 sk_X509_push(chain.get(), certificate.mpX509) > 0;
-        const QByteArray pem = QFile::encodeName(files.stagingPath(pemName(leaf)));
-        const QByteArray chainPem = QFile::encodeName(files.stagingPath(chainName(leaf)));
-        if (certificate.WritePem(pem.constData()) == 0)
-            return Refuse::certificateNotWritten(files.targetPath(pemName(leaf)));
-        if (!listed || OpenSSLUtil::PEMWriteX509Chain(chain.get(), chainPem.constData()) == 0)
-            return Refuse::chainFileNotWritten(files.targetPath(chainName(leaf)));
-        console.errLine(Note::created(settings.entityName, settings.serialNumber,
-                                      printed(settings.validityStart), printed(settings.validityEnd)));
+        settings[i].entityName = leaves[i].commonName;
+        settings[i].serialNumber = serials[i];
     }
+    std::vector<Refusal> refusals(leaves.size());
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    const auto work = [&]
+    {
+        FileGroup staged;
+        int last = -1;
+        for (int i = next++; i < count && !failed; i = next++)
+        {
+            last = i;
+            refusals[size_t(i)] = issueOne(issuer, settings[size_t(i)], leaves[size_t(i)], files);
+            if (refusals[size_t(i)])
+                failed = true;
+        }
+        if (!failed && last >= 0 && !staged.commit())
+        {
+            refusals[size_t(last)] =
+                Refuse::certificateNotWritten(files.targetPath(pemName(leaves[size_t(last)])));
+            failed = true;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < std::min(count, 2 * KeyPool::threadsFor(count)); ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    for (const Refusal& refusal : refusals)
+        if (refusal)
+            return refusal;
+    for (const CertificateSettings& made : settings)
+        console.errLine(Note::created(made.entityName, made.serialNumber, printed(made.validityStart),
+                                      printed(made.validityEnd)));
     return std::nullopt;
 }
 
@@ -256,13 +296,8 @@ Refusal sign(Invocation& invocation)
     std::vector<qint64> serials;
     if (auto error = serialsFor(run.serial, count, serials))
         return error;
-    // The staged files prepared together reach the disk with one sync of the staging folder.
-    FileGroup staged;
     if (auto error = issueAll(issuer, common, leaves, serials, console, files))
         return error;
-    if (!staged.commit())
-        return Refuse::levelNotWritten(
-            QFileInfo(names.value(staged.failedFile(), names.front())).completeBaseName());
     if (!files.commit(failure))
         return CommandError{ExitFailure, failure};
     for (const QString& name : names)
