@@ -136,11 +136,11 @@ void TestChainCreate::badUsage_data()
     QTest::addColumn<QString>("message");
 
     const QString longEntity(70, QLatin1Char('x'));
-    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, chain, verify, "
-                                                    "show or export (see --help).";
+    QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, chain, request, "
+                                                    "sign, verify, show or export (see --help).";
     QTest::newRow("unknown command") << QStringList{"branch"}
-                                     << "Unknown command \"branch\": use root, intermediate, leaf, chain, verify, "
-                                        "show or export.";
+                                     << "Unknown command \"branch\": use root, intermediate, leaf, chain, "
+                                        "request, sign, verify, show or export.";
     QTest::newRow("unknown option") << QStringList{"root", "--out", "x", "--colour"} << "Unknown option 'colour'.";
     QTest::newRow("option without its value") << QStringList{"root", "--out"} << "Missing value after '--out'.";
     QTest::newRow("root without --out") << QStringList{"root"}
