@@ -15,7 +15,9 @@
 
 #include <memory>
 
+#include <openssl/core_names.h>
 #include <openssl/evp.h>
+#include <openssl/param_build.h>
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
 
@@ -87,6 +89,59 @@ bool requestOfVersion(const QString& out, long version)
         return false;
     X509_NAME_add_entry_by_NID(X509_REQ_get_subject_name(request.get()), NID_commonName, MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>("SM.Old"), -1, -1, 0);
+    if (X509_REQ_set_pubkey(request.get(), key.get()) != 1 ||
+        X509_REQ_sign(request.get(), key.get(), EVP_sha256()) <= 0)
+        return false;
+    unsigned char* der = nullptr;
+    const int length = i2d_X509_REQ(request.get(), &der);
+    const bool written = length > 0 && writeFile(out, QByteArray(reinterpret_cast<char*>(der), length));
+    OPENSSL_free(der);
+    return written;
+}
+
+// A request signed by an RSA key whose modulus has the factor 3: it signs and verifies, and only
+// the public-key check tells it apart.
+bool requestOfWeakModulus(const QString& out)
+{
+    const BigNumPtr p(BN_new()), q(BN_new()), e(BN_new()), n(BN_new()), d(BN_new()), pm1(BN_new()),
+        qm1(BN_new()), phi(BN_new()), dmp1(BN_new()), dmq1(BN_new()), iqmp(BN_new());
+    const std::unique_ptr<BN_CTX, OsslDeleter<BN_CTX_free>> context(BN_CTX_new());
+    // q of 2046 bits with its two top bits set makes 3q exactly 2048 bits long.
+    if (!BN_set_word(p.get(), 3) || !BN_set_word(e.get(), RSA_F4) ||
+        !BN_generate_prime_ex(q.get(), 2046, 0, nullptr, nullptr, nullptr) ||
+        !BN_mul(n.get(), p.get(), q.get(), context.get()) || !BN_sub(pm1.get(), p.get(), BN_value_one()) ||
+        !BN_sub(qm1.get(), q.get(), BN_value_one()) ||
+        !BN_mul(phi.get(), pm1.get(), qm1.get(), context.get()) ||
+        !BN_mod_inverse(d.get(), e.get(), phi.get(), context.get()) ||
+        !BN_mod(dmp1.get(), d.get(), pm1.get(), context.get()) ||
+        !BN_mod(dmq1.get(), d.get(), qm1.get(), context.get()) ||
+        !BN_mod_inverse(iqmp.get(), q.get(), p.get(), context.get()) || BN_num_bits(n.get()) != 2048)
+        return false;
+    const std::unique_ptr<OSSL_PARAM_BLD, OsslDeleter<OSSL_PARAM_BLD_free>> build(OSSL_PARAM_BLD_new());
+    const std::pair<const char*, BIGNUM*> values[] = {{OSSL_PKEY_PARAM_RSA_N, n.get()},
+                                                      {OSSL_PKEY_PARAM_RSA_E, e.get()},
+                                                      {OSSL_PKEY_PARAM_RSA_D, d.get()},
+                                                      {OSSL_PKEY_PARAM_RSA_FACTOR1, p.get()},
+                                                      {OSSL_PKEY_PARAM_RSA_FACTOR2, q.get()},
+                                                      {OSSL_PKEY_PARAM_RSA_EXPONENT1, dmp1.get()},
+                                                      {OSSL_PKEY_PARAM_RSA_EXPONENT2, dmq1.get()},
+                                                      {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, iqmp.get()}};
+    for (const auto& [name, value] : values)
+        if (!build || OSSL_PARAM_BLD_push_BN(build.get(), name, value) != 1)
+            return false;
+    const std::unique_ptr<OSSL_PARAM, OsslDeleter<OSSL_PARAM_free>> parameters(
+        OSSL_PARAM_BLD_to_param(build.get()));
+    const EvpPkeyCtxPtr maker(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    EVP_PKEY* raw = nullptr;
+    if (!parameters || !maker || EVP_PKEY_fromdata_init(maker.get()) != 1 ||
+        EVP_PKEY_fromdata(maker.get(), &raw, EVP_PKEY_KEYPAIR, parameters.get()) != 1)
+        return false;
+    const EvpPkeyPtr key(raw);
+    X509ReqPtr request(X509_REQ_new());
+    if (!request || X509_REQ_set_version(request.get(), X509_REQ_VERSION_1) != 1)
+        return false;
+    X509_NAME_add_entry_by_NID(X509_REQ_get_subject_name(request.get()), NID_commonName, MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("SM.Weak"), -1, -1, 0);
     if (X509_REQ_set_pubkey(request.get(), key.get()) != 1 ||
         X509_REQ_sign(request.get(), key.get(), EVP_sha256()) <= 0)
         return false;
@@ -287,6 +342,7 @@ void TestDevices::refusedRequests_data()
     QTest::newRow("RSA-1024") << "rsa1024" << QStringList() << "2048";
     QTest::newRow("exponent 3") << "exponent" << QStringList() << "65537";
     QTest::newRow("an EC key") << "ec" << QStringList() << "not RSA";
+    QTest::newRow("a modulus with a small factor") << "weak" << QStringList() << "public-key check";
     QTest::newRow("dnQualifier of another key") << "dnq" << QStringList() << "dnQualifier";
     QTest::newRow("the issuer's key") << "issuer" << QStringList() << "issuer";
     QTest::newRow("one key twice") << "twice" << QStringList() << "same key";
@@ -329,6 +385,8 @@ void TestDevices::refusedRequests()
                  0);
         QVERIFY(opensslRequest(bad, "-key e3.pem", "CN = SM.Three"));
     }
+    else if (kind == "weak")
+        QVERIFY(requestOfWeakModulus(bad));
     else if (kind == "ec")
         QVERIFY(opensslRequest(bad, "-newkey ec -pkeyopt ec_paramgen_curve:P-256", "CN = SM.Curve"));
     else if (kind == "dnq")
