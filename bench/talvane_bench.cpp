@@ -1,5 +1,6 @@
 // Measures what a user waits for: key generation, the rest of a chain, the same chain made
-// with the openssl command line, the form's checks of an issuing file, and start-up. Timings
+// with the openssl command line, requests signed and leaves made in bulk, the form's checks of
+// an issuing file, and start-up. Timings
 // are compared as ratios of medians taken in the same run, so that the machine's speed and
 // load cancel out; the targets are printed beside the ratios.
 //
@@ -9,6 +10,7 @@
 
 #include "benchstats.h"
 #include "chainruns.h"
+#include "deviceruns.h"
 #include "leafruns.h"
 #include "osslptr.h"
 #include "startupruns.h"
@@ -352,6 +354,70 @@ void printWholeChainRatio(const WholeChainResults& whole, const ChainResults& r)
               (medianThreeKeysOnThreads(r.keys, 1) + r.prepared.median()) / cli);
 }
 
+// A device maker's runs, alternating round by round with the openssl command line doing the same.
+struct DeviceResults
+{
+    Samples ourSign;
+    Samples commandLineSign;
+    Samples ourBatch;
+    Samples commandLineBatch;
+};
+
+constexpr int kSignedRequests = 200;
+constexpr int kBatchLeaves = 8;
+
+DeviceResults measureDevices(const QTemporaryDir& work, int runs)
+{
+    DeviceResults r{{"sign of 200 requests with talvane-chain sign (1 process)", {}},
+                    {"200 requests with openssl x509 -req -CA, beside it", {}},
+                    {"8 leaves with talvane-chain leaf --batch (1 process)", {}},
+                    {"8 leaves with openssl genrsa + req + x509 each, beside it", {}}};
+    const std::string folder = freshFolder(work, "devices");
+    if (!prepareDeviceRuns(TALVANE_CHAIN, folder, kSignedRequests, kBatchLeaves))
+        fail("preparing the device runs");
+    // Signing spends no key generation and varies little; the batches spend eight keys each.
+    for (int i = 0; i < std::max(3, runs / 3); ++i)
+    {
+        const std::string ours = freshFolder(work, "devices/signed");
+        r.ourSign.seconds.push_back(timeOnce([&] {
+            if (!signRequestsWithTool(TALVANE_CHAIN, folder, ours))
+                fail("signing requests with talvane-chain sign");
+        }));
+        const std::string theirs = freshFolder(work, "devices/signed-cli");
+        r.commandLineSign.seconds.push_back(timeOnce([&] {
+            if (!signRequestsWithCommandLine(folder, theirs, kSignedRequests))
+                fail("signing requests with the openssl command line");
+        }));
+    }
+    printRow(r.ourSign);
+    printRow(r.commandLineSign);
+    for (int i = 0; i < std::max(9, runs / 2 + 1); ++i)
+    {
+        const std::string ours = freshFolder(work, "devices/batch");
+        r.ourBatch.seconds.push_back(timeOnce([&] {
+            if (!batchWithTool(TALVANE_CHAIN, folder, ours))
+                fail("leaves with talvane-chain leaf --batch");
+        }));
+        const std::string theirs = freshFolder(work, "devices/batch-cli");
+        r.commandLineBatch.seconds.push_back(timeOnce([&] {
+            if (!batchWithCommandLine(folder, theirs, kBatchLeaves))
+                fail("leaves with the openssl command line");
+        }));
+    }
+    printRow(r.ourBatch);
+    printRow(r.commandLineBatch);
+    return r;
+}
+
+void printDeviceRatios(const DeviceResults& r)
+{
+    printRatio("ratio 5: sign of 200 requests / 200 openssl x509 -req runs",
+               r.ourSign.median() / r.commandLineSign.median(), 0.10, "<=");
+    printRatio("ratio 6: leaf --batch of 8 / 8 openssl command-line leaves",
+               r.ourBatch.median() / r.commandLineBatch.median(), 0.60, "<=");
+    printLine("%-62s %7d\n", "  cores", QThread::idealThreadCount());
+}
+
 // The board layer reports on standard output; the table keeps its own copy of the stream.
 void setTableApart()
 {
@@ -390,10 +456,12 @@ int main(int argc, char** argv)
     const ChainResults chains = measureChains(work, runs);
     // Key generation's spread needs at least 25 pairs for a median that holds still.
     const WholeChainResults whole = measureWholeChains(work, std::max(runs, 25));
+    const DeviceResults devices = measureDevices(work, runs);
     if (leaves > 0)
         measureLeaves(work, leaves);
     const std::vector<StartupSeries> probes = measureStartup(work, runs);
     printRatios(chains, probes[0].time, probes[1].time);
     printWholeChainRatio(whole, chains);
+    printDeviceRatios(devices);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "opensslutil.h"
 #include "passwords.h"
 #include "refusals.h"
+#include "roles.h"
 #include "secret.h"
 #include "seeding.h"
 #include "serials.h"
@@ -48,6 +49,7 @@ struct ChainRequest
     QString rootEntity = QStringLiteral("Root");
     QString intermediateEntity = QStringLiteral("Intermediate");
     QString leafEntity = QStringLiteral("Leaf");
+    QStringList leafRoles;
     Rules::ChainPeriod period;
     SerialChoice serial;
     int signingAlgorithm = 1;
@@ -102,20 +104,35 @@ Refusal parseNames(const Invocation& invocation, ChainRequest& request)
     for (const auto& name : given)
         if (auto error = readName(invocation, name.option, *name.field))
             return error;
+    if (auto error = readRoles(invocation, request.leafRoles))
+        return error;
 
     using Field = Rules::NameField;
     // The last intermediate's common name is the longest.
     const QString lastIntermediate = numbered(request.intermediateEntity, std::max(request.intermediates, 1));
     return checkNameOptions(
-        {{Option::RootName, Field::RootName, request.rootName, request.rootName, "organization"},
-         {Option::Organization, Field::Organization, request.organization, request.organization,
-          "organizational unit"},
-         {Option::RootEntity, Field::Entity, request.rootEntity,
-          Rules::EntityNameWithRoles(request.rootEntity, false), "common name"},
-         {Option::IntermediateEntity, Field::Entity, request.intermediateEntity,
-          Rules::EntityNameWithRoles(lastIntermediate, false), "common name"},
+        {{Option::RootName, Field::RootName, request.rootName, request.rootName, "organization", {}},
+         {Option::Organization,
+          Field::Organization,
+          request.organization,
+          request.organization,
+          "organizational unit",
+          {}},
+         {Option::RootEntity,
+          Field::Entity,
+          request.rootEntity,
+          Rules::EntityNameWithRoles(request.rootEntity, false),
+          "common name",
+          {}},
+         {Option::IntermediateEntity,
+          Field::Entity,
+          request.intermediateEntity,
+          Rules::EntityNameWithRoles(lastIntermediate, false),
+          "common name",
+          {}},
          {Option::LeafEntity, Field::Entity, request.leafEntity,
-          Rules::EntityNameWithRoles(request.leafEntity, true), "common name", true}});
+          Rules::commonNameWithRoles(request.leafRoles, request.leafEntity), "common name",
+          request.leafRoles}});
 }
 
 Refusal parseRequest(const Invocation& invocation, ChainRequest& request)
@@ -158,7 +175,7 @@ Level makeLevel(const ChainRequest& request, CertificateType type, int depth)
         break;
     case CertificateType::Leaf:
         level.stem = QStringLiteral("leaf");
-        settings.entityName = Rules::EntityNameWithRoles(request.leafEntity, true);
+        settings.entityName = Rules::commonNameWithRoles(request.leafRoles, request.leafEntity);
         break;
     }
     return level;
@@ -311,6 +328,7 @@ const Command& ChainCommand()
          {Option::RootEntity},
          {Option::IntermediateEntity},
          {Option::LeafEntity},
+         {Option::Roles},
          {Option::Intermediates},
          {Option::Serial},
          {Option::Start},

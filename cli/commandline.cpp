@@ -212,8 +212,9 @@ const Command& HelpCommand()
 const std::vector<const Command*>& AllCommands()
 {
     static const std::vector<const Command*> commands{
-        &RootCommand(),   &IntermediateCommand(), &LeafCommand(),   &ChainCommand(),  &RenewCommand(),
-        &VerifyCommand(), &ShowCommand(),         &ExportCommand(), &ExpiryCommand(), &HelpCommand()};
+        &RootCommand(),    &IntermediateCommand(), &LeafCommand(),   &ChainCommand(),  &RenewCommand(),
+        &RequestCommand(), &SignCommand(),         &VerifyCommand(), &ShowCommand(),   &ExportCommand(),
+        &ExpiryCommand(),  &HelpCommand()};
     return commands;
 }
 

@@ -9,6 +9,8 @@ const Command& RootCommand();
 const Command& IntermediateCommand();
 const Command& LeafCommand();
 const Command& ChainCommand();
+const Command& RequestCommand();
+const Command& SignCommand();
 const Command& VerifyCommand();
 const Command& ShowCommand();
 const Command& ExportCommand();

@@ -7,11 +7,13 @@
 #include "console.h"
 #include "filegroup.h"
 #include "issuer.h"
+#include "leafbatch.h"
 #include "nameoptions.h"
 #include "notes.h"
 #include "outputnames.h"
 #include "passwords.h"
 #include "refusals.h"
+#include "roles.h"
 #include "secret.h"
 #include "seeding.h"
 #include "serials.h"
@@ -64,18 +66,26 @@ Refusal parseNames(const Invocation& invocation, Request& request)
     // them, so that a name the window refuses is refused here too.
     using Field = Rules::NameField;
     std::vector<NameOption> names;
+    QStringList roles;
+    if (leaf)
+        if (auto error = readRoles(invocation, roles))
+            return error;
     if (invocation.isSet(Option::Entity))
     {
         const QString entity = settings.entityName;
-        settings.entityName = Rules::EntityNameWithRoles(entity, leaf);
-        names.push_back({Option::Entity, Field::Entity, entity, settings.entityName, "common name", leaf});
+        settings.entityName = Rules::commonNameWithRoles(roles, entity);
+        names.push_back({Option::Entity, Field::Entity, entity, settings.entityName, "common name", roles});
     }
     if (root && invocation.isSet(Option::RootName))
         names.push_back(
-            {Option::RootName, Field::RootName, settings.rootName, settings.rootName, "organization"});
+            {Option::RootName, Field::RootName, settings.rootName, settings.rootName, "organization", {}});
     if (request.organizationGiven)
-        names.push_back({Option::Organization, Field::Organization, settings.organizationName,
-                         settings.organizationName, "organizational unit"});
+        names.push_back({Option::Organization,
+                         Field::Organization,
+                         settings.organizationName,
+                         settings.organizationName,
+                         "organizational unit",
+                         {}});
     return checkNameOptions(names);
 }
 
@@ -266,6 +276,16 @@ Refusal create(Invocation& invocation, CertificateType type)
 
 int run(Invocation& invocation, CertificateType type)
 {
+    if (type == CertificateType::Leaf && invocation.isSet(Option::Batch))
+    {
+        if (auto error = RunLeafBatch(invocation))
+            return Report(invocation.console(), *error);
+        return ExitSuccess;
+    }
+    // The folder of a batch would be ignored by a single leaf, which takes --out.
+    if (invocation.isSet(Option::OutDir))
+        return Report(invocation.console(),
+                      Refuse::modifierWithout(OptionText(Option::OutDir), OptionText(Option::Batch)));
     if (auto error = create(invocation, type))
         return Report(invocation.console(), *error);
     return ExitSuccess;
@@ -322,8 +342,14 @@ std::vector<CommandOption> derivedOptions(bool authority)
         {Option::Issuer},
         {Option::IssuerPasswordFile},
         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
-        {Option::Entity,
-         authority ? "Entity name: the CN is \".TEXT\"." : "Entity name: the CN is \"CS.TEXT\"."}};
+        {Option::Entity, authority ? "Entity name: the CN is \".TEXT\"."
+                                   : "Entity name: the CN is the roles, \".\" and TEXT."}};
+    if (!authority)
+    {
+        options.push_back({Option::Roles});
+        options.push_back({Option::Batch});
+        options.push_back({Option::OutDir, "With --batch: the folder of the leaves; made when missing."});
+    }
     if (authority)
         options.push_back({Option::PathLength,
                            "Path length: at least 1, below the issuer's; default the issuer's less one."});
@@ -373,10 +399,21 @@ const Command& LeafCommand()
         "and, "
         "with its key and the chain above it, as NAME.pfx. Its O is its issuer's; its OU is --organization, "
         "or "
-        "its issuer's OU; its CN is \"CS.\" and --entity, the role of a content signer.\n"
-        "The validity lies inside the issuer's.",
+        "its issuer's OU; its CN is the roles (--roles, by default CS, the role of a content signer), \".\" "
+        "and --entity: \"CS.Player\", or a device's \"LE SPB MD FM SM.Projector-12\".\n"
+        "The validity lies inside the issuer's.\n"
+        "With --batch FILE, many leaves in one run, into --out-dir DIR as NAME.pem and NAME.pfx: FILE starts "
+        "with the header line \"name,entity,roles\", then one leaf a line (\"projector-12,Projector-12,LE "
+        "SPB MD "
+        "FM SM\"; roles left empty are CS); # starts a comment. Every line is checked as a single leaf would "
+        "be, its number named in a refusal; the keys are made on every core, every container takes the one "
+        "password, and the leaves are written all together or not at all.",
         "talvane-chain leaf --out player --issuer intermediate.pfx --issuer-password-file password "
-        "--entity Player --password-file password",
+        "--entity Player --password-file password\n"
+        "talvane-chain leaf --out projector --issuer intermediate.pfx --issuer-password-file password "
+        "--entity Projector-12 --roles \"LE SPB MD FM SM\" --password-file password\n"
+        "talvane-chain leaf --batch line.csv --issuer intermediate.pfx --issuer-password-file password "
+        "--out-dir line --serial random --password-file password",
         derivedOptions(false),
         nullptr,
         nullptr,

@@ -1,8 +1,11 @@
 #include "issuer.h"
 
 #include "certificaterules.h"
+#include "notes.h"
+#include "passwords.h"
 #include "pkcs12work.h"
 #include "refusals.h"
+#include "validity.h"
 
 namespace Rules = CertificateRules;
 
@@ -52,4 +55,19 @@ Refusal fitPathLength(CertificateType type, bool given, int& pathLength, const I
     if (!Rules::authorityPathLengthAllowed(pathLength))
         return Refuse::issuerSignsLeavesOnly();
     return std::nullopt;
+}
+
+Refusal readLeafIssuer(const Invocation& invocation, const QString& path, const PeriodRequest& requested,
+                       Secret& password, IssuingCertificate& issuer, CertificateRules::ChainPeriod& period)
+{
+    const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
+                                Option::IssuerPasswordFile, Note::issuingFilePurpose(path), false};
+    if (auto error = ObtainPassword(invocation.console(), source, password))
+        return error;
+    if (auto error = readIssuer(path, password, issuer))
+        return error;
+    int pathLength = 0;
+    if (auto error = fitPathLength(CertificateType::Leaf, false, pathLength, issuer))
+        return error;
+    return periodUnderIssuer(requested, issuer, path, QDateTime::currentDateTimeUtc(), period);
 }

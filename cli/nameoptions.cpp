@@ -2,6 +2,7 @@
 
 #include "chainrules.h"
 #include "refusals.h"
+#include "roles.h"
 
 namespace Rules = CertificateRules;
 
@@ -44,10 +45,38 @@ Refusal checkNameOptions(const std::vector<NameOption>& names)
             return Refuse::notPrintable(OptionText(name.option), finding.character);
     }
     for (const NameOption& name : names)
-        if (name.leafEntity && Rules::leafRoleAlreadyGiven(name.typed))
+        if (Rules::rolesAlreadyGiven(name.roles, name.typed))
             return Refuse::roleGivenTwice(OptionText(name.option), name.typed, name.entry,
-                                          QLatin1String(Rules::kLeafRole));
+                                          name.roles.join(QLatin1Char(' ')) + QLatin1Char('.'));
     return std::nullopt;
+}
+
+Refusal readRoles(const Invocation& invocation, QStringList& roles)
+{
+    roles = QStringList{QLatin1String(Rules::kContentSignerRole)};
+    if (!invocation.isSet(Option::Roles))
+        return std::nullopt;
+    roles = Rules::splitRoles(invocation.value(Option::Roles));
+    return checkRoleList(OptionText(Option::Roles), roles, ExitUsage);
+}
+
+Refusal checkRoleList(const QString& where, const QStringList& roles, int status)
+{
+    const Rules::RolesCheck check = Rules::checkRoles(roles);
+    switch (check.finding)
+    {
+    case Rules::RolesFinding::Valid:
+        return std::nullopt;
+    case Rules::RolesFinding::Empty:
+        return Refuse::noRoles(where, status);
+    case Rules::RolesFinding::Unknown:
+        return Refuse::unknownRole(where, check.role, Rules::knownRoles(), status);
+    case Rules::RolesFinding::Repeated:
+        return Refuse::roleRepeated(where, check.role, status);
+    case Rules::RolesFinding::SignerWithOthers:
+        break;
+    }
+    return Refuse::signerRoleNotAlone(where, roles.join(QLatin1Char(' ')), status);
 }
 
 Refusal requireNames(const Invocation& invocation, const std::vector<Option>& options)

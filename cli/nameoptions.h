@@ -6,6 +6,7 @@
 #include "command.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -20,12 +21,19 @@ struct NameOption
     QString typed;
     QString entry;              // the subject entry made of it: a CN with its roles
     const char* entryName = ""; // "common name", "organization", "organizational unit"
-    bool leafEntity = false;    // a leaf's entity, whose role must not be given twice
+    QStringList roles;          // a leaf's roles, which its entity must not give a second time
 };
 
 // In this order: the engine's limit of every entry, the window's limit of every typed text, the
 // characters the checkers accept, a leaf role given twice.
 Refusal checkNameOptions(const std::vector<NameOption>& names);
+
+// --roles, or the content signer's role when not given; each known, none twice, CS alone.
+Refusal readRoles(const Invocation& invocation, QStringList& roles);
+
+// A list of roles wherever it comes from (an option, a line of a batch file), with that place in
+// the sentence and the status to leave with.
+Refusal checkRoleList(const QString& where, const QStringList& roles, int status);
 
 // Names that only the user can give: the window's placeholder texts never go into a real
 // certificate.

@@ -92,6 +92,18 @@ QString interruptedRunRemoved(const QString& folder)
         .arg(folder);
 }
 
+QString requested(const QString& commonName, const QString& dnQualifier)
+{
+    return QStringLiteral("Requested CN \"%1\" for the key %2").arg(commonName, dnQualifier);
+}
+
+QString requestedExtensionIgnored(const QString& request, const QString& extension)
+{
+    return QStringLiteral(
+               "The request %1 asks for the extension %2: ignored, the leaf gets the profile's own")
+        .arg(request, extension);
+}
+
 QString keyNotEncrypted(const QString& path)
 {
     return QStringLiteral(

@@ -29,6 +29,8 @@ QString keyNotEncrypted(const QString& path);
 // What a run found that an interrupted run left in its folder.
 QString interruptedRunFinished(const QString& folder);
 QString interruptedRunRemoved(const QString& folder);
+QString requested(const QString& commonName, const QString& dnQualifier);
+QString requestedExtensionIgnored(const QString& request, const QString& extension);
 
 QString finding(bool error, const QString& line);
 QString trustedRoot(const QString& root, const QString& thumbprint, bool given);

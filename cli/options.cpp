@@ -8,7 +8,7 @@ namespace
 
 // In the order of the enum; checked by SpecOf. Descriptions say which certificate field an option
 // fills, so that nobody has to guess what the window's labels mean.
-const std::array<OptionSpec, 40> kOptions = {{
+const std::array<OptionSpec, 42> kOptions = {{
     {Option::Out, "out", nullptr, "NAME",
      "Destination: NAME.pem and NAME.pfx are written (NAME.pfx given is NAME)."},
     {Option::OutDir, "out-dir", nullptr, "DIR", "The folder to write into; made when missing."},
@@ -23,7 +23,7 @@ const std::array<OptionSpec, 40> kOptions = {{
     {Option::IntermediateEntity, "intermediate-entity", nullptr, "TEXT",
      "Entity name of the intermediates (CN \".TEXT\", then \".TEXT-2\", ...); default Intermediate."},
     {Option::LeafEntity, "leaf-entity", nullptr, "TEXT",
-     "Entity name of the leaf (CN \"CS.TEXT\"); default Leaf."},
+     "Entity name of the leaf (CN \"CS.TEXT\", or with --roles); default Leaf."},
     {Option::Intermediates, "intermediates", nullptr, "N", "Number of intermediates, 0 to 8; default 1."},
     {Option::Serial, "serial", nullptr, "N|random|trace",
      "Serial number (%1 to %2), or random (the default): drawn from 63 bits of the board-seeded generator, "
@@ -89,6 +89,12 @@ const std::array<OptionSpec, 40> kOptions = {{
      "TALVANE_PASSWORD, else asked."},
     {Option::Within, "within", nullptr, "DAYS",
      "Certificates that end within DAYS days of now fail the run (default 90)."},
+    {Option::Roles, "roles", nullptr, "\"R1 R2 ...\"",
+     "The roles of a leaf, put in front of its entity in the common name (\"LE SPB MD FM SM.TEXT\"): CS "
+     "(content signer, the default, and then alone), SM, SMS, SPB, MD, LE, LD, FM, PR."},
+    {Option::Batch, "batch", nullptr, "FILE",
+     "Many leaves in one run: one a line as \"NAME ENTITY ROLES...\" after a header line; # starts a "
+     "comment."},
 }};
 
 } // namespace

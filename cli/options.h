@@ -47,6 +47,8 @@ enum class Option
     NewKey,
     InPasswordFile,
     Within,
+    Roles,
+    Batch,
 };
 
 struct OptionSpec

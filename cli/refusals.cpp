@@ -1,5 +1,7 @@
 #include "refusals.h"
 
+#include "certificaterequest.h"
+
 namespace
 {
 
@@ -204,6 +206,32 @@ CommandError roleGivenTwice(const QString& option, const QString& typed, const Q
         QStringLiteral("The option %1 gives the role already: \"%2\" would become the common name \"%3\"; "
                        "give it without \"%4\".")
             .arg(option, typed, entry, role));
+}
+
+CommandError noRoles(const QString& where, int status)
+{
+    return CommandError{status, QStringLiteral("%1 gives no role; a leaf carries at least one.").arg(where)};
+}
+
+CommandError unknownRole(const QString& where, const QString& role, const QStringList& known, int status)
+{
+    return CommandError{status,
+                        QStringLiteral("%1 gives the role \"%2\", which is not a known one; the roles are "
+                                       "%3.")
+                            .arg(where, role, listed(known))};
+}
+
+CommandError roleRepeated(const QString& where, const QString& role, int status)
+{
+    return CommandError{status, QStringLiteral("%1 gives the role \"%2\" twice.").arg(where, role)};
+}
+
+CommandError signerRoleNotAlone(const QString& where, const QString& roles, int status)
+{
+    return CommandError{status,
+                        QStringLiteral("%1 gives \"%2\": a content signer (CS) carries no other role; "
+                                       "give CS alone or the device's roles without it.")
+                            .arg(where, roles)};
 }
 
 CommandError rootNamesMissing()
@@ -492,6 +520,11 @@ CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, q
                  QString::number(largest)));
 }
 
+CommandError requestNotMade()
+{
+    return failure(QStringLiteral("The certificate request could not be made."));
+}
+
 CommandError keyGenerationFailed()
 {
     return failure(QStringLiteral("Failed generating a key pair."));
@@ -589,6 +622,140 @@ CommandError stagedNotPutBack(const QString& target, const QString& folder)
 CommandError stoppedBySignal()
 {
     return failure(QStringLiteral("Stopped on request; nothing was changed."));
+}
+
+CommandError requestRefused(const QString& path, CertificateRequests::RequestFinding finding)
+{
+    using Finding = CertificateRequests::RequestFinding;
+    QString reason;
+    switch (finding)
+    {
+    case Finding::Valid:
+    case Finding::Unreadable:
+        return fileUnreadable(path);
+    case Finding::TooLarge:
+        reason = QStringLiteral("is larger than %1 bytes, more than any request holds")
+                     .arg(CertificateRequests::kLargestRequest);
+        break;
+    case Finding::NotARequest:
+        reason = QStringLiteral("is not a PKCS#10 certificate request (PEM or DER)");
+        break;
+    case Finding::NotVersion1:
+        reason = QStringLiteral("is not a version 1 request");
+        break;
+    case Finding::WeakDigest:
+        reason = QStringLiteral("is not signed with SHA-256 or stronger");
+        break;
+    case Finding::SignatureFails:
+        reason = QStringLiteral("carries a signature its own key does not verify: nothing proves its maker "
+                                "holds the key");
+        break;
+    case Finding::NotRsa:
+        reason = QStringLiteral("is for a key that is not RSA");
+        break;
+    case Finding::NotRsa2048:
+        reason = QStringLiteral("is for an RSA key whose modulus is not 2048 bits");
+        break;
+    case Finding::NotExponent65537:
+        reason = QStringLiteral("is for an RSA key whose public exponent is not 65537");
+        break;
+    case Finding::KeyCheckFails:
+        reason = QStringLiteral("is for an RSA key that fails OpenSSL's public-key check");
+        break;
+    case Finding::DnQualifierDiffers:
+        reason = QStringLiteral("proposes a dnQualifier that is not the one of its key");
+        break;
+    case Finding::CommonNameUnreadable:
+        reason = QStringLiteral("has a common name that is not text");
+        break;
+    }
+    return failure(QStringLiteral("The request %1 %2; nothing was issued.").arg(path, reason));
+}
+
+CommandError requestOfIssuerKey(const QString& path, const QString& issuer)
+{
+    return failure(QStringLiteral("The request %1 is for the key of the issuer %2; a leaf needs a key of its "
+                                  "own. Nothing was issued.")
+                       .arg(path, issuer));
+}
+
+CommandError requestsShareKey(const QString& path, const QString& other)
+{
+    return failure(QStringLiteral("The requests %1 and %2 are for the same key; every leaf needs a key of "
+                                  "its own. Nothing was issued.")
+                       .arg(other, path));
+}
+
+CommandError requestNamesClash(const QString& path, const QString& stem)
+{
+    return usage(QStringLiteral("The request %1 would give the files of another request of the run (%2.pem); "
+                                "rename one of them.")
+                     .arg(path, stem));
+}
+
+CommandError requestWithoutEntity(const QString& path, const QString& option)
+{
+    return failure(QStringLiteral("The request %1 names no entity after the roles of its common name; give "
+                                  "%2.")
+                       .arg(path, option));
+}
+
+CommandError inRequest(const QString& path, const CommandError& error)
+{
+    return failure(QStringLiteral("The request %1: %2").arg(path, error.sentence));
+}
+
+CommandError onBatchLine(const QString& path, int line, const CommandError& error)
+{
+    return failure(QStringLiteral("%1 line %2: %3 Nothing was issued.")
+                       .arg(path, QString::number(line), error.sentence));
+}
+
+CommandError batchHeader(const QString& header)
+{
+    return failure(
+        QStringLiteral("the first line that is not a comment must be the header \"%1\".").arg(header));
+}
+
+CommandError batchLineFields(const QString& header)
+{
+    return failure(
+        QStringLiteral("a leaf's line has three fields separated by commas, as the header \"%1\" says.")
+            .arg(header));
+}
+
+CommandError batchName(const QString& name)
+{
+    return failure(
+        QStringLiteral("the name \"%1\" is not a file name inside the folder (no folder separator, "
+                       "not empty).")
+            .arg(name));
+}
+
+CommandError batchNameTwice(const QString& name)
+{
+    return failure(QStringLiteral("the name \"%1\" is given by an earlier line too.").arg(name));
+}
+
+CommandError batchEntityEmpty()
+{
+    return failure(QStringLiteral("the entity is empty; every leaf names its entity."));
+}
+
+CommandError batchTooLong(int most)
+{
+    return failure(QStringLiteral("a run takes at most %1 leaves; split the file.").arg(most));
+}
+
+CommandError batchEmpty(const QString& path)
+{
+    return failure(QStringLiteral("The batch file %1 names no leaf.").arg(path));
+}
+
+CommandError batchFileTooLarge(const QString& path, qint64 largest)
+{
+    return failure(
+        QStringLiteral("The batch file %1 is larger than %2 bytes; split it.").arg(path).arg(largest));
 }
 
 CommandError notOneRoot(const QString& path)

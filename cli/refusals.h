@@ -10,6 +10,11 @@
 #include <QString>
 #include <QStringList>
 
+namespace CertificateRequests
+{
+enum class RequestFinding;
+}
+
 namespace Refuse
 {
 
@@ -46,6 +51,10 @@ CommandError nameTextTooLong(const QString& option, int most, const QString& tex
 CommandError notPrintable(const QString& option, char32_t character);
 CommandError roleGivenTwice(const QString& option, const QString& typed, const QString& entry,
                             const QString& role);
+CommandError noRoles(const QString& where, int status);
+CommandError unknownRole(const QString& where, const QString& role, const QStringList& known, int status);
+CommandError roleRepeated(const QString& where, const QString& role, int status);
+CommandError signerRoleNotAlone(const QString& where, const QString& roles, int status);
 CommandError rootNamesMissing();
 CommandError nameMissing(const QString& option, const QString& command);
 
@@ -101,6 +110,7 @@ CommandError traceUnwritable(const QString& trace);
 CommandError traceRunOutOfRange(const QString& trace, qint64 first, int count, qint64 smallest,
                                 qint64 largest);
 CommandError keyGenerationFailed();
+CommandError requestNotMade();
 CommandError issuingFailed(const QString& certificate);
 CommandError certificateNotWritten(const QString& pem);
 CommandError containerNotWritten(const QString& pfx, const QString& pem);
@@ -117,6 +127,28 @@ CommandError stagedNotBegun(const QString& folder);
 CommandError stagedNotPlaced(const QString& target, const QString& folder);
 CommandError stagedNotPutBack(const QString& target, const QString& folder);
 CommandError stoppedBySignal();
+
+// --- certificate requests -----------------------------------------------------------------------
+CommandError requestRefused(const QString& path, CertificateRequests::RequestFinding finding);
+CommandError requestOfIssuerKey(const QString& path, const QString& issuer);
+CommandError requestsShareKey(const QString& path, const QString& other);
+CommandError requestNamesClash(const QString& path, const QString& stem);
+CommandError requestWithoutEntity(const QString& path, const QString& option);
+// A refusal about what a request holds, named after its file: the request's fault, not the
+// command line's.
+CommandError inRequest(const QString& path, const CommandError& error);
+
+// --- leaf --batch ---------------------------------------------------------------------------------
+// A refusal about one line of a batch file, named by the file and its line: the file's fault.
+CommandError onBatchLine(const QString& path, int line, const CommandError& error);
+CommandError batchHeader(const QString& header);
+CommandError batchLineFields(const QString& header);
+CommandError batchName(const QString& name);
+CommandError batchNameTwice(const QString& name);
+CommandError batchEntityEmpty();
+CommandError batchTooLong(int most);
+CommandError batchEmpty(const QString& path);
+CommandError batchFileTooLarge(const QString& path, qint64 largest);
 
 // --- verify ---------------------------------------------------------------------------------------
 CommandError notOneRoot(const QString& path);

@@ -1,5 +1,7 @@
 #include "certificaterules.h"
 
+#include "roles.h"
+
 #include <QTime>
 
 namespace CertificateRules
@@ -107,10 +109,7 @@ bool fitsNameEntry(const QString& entry)
 
 QString EntityNameWithRoles(const QString& entity, bool leaf)
 {
-    QString name = entity.startsWith(QLatin1Char('.')) ? entity : QLatin1Char('.') + entity;
-    if (leaf)
-        name.prepend(QLatin1String("CS"));
-    return name;
+    return commonNameWithRoles(leaf ? QStringList{QLatin1String(kContentSignerRole)} : QStringList(), entity);
 }
 
 QList<NameField> missingNames(CertificateType type, const SubjectTexts& texts)

@@ -31,12 +31,6 @@ PrintableFinding checkPrintable(const QString& text)
     return {};
 }
 
-bool leafRoleAlreadyGiven(const QString& entity)
-{
-    const QString withoutDot = entity.startsWith(QLatin1Char('.')) ? entity.mid(1) : entity;
-    return withoutDot.startsWith(QLatin1String(kLeafRole));
-}
-
 QDateTime latestChainEnd()
 {
     return QDateTime::fromSecsSinceEpoch(0x7fffffff, Qt::UTC);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "certificaterules.h"
+#include "roles.h"
 
 #include <QChar>
 #include <QDateTime>
@@ -30,16 +31,6 @@ struct PrintableFinding
     bool fits() const { return position < 0; }
 };
 PrintableFinding checkPrintable(const QString& text);
-
-// --- roles ----------------------------------------------------------------------------------------
-
-// The role a leaf's common name starts with.
-constexpr char kLeafRole[] = "CS.";
-
-// True when a leaf's entity text already starts with the leaf role (with or without the leading
-// "."): EntityNameWithRoles would put the role in front a second time ("CS.Player" becomes
-// "CS.CS.Player").
-bool leafRoleAlreadyGiven(const QString& entity);
 
 // --- a chain's path lengths -----------------------------------------------------------------------
 

@@ -4,6 +4,8 @@
 
 #include <openssl/crypto.h>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -218,6 +220,16 @@ bool FileGroup::commit()
             return false;
         }
     }
+    // Each folder's new entries reach the disk once all are in place: one sync a folder, not one a
+    // file, which a run of hundreds of files would wait on hundreds of times.
+    std::vector<std::string> folders;
+    for (const std::unique_ptr<Pending>& file : mFiles)
+        if (std::find(folders.begin(), folders.end(), file->target.folder) == folders.end())
+            folders.push_back(file->target.folder);
+    // A staging folder's writes are synced by its owner, all at once, before its journal.
+    for (const std::string& folder : folders)
+        if (!UnsyncedWrites::covers(folder))
+            Fs::SyncFolder(folder);
     mFiles.clear();
     close();
     return true;
@@ -232,8 +244,6 @@ bool FileGroup::place(Pending& file)
         if (error == 0)
         {
             file.temporary.clear();
-            if (!UnsyncedWrites::covers(target.folder))
-                Fs::SyncFolder(target.folder);
             file.placed = true;
             return true;
         }

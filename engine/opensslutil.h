@@ -143,6 +143,12 @@ public:
     static int PEMExtract(const char* path, EVP_PKEY** key, X509** cert, STACK_OF(X509) * *chain,
                           const char* password);
 
+    // --- certificate requests --------------------------------------------------------------
+    // The request as one "CERTIFICATE REQUEST" block.
+    static int PEMWriteX509REQ(X509_REQ* request, const char* path);
+    // A container of the current kind holding only key, its bag named name, owner-only; password
+    // must not be empty.
+    static int PKCS12WriteKey(const char* path, EVP_PKEY* key, const char* name, const char* password);
     // A self-signed root (CN name, 100 days) with its key in a PKCS#12 file. key may be null:
     // a new one is made (and freed); a given key stays the caller's.
     static int X509CreateRootDC(const char* path, const char* password, int* serial, const char* name,

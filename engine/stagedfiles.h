@@ -74,6 +74,9 @@ public:
     // Where the new content of `name` is written before commit(), by the engine's writers on the
     // thread that called stage(): they leave the syncs to commit(), which makes all at once.
     std::string stagingPath(const std::string& name) const;
+    // The staging folder, for an UnsyncedWrites of another thread that writes into it (commit()
+    // syncs every staged file, whichever thread wrote it).
+    const std::string& stagingFolder() const { return mStaging; }
 
     // Puts every file in place.
     Finding commit();

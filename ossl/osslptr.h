@@ -39,6 +39,10 @@ inline void FreeSafeBagStack(STACK_OF(PKCS12_SAFEBAG) * stack)
 {
     sk_PKCS12_SAFEBAG_pop_free(stack, PKCS12_SAFEBAG_free);
 }
+inline void FreeExtensionStack(STACK_OF(X509_EXTENSION) * stack)
+{
+    sk_X509_EXTENSION_pop_free(stack, X509_EXTENSION_free);
+}
 // OPENSSL_free is a macro; text that OpenSSL allocated (BN_bn2dec, X509_NAME_oneline ...).
 inline void FreeOpenSslString(char* text)
 {
@@ -55,6 +59,8 @@ using Pkcs8Ptr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, OsslDeleter<PKCS8_PRIV_KEY
 using PbeParamPtr = std::unique_ptr<PBEPARAM, OsslDeleter<PBEPARAM_free>>;
 using X509NamePtr = std::unique_ptr<X509_NAME, OsslDeleter<X509_NAME_free>>;
 using X509ExtensionPtr = std::unique_ptr<X509_EXTENSION, OsslDeleter<X509_EXTENSION_free>>;
+using X509ExtensionStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), OsslDeleter<FreeExtensionStack>>;
+using X509ReqPtr = std::unique_ptr<X509_REQ, OsslDeleter<X509_REQ_free>>;
 using X509StorePtr = std::unique_ptr<X509_STORE, OsslDeleter<X509_STORE_free>>;
 using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, OsslDeleter<X509_STORE_CTX_free>>;
 // A stack that owns its certificates: freeing it frees them too.

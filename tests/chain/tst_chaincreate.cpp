@@ -137,10 +137,10 @@ void TestChainCreate::badUsage_data()
 
     const QString longEntity(70, QLatin1Char('x'));
     QTest::newRow("no command") << QStringList() << "No command given: use root, intermediate, leaf, chain, renew, "
-                                                    "verify, show, export or expiry (see --help).";
+                                                    "request, sign, verify, show, export or expiry (see --help).";
     QTest::newRow("unknown command") << QStringList{"branch"}
                                      << "Unknown command \"branch\": use root, intermediate, leaf, chain, renew, "
-                                        "verify, show, export or expiry.";
+                                        "request, sign, verify, show, export or expiry.";
     QTest::newRow("unknown option") << QStringList{"root", "--out", "x", "--colour"} << "Unknown option 'colour'.";
     QTest::newRow("option without its value") << QStringList{"root", "--out"} << "Missing value after '--out'.";
     QTest::newRow("root without --out") << QStringList{"root"}

@@ -7,19 +7,39 @@ void ChainCheck::initOpenSsl()
     ChainVerifier::initOpenSsl();
 }
 
-QStringList ChainCheck::check(const std::vector<X509*>& chain, const Options& options)
+namespace
 {
-    // The tool's own leaves are content signers, so the tests hold them to that.
-    Options judged = options;
-    judged.signer = true;
+
+QStringList errorsOf(const std::vector<X509*>& chain, const ChainCheck::Options& options)
+{
     QStringList out;
-    for (const ChainFinding& finding : ChainVerifier::verify(chain, judged))
+    for (const ChainFinding& finding : ChainVerifier::verify(chain, options))
         if (finding.isError())
             out << finding.line();
     return out;
 }
 
+} // namespace
+
+QStringList ChainCheck::check(const std::vector<X509*>& chain, const Options& options)
+{
+    // The tool's own leaves are content signers, so the tests hold them to that.
+    Options judged = options;
+    judged.signer = true;
+    return errorsOf(chain, judged);
+}
+
 QStringList ChainCheck::checkPemFiles(const QStringList& rootFirstPaths, const Options& options)
+{
+    return checkFiles(rootFirstPaths, options, true);
+}
+
+QStringList ChainCheck::checkDevicePemFiles(const QStringList& rootFirstPaths)
+{
+    return checkFiles(rootFirstPaths, Options(), false);
+}
+
+QStringList ChainCheck::checkFiles(const QStringList& rootFirstPaths, const Options& options, bool signer)
 {
     std::vector<X509Ptr> chain;
     QStringList out;
@@ -33,7 +53,7 @@ QStringList ChainCheck::checkPemFiles(const QStringList& rootFirstPaths, const O
     }
     if (!out.isEmpty())
         return out;
-    return check(borrow(chain), options);
+    return signer ? check(borrow(chain), options) : errorsOf(borrow(chain), options);
 }
 
 std::vector<X509Ptr> ChainCheck::loadPemCertificates(const QString& path)

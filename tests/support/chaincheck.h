@@ -67,6 +67,9 @@ public:
     // The first certificate of each PEM file, root file first. A file that cannot be read
     // gives a "load" finding.
     static QStringList checkPemFiles(const QStringList& rootFirstPaths, const Options& options = Options());
+    // The same for a device's leaf, whose roles need not be a content signer's (they must still be
+    // there, and known).
+    static QStringList checkDevicePemFiles(const QStringList& rootFirstPaths);
 
     // The layout of a password-protected PKCS#12 container as the issuing tool writes it:
     //   - a MAC with SHA-1, 1 iteration and an 8-byte salt, that verifies with the password;
@@ -101,4 +104,7 @@ public:
     // Every function above calls it; tests that build legacy containers themselves call it
     // first.
     static void initOpenSsl();
+
+private:
+    static QStringList checkFiles(const QStringList& rootFirstPaths, const Options& options, bool signer);
 };
