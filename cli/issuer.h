@@ -9,6 +9,20 @@
 
 class Secret;
 
+// The issuer option (--issuer) of every command that issues below an authority, read in one
+// place so that each such command takes a token's key as it takes a .pfx: either the PKCS#12 file
+// of the issuing certificate with its key (the password from --issuer-password-file, else
+// TALVANE_ISSUER_PASSWORD, else a prompt), or the pkcs11: URI of a key in a token (the PIN from
+// --pin-file, else TALVANE_PIN, else a prompt; the module from --module; the certificate stored
+// beside the key, else the one of --issuer-cert that is the key's, with the certificates above it
+// from the same file). Either way the same checks: an authority, its certificate and its key
+// together; `issuer.objects` signs, and keeps a token's session open for as long as it lives.
+// The command holds SecretsHeld while this runs.
+Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer);
+
+// Whether the issuer option names a key in a token rather than a file.
+bool IssuerInToken(const Invocation& invocation);
+
 // Reads the file at `path` with `password` (borrowed); a refusal names the real cause: no such
 // file, a wrong password, a certificate without its key, a file of another kind, a leaf.
 Refusal readIssuer(const QString& path, const Secret& password, IssuingCertificate& issuer);

@@ -137,4 +137,27 @@ QString verifySummary(int certificates, int errors, int warnings)
              warnings == 1 ? QStringLiteral("warning") : QStringLiteral("warnings"));
 }
 
+QString tokenPinPurpose(const QString& token)
+{
+    return QStringLiteral("the user PIN of the token \"%1\"").arg(token);
+}
+
+QString noContainerForTokenKey(const QString& uri)
+{
+    return QStringLiteral("The key was made inside the token (%1) and never leaves it: no .pfx is written; the "
+                          "certificate is stored beside the key.")
+        .arg(uri);
+}
+
+QString tokenNotSeeded(const QString& token)
+{
+    return QStringLiteral("The token \"%1\" takes no seed: its key is drawn from its own generator alone.")
+        .arg(token);
+}
+
+QString keyInToken(const QString& uri)
+{
+    return QStringLiteral("The key is held in a token (%1) and cannot leave it.").arg(uri);
+}
+
 } // namespace Note

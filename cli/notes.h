@@ -34,4 +34,9 @@ QString signerMissing();
 QString signerNamesAnother(const QString& issuerName, const QString& serial);
 QString verifySummary(int certificates, int errors, int warnings);
 
+QString tokenPinPurpose(const QString& token);
+QString noContainerForTokenKey(const QString& uri);
+QString tokenNotSeeded(const QString& token);
+QString keyInToken(const QString& uri);
+
 } // namespace Note

@@ -8,7 +8,7 @@ namespace
 
 // In the order of the enum; checked by SpecOf. Descriptions say which certificate field an option
 // fills, so that nobody has to guess what the window's labels mean.
-const std::array<OptionSpec, 36> kOptions = {{
+const std::array<OptionSpec, 40> kOptions = {{
     {Option::Out, "out", nullptr, "NAME",
      "Destination: NAME.pem and NAME.pfx are written (NAME.pfx given is NAME)."},
     {Option::OutDir, "out-dir", nullptr, "DIR", "The folder to write into; made when missing."},
@@ -80,6 +80,17 @@ const std::array<OptionSpec, 36> kOptions = {{
     {Option::RootThumbprint, "root-thumbprint", nullptr, "BASE64",
      "The trusted root by its thumbprint (Base64 of the SHA-1 of its TBSCertificate, as show prints it)."},
     {Option::Strict, "strict", nullptr, nullptr, "Warnings fail the run as errors do (exit status 1)."},
+    {Option::Token, "token", nullptr, "URI",
+     "Make the key inside the PKCS#11 token the URI names (pkcs11:token=LABEL;object=KEY-LABEL): RSA-2048, "
+     "sensitive, never extractable; the certificate is stored beside it, and no .pfx is written."},
+    {Option::Module, "module", nullptr, "PATH",
+     "The token's PKCS#11 module; default the URI's module-path, else TALVANE_PKCS11_MODULE, else p11-kit's "
+     "proxy, which finds every registered module."},
+    {Option::PinFile, "pin-file", nullptr, "FILE",
+     "First line of FILE (- for standard input): the token's user PIN, else TALVANE_PIN, else asked. Never "
+     "on the command line or in the URI."},
+    {Option::IssuerCert, "issuer-cert", nullptr, "FILE.pem",
+     "The certificate of a key in a token, where the token holds none, and any certificates above it."},
 }};
 
 } // namespace

@@ -43,6 +43,10 @@ enum class Option
     Root,
     RootThumbprint,
     Strict,
+    Token,
+    Module,
+    PinFile,
+    IssuerCert,
 };
 
 struct OptionSpec
