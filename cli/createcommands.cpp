@@ -112,7 +112,7 @@ Refusal parseRequest(const Invocation& invocation, CertificateType type, Request
         settings.issuerFileName = invocation.value(Option::Issuer);
         if (settings.issuerFileName.isEmpty())
             return Refuse::optionMissing(OptionText(Option::Issuer),
-                                         QStringLiteral("the issuing PKCS#12 file or the pkcs11: URI of its key"));
+                                         QStringLiteral("the issuing PKCS#12 file"));
     }
     request.tokenUri = invocation.value(Option::Token);
     if (!request.tokenUri.isEmpty() && invocation.isSet(Option::PasswordFile))
@@ -342,7 +342,8 @@ const Command& RootCommand()
         "its "
         "key, as the PKCS#12 file NAME.pfx. Its subject is O (--root-name), OU (--organization) and CN "
         "(\".\" and --entity), and the dnQualifier of its key.\n"
-        "With --token the key is made inside the PKCS#11 token instead (RSA-2048, e = 65537, sensitive, never "
+        "With --token the key is made inside the PKCS#11 token instead (RSA-2048, e = 65537, sensitive, "
+        "never "
         "extractable, a fresh id), after seeding the token from the board; NAME.pem is written, the "
         "certificate is stored in the token beside the key, and there is no NAME.pfx.\n"
         "Path length: 3 unless --path-length says otherwise; every certificate below must have a shorter "
@@ -383,8 +384,9 @@ std::vector<CommandOption> derivedOptions(bool authority)
 {
     std::vector<CommandOption> options{
         {Option::Out},
-        {Option::Issuer, "PKCS#12 file of the issuing certificate with its key, or the pkcs11: URI of a key in "
-                         "a token (pkcs11:token=LABEL;object=KEY-LABEL)."},
+        {Option::Issuer,
+         "PKCS#12 file of the issuing certificate with its key, or the pkcs11: URI of a key in "
+         "a token (pkcs11:token=LABEL;object=KEY-LABEL)."},
         {Option::IssuerPasswordFile},
         {Option::IssuerCert},
         {Option::Module},

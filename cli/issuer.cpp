@@ -23,7 +23,8 @@ bool samePublicKey(X509* certificate, EVP_PKEY* key)
     unsigned char* second = nullptr;
     const int firstSize = i2d_PUBKEY(X509_get0_pubkey(certificate), &first);
     const int secondSize = i2d_PUBKEY(key, &second);
-    const bool same = firstSize > 0 && firstSize == secondSize && std::memcmp(first, second, size_t(firstSize)) == 0;
+    const bool same =
+        firstSize > 0 && firstSize == secondSize && std::memcmp(first, second, size_t(firstSize)) == 0;
     OPENSSL_free(first);
     OPENSSL_free(second);
     return same;
@@ -77,8 +78,9 @@ Refusal tokenIssuerObjects(const Invocation& invocation, const TokenAccess& acce
                 break;
             }
     if (!objects.certificate)
-        return file.isEmpty() ? Refuse::tokenCertificateMissing(access.uriText, OptionText(Option::IssuerCert))
-                              : Refuse::tokenCertificateNotOfKey(file, access.uriText);
+        return file.isEmpty()
+                   ? Refuse::tokenCertificateMissing(access.uriText, OptionText(Option::IssuerCert))
+                   : Refuse::tokenCertificateNotOfKey(file, access.uriText);
     // A certificate stored beside the key by another tool may not be the key's.
     if (!samePublicKey(objects.certificate.get(), key.get()))
         return Refuse::tokenCertificateNotOfKey(access.uriText, access.uriText);
@@ -120,8 +122,7 @@ Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer)
 {
     const QString given = invocation.value(Option::Issuer);
     if (given.isEmpty())
-        return Refuse::optionMissing(OptionText(Option::Issuer),
-                                     QStringLiteral("the issuing PKCS#12 file or the pkcs11: URI of its key"));
+        return Refuse::optionMissing(OptionText(Option::Issuer), QStringLiteral("the issuing PKCS#12 file"));
     if (IssuerInToken(invocation))
         return readTokenIssuer(invocation, given, issuer);
     Secret password;

@@ -144,8 +144,9 @@ QString tokenPinPurpose(const QString& token)
 
 QString noContainerForTokenKey(const QString& uri)
 {
-    return QStringLiteral("The key was made inside the token (%1) and never leaves it: no .pfx is written; the "
-                          "certificate is stored beside the key.")
+    return QStringLiteral(
+               "The key was made inside the token (%1) and never leaves it: no .pfx is written; the "
+               "certificate is stored beside the key.")
         .arg(uri);
 }
 

@@ -627,22 +627,25 @@ CommandError tokenUriRefused(UriFinding finding, const QString& uri, const QStri
     switch (finding)
     {
     case UriFinding::PinInUri:
-        return usage(QStringLiteral("%1 %2 carries a PIN (%3), which no command line may hold; give --pin-file "
+        // The URI is not repeated: it holds the PIN.
+        return usage(QStringLiteral("%1 carries a PIN (%2), which no command line may hold; give --pin-file "
                                     "or set TALVANE_PIN instead.")
-                         .arg(option, uri, attribute));
+                         .arg(option, attribute));
     case UriFinding::BadEncoding:
         return usage(QStringLiteral("%1 %2: the value of %3 is not percent-encoded UTF-8 (a % needs two "
                                     "hexadecimal digits after it).")
                          .arg(option, uri, attribute));
     case UriFinding::UnknownAttribute:
-        return usage(QStringLiteral("%1 %2: %3 is not an attribute a token or key is found by here; use token=, "
-                                    "serial=, object=, id=, type= and ?module-path=.")
-                         .arg(option, uri, attribute));
+        return usage(
+            QStringLiteral("%1 %2: %3 is not an attribute a token or key is found by here; use token=, "
+                           "serial=, object=, id=, type= and ?module-path=.")
+                .arg(option, uri, attribute));
     case UriFinding::AttributeTwice:
         return usage(QStringLiteral("%1 %2 gives %3 twice.").arg(option, uri, attribute));
     case UriFinding::WrongObjectType:
-        return usage(QStringLiteral("%1 %2 names an object of another type; a key in a token is type=private.")
-                         .arg(option, uri));
+        return usage(
+            QStringLiteral("%1 %2 names an object of another type; a key in a token is type=private.")
+                .arg(option, uri));
     case UriFinding::NotPkcs11:
     case UriFinding::Valid:
         break;
@@ -683,8 +686,8 @@ CommandError tokenAmbiguous(const QString& token)
 
 CommandError tokenSessionRefused(const QString& token)
 {
-    return failure(QStringLiteral("The token \"%1\" refused a read-write session (is it write-protected?).")
-                       .arg(token));
+    return failure(
+        QStringLiteral("The token \"%1\" refused a read-write session (is it write-protected?).").arg(token));
 }
 
 CommandError tokenWrongPin(const QString& token)
@@ -696,8 +699,9 @@ CommandError tokenWrongPin(const QString& token)
 
 CommandError tokenPinLocked(const QString& token)
 {
-    return failure(QStringLiteral("The PIN of the token \"%1\" is locked; its security officer must unlock it.")
-                       .arg(token));
+    return failure(
+        QStringLiteral("The PIN of the token \"%1\" is locked; its security officer must unlock it.")
+            .arg(token));
 }
 
 CommandError tokenLoginFailed(const QString& token)
@@ -731,14 +735,14 @@ CommandError tokenCertificateNotStored(const QString& token, const QString& pem)
 
 CommandError tokenCertificateMissing(const QString& uri, const QString& option)
 {
-    return failure(QStringLiteral("The token holds no certificate for the key %1; give its certificate with %2.")
-                       .arg(uri, option));
+    return failure(
+        QStringLiteral("The token holds no certificate for the key %1; give its certificate with %2.")
+            .arg(uri, option));
 }
 
 CommandError tokenCertificateNotOfKey(const QString& path, const QString& uri)
 {
-    return failure(
-        QStringLiteral("No certificate in %1 is the certificate of the key %2.").arg(path, uri));
+    return failure(QStringLiteral("No certificate in %1 is the certificate of the key %2.").arg(path, uri));
 }
 
 CommandError tokenKeyStaysInside(const QString& uri, const QString& option)

@@ -37,9 +37,9 @@ CommandError TokenRefusal(TokenFinding finding, const TokenAccess& access)
     case TokenFinding::PinLocked:
         return Refuse::tokenPinLocked(token);
     case TokenFinding::ObjectMissing:
-        return Refuse::tokenObjectMissing(access.uri.object.isEmpty() ? QString::fromLatin1(access.uri.id.toHex())
-                                                                      : access.uri.object,
-                                          token);
+        return Refuse::tokenObjectMissing(
+            access.uri.object.isEmpty() ? QString::fromLatin1(access.uri.id.toHex()) : access.uri.object,
+            token);
     case TokenFinding::ObjectTaken:
         return Refuse::tokenObjectTaken(access.uri.object, token);
     case TokenFinding::GenerationFailed:

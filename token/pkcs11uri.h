@@ -18,12 +18,12 @@ struct Pkcs11Uri
 enum class UriFinding
 {
     Valid,
-    NotPkcs11,            // another scheme, or none
-    BadEncoding,          // a % not followed by two hexadecimal digits, or a name that is not UTF-8
-    UnknownAttribute,     // an attribute this program cannot match a token or an object by
-    AttributeTwice,       // the same attribute given twice
-    PinInUri,             // pin-value or pin-source: a PIN never travels in a name
-    WrongObjectType,      // type= other than private (a key) or cert
+    NotPkcs11,        // another scheme, or none
+    BadEncoding,      // a % not followed by two hexadecimal digits, or a name that is not UTF-8
+    UnknownAttribute, // an attribute this program cannot match a token or an object by
+    AttributeTwice,   // the same attribute given twice
+    PinInUri,         // pin-value or pin-source: a PIN never travels in a name
+    WrongObjectType,  // type= other than private (a key) or cert
 };
 
 // True when `text` is meant as a URI rather than a file name: it begins with the scheme.

@@ -83,7 +83,9 @@ std::shared_ptr<TokenSession> TokenSession::open(const QString& modulePath, cons
     session->mContext = PKCS11_CTX_new();
     if (!session->mContext)
         return nullptr;
-    session->mLoaded = PKCS11_CTX_load(session->mContext, QFileInfo(modulePath).absoluteFilePath().toLocal8Bit().constData()) == 0;
+    session->mLoaded =
+        PKCS11_CTX_load(session->mContext,
+                        QFileInfo(modulePath).absoluteFilePath().toLocal8Bit().constData()) == 0;
     if (!session->mLoaded)
         return nullptr;
     finding = TokenFinding::TokenMissing;
@@ -133,8 +135,9 @@ TokenFinding TokenSession::logIn(const Secret& pin)
 
 bool TokenSession::seed(const QByteArray& seedBytes)
 {
-    const bool taken = PKCS11_seed_random(mSlot, reinterpret_cast<const unsigned char*>(seedBytes.constData()),
-                                          unsigned(seedBytes.size())) == 0;
+    const bool taken =
+        PKCS11_seed_random(mSlot, reinterpret_cast<const unsigned char*>(seedBytes.constData()),
+                           unsigned(seedBytes.size())) == 0;
     ERR_clear_error();
     return taken;
 }
@@ -188,7 +191,7 @@ TokenFinding TokenSession::generateKey(const QString& label, EvpPkeyPtr& key, QB
     QString foundLabel;
     QByteArray foundId;
     return findKey(madeUri, key, foundLabel, foundId) == TokenFinding::Done ? TokenFinding::Done
-                                                                           : TokenFinding::GenerationFailed;
+                                                                            : TokenFinding::GenerationFailed;
 }
 
 TokenFinding TokenSession::findKey(const Pkcs11Uri& uri, EvpPkeyPtr& key, QString& label, QByteArray& id)

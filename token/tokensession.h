@@ -19,18 +19,18 @@ struct PKCS11_slot_st;
 enum class TokenFinding
 {
     Done,
-    ModuleMissing,      // no file at the module's path
-    ModuleUnloadable,   // a file that is not a module, or a module that did not start
-    TokenMissing,       // no initialised token with that label (and serial) in any slot
-    TokenAmbiguous,     // more than one token, and the URI names none of them
-    SessionRefused,     // the token opens no session (write-protected, removed)
-    WrongPin,           // the token refused the PIN
-    PinLocked,          // the token takes no PIN any more
-    LoginFailed,        // any other refusal of the login
-    ObjectMissing,      // no private key with that label or id
-    ObjectTaken,        // an object with that label is in the token already
-    GenerationFailed,   // the token made no key
-    StoreFailed         // the token did not take the certificate
+    ModuleMissing,    // no file at the module's path
+    ModuleUnloadable, // a file that is not a module, or a module that did not start
+    TokenMissing,     // no initialised token with that label (and serial) in any slot
+    TokenAmbiguous,   // more than one token, and the URI names none of them
+    SessionRefused,   // the token opens no session (write-protected, removed)
+    WrongPin,         // the token refused the PIN
+    PinLocked,        // the token takes no PIN any more
+    LoginFailed,      // any other refusal of the login
+    ObjectMissing,    // no private key with that label or id
+    ObjectTaken,      // an object with that label is in the token already
+    GenerationFailed, // the token made no key
+    StoreFailed       // the token did not take the certificate
 };
 
 // The module a command uses: the option's, else the URI's, else the environment's, else the

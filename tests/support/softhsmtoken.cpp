@@ -16,9 +16,10 @@ SoftHsmToken::SoftHsmToken()
     const QString configuration = mFolder.filePath(QStringLiteral("softhsm2.conf"));
     QFile file(configuration);
     if (file.open(QIODevice::WriteOnly))
-        file.write(QStringLiteral("directories.tokendir = %1\nobjectstore.backend = file\nlog.level = ERROR\n")
-                       .arg(mFolder.filePath(QStringLiteral("tokens")))
-                       .toUtf8());
+        file.write(
+            QStringLiteral("directories.tokendir = %1\nobjectstore.backend = file\nlog.level = ERROR\n")
+                .arg(mFolder.filePath(QStringLiteral("tokens")))
+                .toUtf8());
     qputenv("SOFTHSM2_CONF", QFile::encodeName(configuration));
 }
 
@@ -39,9 +40,9 @@ bool SoftHsmToken::initialise(const QString& label, const QString& pin)
 QString SoftHsmToken::listObjects(const QString& pin) const
 {
     QProcess tool;
-    tool.start(QStringLiteral("pkcs11-tool"), {QStringLiteral("--module"), QString::fromLatin1(kModule),
-                                               QStringLiteral("--login"), QStringLiteral("--pin"), pin,
-                                               QStringLiteral("--list-objects")});
+    tool.start(QStringLiteral("pkcs11-tool"),
+               {QStringLiteral("--module"), QString::fromLatin1(kModule), QStringLiteral("--login"),
+                QStringLiteral("--pin"), pin, QStringLiteral("--list-objects")});
     tool.waitForFinished(60000);
     return QString::fromUtf8(tool.readAllStandardOutput());
 }

@@ -93,17 +93,20 @@ void TestToken::uriParts_data()
     QTest::addColumn<QString>("object");
     QTest::addColumn<QByteArray>("id");
     QTest::addColumn<QString>("module");
-    QTest::newRow("blank encoded") << "pkcs11:token=Lab%20Root;object=root-key" << "Lab Root" << "root-key"
-                                   << QByteArray() << QString();
-    QTest::newRow("id as bytes, either case of hex") << "pkcs11:token=T;id=%01%aB%ff" << "T" << QString()
-                                                     << QByteArray("\x01\xab\xff", 3) << QString();
+    QTest::newRow("blank encoded") << "pkcs11:token=Lab%20Root;object=root-key"
+                                   << "Lab Root"
+                                   << "root-key" << QByteArray() << QString();
+    QTest::newRow("id as bytes, either case of hex")
+        << "pkcs11:token=T;id=%01%aB%ff"
+        << "T" << QString() << QByteArray("\x01\xab\xff", 3) << QString();
     QTest::newRow("module in the query")
-        << "pkcs11:token=T;object=k?module-path=/usr/lib/softhsm/libsofthsm2.so" << "T" << "k" << QByteArray()
-        << "/usr/lib/softhsm/libsofthsm2.so";
+        << "pkcs11:token=T;object=k?module-path=/usr/lib/softhsm/libsofthsm2.so"
+        << "T"
+        << "k" << QByteArray() << "/usr/lib/softhsm/libsofthsm2.so";
     QTest::newRow("UTF-8 label") << "pkcs11:token=Salle%20%C3%A9cran" << QStringLiteral("Salle \u00e9cran")
                                  << QString() << QByteArray() << QString();
-    QTest::newRow("encoded semicolon stays in the value") << "pkcs11:token=a%3Bb;type=private" << "a;b"
-                                                          << QString() << QByteArray() << QString();
+    QTest::newRow("encoded semicolon stays in the value") << "pkcs11:token=a%3Bb;type=private"
+                                                          << "a;b" << QString() << QByteArray() << QString();
     QTest::newRow("scheme in capitals") << "PKCS11:object=k" << QString() << "k" << QByteArray() << QString();
 }
 
@@ -217,7 +220,8 @@ void TestToken::keyMadeInToken()
     QVERIFY(certificate);
     QCOMPARE(X509_verify(certificate.get(), X509_get0_pubkey(certificate.get())), 1);
     QVERIFY(!session->findCertificate(QStringLiteral("root-key"), id));
-    QCOMPARE(session->storeCertificate(certificate.get(), QStringLiteral("root-key"), id), TokenFinding::Done);
+    QCOMPARE(session->storeCertificate(certificate.get(), QStringLiteral("root-key"), id),
+             TokenFinding::Done);
     X509Ptr stored = session->findCertificate(QString(), id);
     QVERIFY(stored);
     QCOMPARE(X509_cmp(stored.get(), certificate.get()), 0);
