@@ -56,6 +56,7 @@ class TestChainToken : public QObject
 private slots:
     void initTestCase();
     void rootInTokenChain();
+    void exportAndShow();
     void tokenRefusals_data();
     void tokenRefusals();
     void wholeChainWithTokenRoot();
@@ -141,6 +142,32 @@ void TestChainToken::rootInTokenChain()
             continue;
         QVERIFY2(!it.value().contains(kPin.toUtf8()), qPrintable(it.key()));
         QVERIFY2(!it.value().contains("PRIVATE KEY"), qPrintable(it.key()));
+    }
+}
+
+// The certificate of a token's key can be shown and exported; the key itself never.
+void TestChainToken::exportAndShow()
+{
+    const ChainRun shown = run({"show", keyUri("root-key"), "--pin-file", "pin", "--json"});
+    QVERIFY2(shown.exitCode == 0, describeRun(shown));
+    QVERIFY(shown.out.contains(".Root"));
+    QVERIFY(shown.err.contains("token"));
+
+    const ChainRun exported =
+        run({"export", keyUri("root-key"), "--pin-file", "pin", "--chain-pem", "copy.pem"});
+    QVERIFY2(exported.exitCode == 0, describeRun(exported));
+    const auto copy = ChainCheck::loadPemCertificates(path("copy.pem"));
+    const auto original = ChainCheck::loadPemCertificates(path("root.pem"));
+    QVERIFY(copy.size() == 1 && original.size() == 1);
+    QCOMPARE(X509_cmp(copy.front().get(), original.front().get()), 0);
+
+    for (const char* keyOutput : {"--key-pem", "--pkcs12"})
+    {
+        const ChainRun refused = run({"export", keyUri("root-key"), "--pin-file", "pin", keyOutput, "key-out",
+                                      "--password-file", "password"});
+        QVERIFY2(refused.exitCode == 1, describeRun(refused));
+        QVERIFY(refused.err.contains("token"));
+        QVERIFY(!QFileInfo::exists(path("key-out")));
     }
 }
 
