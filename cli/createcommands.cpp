@@ -382,18 +382,14 @@ namespace
 // What an intermediate and a leaf take alike, with the path length for an authority.
 std::vector<CommandOption> derivedOptions(bool authority)
 {
-    std::vector<CommandOption> options{
-        {Option::Out},
-        {Option::Issuer,
-         "PKCS#12 file of the issuing certificate with its key, or the pkcs11: URI of a key in "
-         "a token (pkcs11:token=LABEL;object=KEY-LABEL)."},
-        {Option::IssuerPasswordFile},
-        {Option::IssuerCert},
-        {Option::Module},
-        {Option::PinFile},
+    std::vector<CommandOption> options{{Option::Out}};
+    const std::vector<CommandOption> issuer = IssuerOptions();
+    options.insert(options.end(), issuer.begin(), issuer.end());
+    const std::vector<CommandOption> names{
         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
         {Option::Entity,
          authority ? "Entity name: the CN is \".TEXT\"." : "Entity name: the CN is \"CS.TEXT\"."}};
+    options.insert(options.end(), names.begin(), names.end());
     if (authority)
         options.push_back({Option::PathLength,
                            "Path length: at least 1, below the issuer's; default the issuer's less one."});

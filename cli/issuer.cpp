@@ -113,6 +113,17 @@ Refusal readTokenIssuer(const Invocation& invocation, const QString& uri, Issuin
 
 } // namespace
 
+std::vector<CommandOption> IssuerOptions()
+{
+    return {{Option::Issuer,
+             "PKCS#12 file of the issuing certificate with its key, or the pkcs11: URI of a key "
+             "in a token (pkcs11:token=LABEL;object=KEY-LABEL)."},
+            {Option::IssuerPasswordFile},
+            {Option::IssuerCert},
+            {Option::Module},
+            {Option::PinFile}};
+}
+
 bool IssuerInToken(const Invocation& invocation)
 {
     return IsPkcs11Uri(invocation.value(Option::Issuer));

@@ -7,6 +7,8 @@
 #include "command.h"
 #include "issuingcertificate.h"
 
+#include <vector>
+
 class Secret;
 
 // The issuer option (--issuer) of every command that issues below an authority, read in one
@@ -19,6 +21,9 @@ class Secret;
 // together; `issuer.objects` signs, and keeps a token's session open for as long as it lives.
 // The command holds SecretsHeld while this runs.
 Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer);
+
+// The options ObtainIssuer reads, for the option list of a command that issues.
+std::vector<CommandOption> IssuerOptions();
 
 // Whether the issuer option names a key in a token rather than a file.
 bool IssuerInToken(const Invocation& invocation);
