@@ -298,10 +298,16 @@ Refusal make(Invocation& invocation, ChainRequest& request)
             return TokenRefusal(made, token);
     }
     X509Ptr root;
-    if (auto error = issueInOrder(console, levels, password, files, std::move(rootKey), root))
-        return error;
-    if (!files.commit(failure))
-        return CommandError{ExitFailure, failure};
+    Refusal issuing = issueInOrder(console, levels, password, files, std::move(rootKey), root);
+    if (!issuing && !files.commit(failure))
+        issuing = CommandError{ExitFailure, failure};
+    if (issuing)
+    {
+        // No file of the chain is in place: neither is its root's key.
+        if (rootInToken)
+            token.session->removeKeyPair(rootId);
+        return issuing;
+    }
     if (rootInToken)
     {
         if (token.session->storeCertificate(root.get(), token.uri.object, rootId) != TokenFinding::Done)

@@ -203,8 +203,24 @@ Refusal takeSerial(Console& console, Request& request)
     return std::nullopt;
 }
 
+// The root signed with the token's key (the certificate owns `key` until it goes, before the
+// session) and written as NAME.pem; `written` says whether it was.
+Refusal signAndWrite(Request& request, EvpPkeyPtr key, X509Ptr& root, bool& written)
+{
+    ZIDCertificate certificate;
+    if (!IssueFromSettings(certificate, request.settings, int(request.type), Secret(), key.release()))
+        return Refuse::issuingFailed(QString());
+    FileGroup files;
+    if (certificate.WritePem(QFile::encodeName(request.pemName).constData()) == 0 || !files.commit())
+        return Refuse::certificateNotWritten(request.pemName);
+    written = true;
+    root.reset(X509_dup(certificate.mpX509));
+    return root ? Refusal() : Refuse::issuingFailed(QString());
+}
+
 // A root whose key is made inside the token and never leaves it: its certificate is written as
-// NAME.pem and stored in the token beside the key, under the key's label and id.
+// NAME.pem and stored in the token beside the key, under the key's label and id. A key whose
+// certificate could not be written is taken out of the token again.
 Refusal issueInToken(Console& console, Request& request, const TokenAccess& token)
 {
     CertificateSettings& settings = request.settings;
@@ -218,16 +234,17 @@ Refusal issueInToken(Console& console, Request& request, const TokenAccess& toke
     if (made != TokenFinding::Done)
         return TokenRefusal(made, token);
 
-    // Declared after the token's session, so that the key it now owns goes before the session.
-    ZIDCertificate certificate;
-    if (!IssueFromSettings(certificate, settings, int(request.type), Secret(), key.release()))
-        return Refuse::issuingFailed(QString());
+    X509Ptr root;
+    bool written = false;
+    if (auto error = signAndWrite(request, std::move(key), root, written))
+    {
+        if (!written)
+            token.session->removeKeyPair(id);
+        return error;
+    }
     const QString& pemName = request.pemName;
-    FileGroup files;
-    if (certificate.WritePem(QFile::encodeName(pemName).constData()) == 0 || !files.commit())
-        return Refuse::certificateNotWritten(pemName);
     console.outLine(QFileInfo(pemName).absoluteFilePath());
-    if (token.session->storeCertificate(certificate.mpX509, label, id) != TokenFinding::Done)
+    if (token.session->storeCertificate(root.get(), label, id) != TokenFinding::Done)
         return Refuse::tokenCertificateNotStored(token.uri.token, pemName);
     console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
                                   printed(settings.validityEnd)));

@@ -244,6 +244,27 @@ X509Ptr TokenSession::findCertificate(const QString& label, const QByteArray& id
     return byLabel ? X509Ptr(X509_dup(byLabel->x509)) : X509Ptr();
 }
 
+bool TokenSession::removeKeyPair(const QByteArray& id)
+{
+    bool removed = true;
+    for (const bool privateHalf : {true, false})
+    {
+        PKCS11_KEY* keys = nullptr;
+        unsigned int count = 0;
+        const int listed = privateHalf ? PKCS11_enumerate_keys(mSlot->token, &keys, &count)
+                                       : PKCS11_enumerate_public_keys(mSlot->token, &keys, &count);
+        // Removing changes the list: the first match is taken out, then the list is read again.
+        for (unsigned int i = 0; listed == 0 && i < count; ++i)
+            if (bytes(keys[i].id, keys[i].id_len) == id)
+            {
+                removed = PKCS11_remove_key(&keys[i]) == 0 && removed;
+                break;
+            }
+    }
+    ERR_clear_error();
+    return removed;
+}
+
 TokenFinding TokenSession::storeCertificate(X509* certificate, const QString& label, const QByteArray& id)
 {
     QByteArray labelBytes = label.toUtf8();

@@ -72,6 +72,10 @@ public:
     // A copy (caller owns) of the certificate stored with id `id`, else with `label`; null when none.
     X509Ptr findCertificate(const QString& label, const QByteArray& id);
 
+    // Takes the key pair with id `id` out of the token again, for a key made by a run that then
+    // failed; false when a half of it stays.
+    bool removeKeyPair(const QByteArray& id);
+
     // Stores `certificate` (borrowed) in the token under `label` and `id`, beside its key.
     TokenFinding storeCertificate(X509* certificate, const QString& label, const QByteArray& id);
 

@@ -4,6 +4,7 @@
 #include "chaincheck.h"
 #include "chainrunner.h"
 #include "foldersnapshot.h"
+#include "smallfilesystem.h"
 #include "softhsmtoken.h"
 
 #include <QDir>
@@ -60,6 +61,7 @@ private slots:
     void tokenRefusals_data();
     void tokenRefusals();
     void wholeChainWithTokenRoot();
+    void unwrittenRootLeavesNoKey();
 
 private:
     ChainRun run(const QStringList& arguments, const QMap<QString, QString>& environment = {});
@@ -252,6 +254,21 @@ void TestChainToken::wholeChainWithTokenRoot()
     const ChainRun more = run({"intermediate", "--out", "more", "--issuer", keyUri("chain-root"),
                                "--pin-file", "pin", "--entity", "More", "--password-file", "password"});
     QVERIFY2(more.exitCode == 0, describeRun(more));
+}
+
+// A root whose certificate cannot be written takes its key out of the token again.
+void TestChainToken::unwrittenRootLeavesNoKey()
+{
+    SmallFileSystem full(path("full"));
+    if (!full.mounted())
+        QSKIP(qPrintable(full.reason()));
+    QVERIFY(full.fill());
+    const QString objectsBefore = mToken.listObjects(kPin);
+    const ChainRun refused =
+        run({"root", "--out", "full/root", "--root-name", ".Example", "--organization", ".Lab", "--entity",
+             "Root", "--token", keyUri("unwritten-key"), "--pin-file", "pin"});
+    QVERIFY2(refused.exitCode == 1, describeRun(refused));
+    QCOMPARE(mToken.listObjects(kPin), objectsBefore);
 }
 
 QTEST_GUILESS_MAIN(TestChainToken)

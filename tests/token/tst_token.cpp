@@ -214,6 +214,12 @@ void TestToken::keyMadeInToken()
     QCOMPARE(session->generateKey(QStringLiteral("root-key"), second, secondId), TokenFinding::ObjectTaken);
     QCOMPARE(session->generateKey(QStringLiteral("other-key"), second, secondId), TokenFinding::Done);
     QVERIFY(secondId != id);
+    second.reset();
+    QVERIFY(session->removeKeyPair(secondId));
+    // The module's own tool sees the token itself, not what this session listed before.
+    const QString left = mToken.listObjects(kPin);
+    QVERIFY2(!left.contains(QLatin1String("other-key")), qPrintable(left));
+    QVERIFY(left.contains(QLatin1String("root-key")));
 
     // The key signs inside the token; the certificate stored beside it comes back the same.
     X509Ptr certificate = selfSigned(key.get());
