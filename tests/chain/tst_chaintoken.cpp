@@ -62,6 +62,7 @@ private slots:
     void tokenRefusals();
     void wholeChainWithTokenRoot();
     void unwrittenRootLeavesNoKey();
+    void readmeExample();
 
 private:
     ChainRun run(const QStringList& arguments, const QMap<QString, QString>& environment = {});
@@ -269,6 +270,42 @@ void TestChainToken::unwrittenRootLeavesNoKey()
              "Root", "--token", keyUri("unwritten-key"), "--pin-file", "pin"});
     QVERIFY2(refused.exitCode == 1, describeRun(refused));
     QCOMPARE(mToken.listObjects(kPin), objectsBefore);
+}
+
+// The fenced "sh" block of the README's section on tokens, run as it stands from an empty home
+// folder, the PIN and the password typed on standard input.
+void TestChainToken::readmeExample()
+{
+    QFile readmeFile(QStringLiteral(TALVANE_README));
+    QVERIFY(readmeFile.open(QIODevice::ReadOnly));
+    const QString readme = QString::fromUtf8(readmeFile.readAll());
+    const qsizetype section = readme.indexOf("\n## Keeping the root in a token\n");
+    QVERIFY(section >= 0);
+    const qsizetype begin = readme.indexOf("\n```sh\n", section);
+    const qsizetype end = readme.indexOf("\n```\n", begin + 1);
+    QVERIFY(begin > 0 && end > begin);
+    const QString script = readme.mid(begin + 7, end - begin - 6);
+
+    QTemporaryDir home;
+    QVERIFY(writeLine(home.filePath("typed"), kPin + "\n" + kPassword));
+    QProcess shell;
+    QProcessEnvironment environment = ChainRunner::environment();
+    environment.insert("PATH",
+                       QFileInfo(ChainRunner::executable()).absolutePath() + ":" + environment.value("PATH"));
+    environment.insert("HOME", home.path());
+    environment.remove("SOFTHSM2_CONF");
+    environment.remove("TALVANE_PKCS11_MODULE");
+    shell.setProcessEnvironment(environment);
+    shell.setWorkingDirectory(home.path());
+    shell.setProcessChannelMode(QProcess::MergedChannels);
+    shell.setStandardInputFile(home.filePath("typed"));
+    shell.start("bash", {"-euo", "pipefail", "-c", script});
+    QVERIFY(shell.waitForFinished(120000));
+    const QByteArray output = shell.readAll();
+    QVERIFY2(shell.exitCode() == 0, output.constData());
+    QVERIFY2(output.contains("0 errors"), output.constData());
+    QVERIFY2(output.contains("never extractable"), output.constData());
+    QVERIFY(!QFileInfo::exists(home.filePath("lab-token/root.pfx")));
 }
 
 QTEST_GUILESS_MAIN(TestChainToken)
