@@ -21,10 +21,13 @@ constexpr unsigned long kPinExpired = 0xA3;
 constexpr int kIdBytes = 20;
 constexpr unsigned int kKeyBits = 2048;
 
+// Where distributions put p11-kit's proxy module; the first that exists is taken.
 #ifdef _WIN32
-const char kProxyModule[] = "p11-kit-proxy.dll";
+const char* const kProxyModules[] = {"p11-kit-proxy.dll"};
 #else
-const char kProxyModule[] = "/usr/lib/x86_64-linux-gnu/p11-kit-proxy.so";
+const char* const kProxyModules[] = {"/usr/lib/x86_64-linux-gnu/p11-kit-proxy.so",
+                                     "/usr/lib/aarch64-linux-gnu/p11-kit-proxy.so",
+                                     "/usr/lib64/p11-kit-proxy.so", "/usr/lib/p11-kit-proxy.so"};
 #endif
 
 QString text(const char* value)
@@ -57,7 +60,10 @@ QString TokenModulePath(const QString& option, const Pkcs11Uri& uri, const QStri
         return uri.modulePath;
     if (!environment.isEmpty())
         return environment;
-    return QString::fromLatin1(kProxyModule);
+    for (const char* proxy : kProxyModules)
+        if (QFileInfo::exists(QString::fromLatin1(proxy)))
+            return QString::fromLatin1(proxy);
+    return QString::fromLatin1(kProxyModules[0]);
 }
 
 TokenSession::~TokenSession()

@@ -71,6 +71,7 @@ private slots:
     void uriRoundTrip();
     void moduleChoice();
     void openRefused();
+    void throughProxy();
     void wrongPin();
     void keyMadeInToken();
 
@@ -179,6 +180,20 @@ void TestToken::openRefused()
     uri.token = QStringLiteral("Other Lab");
     QVERIFY(!TokenSession::open(QString::fromLatin1(SoftHsmToken::kModule), uri, finding));
     QCOMPARE(finding, TokenFinding::TokenMissing);
+}
+
+// Without a module named, p11-kit's proxy finds the token through the modules registered with it.
+void TestToken::throughProxy()
+{
+    const QString proxy = TokenModulePath(QString(), Pkcs11Uri(), QString());
+    if (!QFileInfo::exists(proxy))
+        QSKIP("p11-kit's proxy module is not installed (scripts/install-deps installs it)");
+    Pkcs11Uri uri;
+    uri.token = kLabel;
+    TokenFinding finding = TokenFinding::ModuleMissing;
+    auto session = TokenSession::open(proxy, uri, finding);
+    QCOMPARE(finding, TokenFinding::Done);
+    QCOMPARE(session->tokenLabel(), kLabel);
 }
 
 void TestToken::wrongPin()
