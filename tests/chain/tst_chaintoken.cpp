@@ -203,6 +203,12 @@ void TestChainToken::tokenRefusals_data()
                                         << keyUri("other-key") + "?pin-value=" + kPin << "--pin-file"
                                         << "pin")
                                     << kModule << 2 << "--pin-file";
+    QTest::newRow("URI with a broken escape") << (QStringList(root) << "pkcs11:token=Lab%2;object=k"
+                                                                    << "--pin-file"
+                                                                    << "pin")
+                                              << kModule << 2 << "%";
+    QTest::newRow("URI naming no key")
+        << (QStringList(leaf) << "pkcs11:token=Lab%20Root") << kModule << 2 << "object=";
     QTest::newRow("key without its certificate")
         << (QStringList(leaf) << keyUri("loose-key")) << kModule << 1 << "--issuer-cert";
 }
