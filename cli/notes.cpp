@@ -139,7 +139,7 @@ QString verifySummary(int certificates, int errors, int warnings)
 
 QString tokenPinPurpose(const QString& token)
 {
-    return QStringLiteral("the user PIN of the token \"%1\"").arg(token);
+    return QStringLiteral("the token \"%1\" (its user PIN)").arg(token);
 }
 
 QString noContainerForTokenKey(const QString& uri)

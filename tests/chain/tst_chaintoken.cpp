@@ -4,6 +4,7 @@
 #include "chaincheck.h"
 #include "chainrunner.h"
 #include "foldersnapshot.h"
+#include "pseudoterminal.h"
 #include "smallfilesystem.h"
 #include "softhsmtoken.h"
 
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/wait.h>
 
 namespace
 {
@@ -58,6 +61,7 @@ private slots:
     void initTestCase();
     void rootInTokenChain();
     void exportAndShow();
+    void pinTypedAtThePrompt();
     void tokenRefusals_data();
     void tokenRefusals();
     void wholeChainWithTokenRoot();
@@ -172,6 +176,25 @@ void TestChainToken::exportAndShow()
         QVERIFY(refused.err.contains("token"));
         QVERIFY(!QFileInfo::exists(path("key-out")));
     }
+}
+
+// Without --pin-file or TALVANE_PIN the PIN is asked for on the terminal, without echo.
+void TestChainToken::pinTypedAtThePrompt()
+{
+    PseudoTerminal terminal(PseudoTerminal::Use::Program);
+    QVERIFY(terminal.ready());
+    QStringList environment = ChainRunner::environment({{"TALVANE_PKCS11_MODULE", kModule}}).toStringList();
+    QVERIFY(terminal.start(ChainRunner::executable(),
+                           {"root", "--out", "typed", "--root-name", ".Example", "--organization", ".Lab",
+                            "--entity", "Typed", "--token", keyUri("typed-key")},
+                           mWork.path(), environment) > 0);
+    QVERIFY2(terminal.waitForOutput("PIN"), terminal.output().constData());
+    QVERIFY2(terminal.waitForOutput("Enter password:"), terminal.output().constData());
+    terminal.type(kPin.toUtf8() + "\r");
+    const int status = terminal.waitForEnd();
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, terminal.output().constData());
+    QVERIFY(!terminal.output().contains(kPin.toUtf8()));
+    QVERIFY(QFileInfo::exists(path("typed.pem")));
 }
 
 void TestChainToken::tokenRefusals_data()
