@@ -62,6 +62,7 @@ private slots:
     void rootInTokenChain();
     void exportAndShow();
     void pinTypedAtThePrompt();
+    void issuerChecksApply();
     void tokenRefusals_data();
     void tokenRefusals();
     void wholeChainWithTokenRoot();
@@ -195,6 +196,27 @@ void TestChainToken::pinTypedAtThePrompt()
     QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, terminal.output().constData());
     QVERIFY(!terminal.output().contains(kPin.toUtf8()));
     QVERIFY(QFileInfo::exists(path("typed.pem")));
+}
+
+// A token's key is held to what its certificate allows, as a .pfx's is.
+void TestChainToken::issuerChecksApply()
+{
+    const ChainRun root = run({"root", "--out", "short", "--root-name", ".Example", "--organization", ".Lab",
+                               "--entity", "Short", "--path-length", "1", "--days", "30", "--token",
+                               keyUri("short-key"), "--pin-file", "pin"});
+    QVERIFY2(root.exitCode == 0, describeRun(root));
+    const ChainRun intermediate =
+        run({"intermediate", "--out", "under-short", "--issuer", keyUri("short-key"), "--pin-file", "pin",
+             "--entity", "Under", "--password-file", "password"});
+    QVERIFY2(intermediate.exitCode == 1, describeRun(intermediate));
+    QVERIFY(intermediate.err.contains("path length"));
+    const ChainRun tooLong = run({"leaf", "--out", "too-long", "--issuer", keyUri("short-key"), "--pin-file",
+                                  "pin", "--entity", "Long", "--days", "60", "--password-file", "password"});
+    QVERIFY2(tooLong.exitCode == 1, describeRun(tooLong));
+    const ChainRun leaf = run({"leaf", "--out", "under-short", "--issuer", keyUri("short-key"), "--pin-file",
+                               "pin", "--entity", "Under", "--password-file", "password"});
+    QVERIFY2(leaf.exitCode == 0, describeRun(leaf));
+    QVERIFY(opensslVerify(mWork.path(), "short.pem", {}, "under-short.pem").contains("OK"));
 }
 
 void TestChainToken::tokenRefusals_data()
