@@ -90,19 +90,18 @@ Refusal tokenIssuerObjects(const Invocation& invocation, const TokenAccess& acce
     return objects.valid() ? Refusal() : Refuse::issuerUnreadable(access.uriText);
 }
 
-Refusal readTokenIssuer(const Invocation& invocation, const QString& uri, IssuingCertificate& issuer)
+Refusal readTokenIssuer(const Invocation& invocation, const QString& uri, IssuingCertificate& issuer,
+                        TokenAccess& access)
 {
-    TokenAccess access;
     if (auto error = OpenToken(invocation, uri, Option::Issuer, access))
         return error;
     EvpPkeyPtr key;
-    QString label;
-    QByteArray id;
-    const TokenFinding found = access.session->findKey(access.uri, key, label, id);
+    const TokenFinding found = access.session->findKey(access.uri, key, access.keyLabel, access.keyId);
     if (found != TokenFinding::Done)
         return TokenRefusal(found, access);
     IssuerObjects objects;
-    if (auto error = tokenIssuerObjects(invocation, access, std::move(key), label, id, objects))
+    if (auto error =
+            tokenIssuerObjects(invocation, access, std::move(key), access.keyLabel, access.keyId, objects))
         return error;
     IssuingCertificate described = DescribeIssuer(std::move(objects));
     if (!described.ca)
@@ -129,13 +128,20 @@ bool IssuerInToken(const Invocation& invocation)
     return IsPkcs11Uri(invocation.value(Option::Issuer));
 }
 
-Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer)
+Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer, TokenAccess* token)
 {
     const QString given = invocation.value(Option::Issuer);
     if (given.isEmpty())
         return Refuse::optionMissing(OptionText(Option::Issuer), QStringLiteral("the issuing PKCS#12 file"));
     if (IssuerInToken(invocation))
-        return readTokenIssuer(invocation, given, issuer);
+    {
+        TokenAccess access;
+        if (auto error = readTokenIssuer(invocation, given, issuer, access))
+            return error;
+        if (token)
+            *token = std::move(access);
+        return std::nullopt;
+    }
     Secret password;
     const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
                                 Option::IssuerPasswordFile, Note::issuingFilePurpose(given), false};

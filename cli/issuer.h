@@ -10,6 +10,7 @@
 #include <vector>
 
 class Secret;
+struct TokenAccess;
 
 // The issuer option (--issuer) of every command that issues below an authority, read in one
 // place so that each such command takes a token's key as it takes a .pfx: either the PKCS#12 file
@@ -20,7 +21,9 @@ class Secret;
 // from the same file). Either way the same checks: an authority, its certificate and its key
 // together; `issuer.objects` signs, and keeps a token's session open for as long as it lives.
 // The command holds SecretsHeld while this runs.
-Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer);
+// A command that stores a certificate beside the issuer's key (a renewed root) gives `token`
+// (borrowed), which is then the token opened, with the key's label and id; untouched for a .pfx.
+Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer, TokenAccess* token = nullptr);
 
 // The options ObtainIssuer reads, for the option list of a command that issues.
 std::vector<CommandOption> IssuerOptions();

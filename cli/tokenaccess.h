@@ -19,6 +19,9 @@ struct TokenAccess
     Pkcs11Uri uri;
     QString module;
     std::shared_ptr<TokenSession> session; // set once opened and logged in
+    // The key found in it, for storing a certificate beside it.
+    QString keyLabel;
+    QByteArray keyId;
 };
 
 // Reads the URI `text` that `option` gave, then opens the token it names through the module of

@@ -271,6 +271,23 @@ bool TokenSession::removeKeyPair(const QByteArray& id)
     return removed;
 }
 
+bool TokenSession::removeCertificate(const QByteArray& id)
+{
+    PKCS11_CERT* certificates = nullptr;
+    unsigned int count = 0;
+    bool removed = true;
+    // libp11 keeps the list it read, so it is read once; one key has one certificate.
+    if (PKCS11_enumerate_certs(mSlot->token, &certificates, &count) == 0)
+        for (unsigned int i = 0; i < count; ++i)
+            if (bytes(certificates[i].id, certificates[i].id_len) == id)
+            {
+                removed = PKCS11_remove_certificate(&certificates[i]) == 0;
+                break;
+            }
+    ERR_clear_error();
+    return removed;
+}
+
 TokenFinding TokenSession::storeCertificate(X509* certificate, const QString& label, const QByteArray& id)
 {
     QByteArray labelBytes = label.toUtf8();

@@ -76,6 +76,10 @@ public:
     // failed; false when a half of it stays.
     bool removeKeyPair(const QByteArray& id);
 
+    // Takes the certificate with id `id` out of the token, for one that replaces it (a renewed
+    // root beside the same key); false when it stays.
+    bool removeCertificate(const QByteArray& id);
+
     // Stores `certificate` (borrowed) in the token under `label` and `id`, beside its key.
     TokenFinding storeCertificate(X509* certificate, const QString& label, const QByteArray& id);
 

@@ -247,6 +247,12 @@ void TestToken::keyMadeInToken()
     QVERIFY(stored);
     QCOMPARE(X509_cmp(stored.get(), certificate.get()), 0);
 
+    // A renewed certificate replaces the one beside the key.
+    QVERIFY(session->removeCertificate(id));
+    QCOMPARE(session->storeCertificate(certificate.get(), QStringLiteral("root-key"), id),
+             TokenFinding::Done);
+    QCOMPARE(mToken.listObjects(kPin).count(QLatin1String("Certificate Object")), 1);
+
     Pkcs11Uri byLabel;
     byLabel.object = QStringLiteral("root-key");
     EvpPkeyPtr found;
