@@ -1,9 +1,11 @@
 #include "certificatesources.h"
 
 #include "chainverifier.h"
+#include "console.h"
 #include "notes.h"
 #include "pkcs12work.h"
 #include "refusals.h"
+#include "tokenaccess.h"
 
 #include <QFileInfo>
 
@@ -23,8 +25,23 @@ Refusal CertificateSources::addOperands()
     return std::nullopt;
 }
 
+Refusal CertificateSources::addFromToken(const QString& uri)
+{
+    TokenAccess token;
+    if (auto error = OpenToken(mInvocation, uri, Option::Token, token))
+        return error;
+    X509Ptr certificate = token.session->findCertificate(token.uri.object, token.uri.id);
+    if (!certificate)
+        return Refuse::tokenCertificateMissing(uri, OptionText(Option::IssuerCert));
+    mInvocation.console().errLine(Note::keyInToken(uri));
+    mCertificates.push_back(std::move(certificate));
+    return std::nullopt;
+}
+
 Refusal CertificateSources::add(const QString& path)
 {
+    if (IsPkcs11Uri(path))
+        return addFromToken(path);
     if (!QFileInfo::exists(path))
         return Refuse::fileMissing(path);
     using Kind = ChainVerifier::CertificateFile::Kind;

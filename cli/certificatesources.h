@@ -21,7 +21,8 @@ public:
     // Adds the certificates of the command's files, in their order; a refusal when none is given
     // or one holds none that can be read.
     Refusal addOperands();
-    // Adds the certificates of one file.
+    // Adds the certificates of one file, or the certificate a pkcs11: URI names in a token (its
+    // key stays there, which is said on standard error).
     Refusal add(const QString& path);
 
     // Every certificate added, in the order read; owned by this object.
@@ -29,6 +30,7 @@ public:
 
 private:
     Refusal needPassword(const QString& path);
+    Refusal addFromToken(const QString& uri);
 
     const Invocation& mInvocation;
     const SecretsHeld mSecretsHeld; // for as long as the password is held

@@ -20,6 +20,7 @@
 #include "settingsissue.h"
 #include "stagedfolder.h"
 #include "terminationwatch.h"
+#include "tokenaccess.h"
 #include "validity.h"
 #include "values.h"
 #include "zidcertificate.h"
@@ -54,6 +55,7 @@ struct ChainRequest
     SerialChoice serial;
     int signingAlgorithm = 1;
     bool force = false;
+    QString tokenUri; // the root's key is made in this token; no root.pfx then
 
     int certificates() const { return intermediates + 2; }
 };
@@ -145,6 +147,7 @@ Refusal parseRequest(const Invocation& invocation, ChainRequest& request)
         return error;
     request.signingAlgorithm = invocation.isSet(Option::Sha1) ? 0 : 1;
     request.force = invocation.isSet(Option::Force);
+    request.tokenUri = invocation.value(Option::Token);
     PeriodRequest period;
     if (auto error = readPeriod(invocation, period))
         return error;
@@ -190,27 +193,32 @@ std::vector<Level> plan(const ChainRequest& request)
     return levels;
 }
 
-std::vector<StagedFiles::File> fileNames(const std::vector<Level>& levels)
+// A root key in a token has no container.
+std::vector<StagedFiles::File> fileNames(const std::vector<Level>& levels, bool rootInToken)
 {
     std::vector<StagedFiles::File> files;
     for (const Level& level : levels)
     {
         files.push_back({(level.stem + QStringLiteral(".pem")).toStdString(), FileAccess::Shared});
-        files.push_back({(level.stem + QStringLiteral(".pfx")).toStdString(), FileAccess::OwnerOnly});
+        if (!(rootInToken && level.type == CertificateType::Root))
+            files.push_back({(level.stem + QStringLiteral(".pfx")).toStdString(), FileAccess::OwnerOnly});
     }
     files.push_back({kChainFile.toStdString(), FileAccess::Shared});
     return files;
 }
 
-// Issues each level in order with the next key that is ready, each below the one issued before
-// it, and stages its two files; then chain.pem with every certificate from the root to the leaf.
-Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret& password, StagedFiles& files)
+// Issues each level in order with the next key that is ready (the root with `rootKey` when it is
+// given, a key in a token), each below the one issued before it, and stages its files; then
+// chain.pem with every certificate from the root to the leaf. `root` receives a copy of the root.
+Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret& password, StagedFiles& files,
+                     EvpPkeyPtr rootKey, X509Ptr& root)
 {
-    KeyPool keys(int(levels.size()));
+    const bool rootInToken = rootKey != nullptr;
+    KeyPool keys(int(levels.size()) - (rootInToken ? 1 : 0));
     std::vector<std::unique_ptr<ZIDCertificate>> issued;
     for (Level& level : levels)
     {
-        EvpPkeyPtr key = keys.next();
+        EvpPkeyPtr key = issued.empty() && rootInToken ? std::move(rootKey) : keys.next();
         if (TerminationWatch::requested())
             return Refuse::stoppedBySignal();
         if (!key)
@@ -224,8 +232,9 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
             return Refuse::issuingFailed(level.stem);
         const QByteArray pem = stagingFile(files, level.stem + QStringLiteral(".pem"));
         const QByteArray pfx = stagingFile(files, level.stem + QStringLiteral(".pfx"));
+        const bool container = !(rootInToken && issued.empty());
         if (certificate->WritePem(pem.constData()) == 0 ||
-            certificate->WritePKCS12(pfx.constData(), password.data()) == 0)
+            (container && certificate->WritePKCS12(pfx.constData(), password.data()) == 0))
             return Refuse::levelNotWritten(level.stem);
         console.errLine(Note::createdInChain(level.stem, level.settings.entityName,
                                              level.settings.serialNumber,
@@ -242,6 +251,19 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
         return Refuse::chainFileNotWritten(kChainFile);
     if (TerminationWatch::requested())
         return Refuse::stoppedBySignal();
+    root.reset(X509_dup(issued.front()->mpX509));
+    return root ? Refusal() : Refuse::issuingFailed(levels.front().stem);
+}
+
+// The token named, its PIN taken and the key's label found free before anything else is spent.
+Refusal openTokenForRoot(const Invocation& invocation, const ChainRequest& request, TokenAccess& token)
+{
+    if (auto error = OpenToken(invocation, request.tokenUri, Option::Token, token))
+        return error;
+    if (token.uri.object.isEmpty())
+        return Refuse::tokenObjectNotNamed(request.tokenUri, OptionText(Option::Token));
+    if (token.session->holdsLabel(token.uri.object))
+        return TokenRefusal(TokenFinding::ObjectTaken, token);
     return std::nullopt;
 }
 
@@ -250,11 +272,17 @@ Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& wa
 {
     Console& console = invocation.console();
     std::vector<Level> levels = plan(request);
-    const std::vector<StagedFiles::File> names = fileNames(levels);
+    const bool rootInToken = !request.tokenUri.isEmpty();
+    const std::vector<StagedFiles::File> names = fileNames(levels, rootInToken);
     StagedFiles files(QFile::encodeName(request.folder).toStdString(), names);
     if (auto error = openStagedFolder(console, request.folder, request.force, files))
         return error;
     const SecretsHeld secretsHeld;
+    // Declared before every certificate, so that the token's key goes before its session.
+    TokenAccess token;
+    if (rootInToken)
+        if (auto error = openTokenForRoot(invocation, request, token))
+            return error;
     Secret password;
     const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
                                 Option::PasswordFile, Note::chainContainersPurpose(request.folder), true};
@@ -274,10 +302,33 @@ Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& wa
         return error;
     for (size_t i = 0; i < levels.size(); ++i)
         levels[i].settings.serialNumber = serials[i];
-    if (auto error = issueInOrder(console, levels, password, files))
-        return error;
-    if (auto error = stagedRefusal(files.commit(), request.folder, files))
-        return error;
+    EvpPkeyPtr rootKey;
+    QByteArray rootId;
+    if (rootInToken)
+    {
+        SeedToken(console, token);
+        const TokenFinding made = token.session->generateKey(token.uri.object, rootKey, rootId);
+        if (made != TokenFinding::Done)
+            return TokenRefusal(made, token);
+    }
+    X509Ptr root;
+    Refusal issuing = issueInOrder(console, levels, password, files, std::move(rootKey), root);
+    if (!issuing)
+        issuing = stagedRefusal(files.commit(), request.folder, files);
+    if (issuing)
+    {
+        // No file of the chain is in place: neither is its root's key.
+        if (rootInToken)
+            token.session->removeKeyPair(rootId);
+        return issuing;
+    }
+    if (rootInToken)
+    {
+        if (token.session->storeCertificate(root.get(), token.uri.object, rootId) != TokenFinding::Done)
+            return Refuse::tokenCertificateNotStored(token.uri.token,
+                                                     stagedFilePath(request.folder, names.front().name));
+        console.errLine(Note::noContainerForTokenKey(Pkcs11UriText(token.uri.token, token.uri.object)));
+    }
 
     for (const StagedFiles::File& name : names)
         console.outLine(QFileInfo(stagedFilePath(request.folder, name.name)).absoluteFilePath());
@@ -321,7 +372,9 @@ const Command& ChainCommand()
         "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --password-file "
         "password\n"
         "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --intermediates 2 "
-        "--leaf-entity Player --serial random --password-file password",
+        "--leaf-entity Player --serial random --password-file password\n"
+        "talvane-chain chain --out-dir lab --root-name .Example --organization .Lab --token "
+        "'pkcs11:token=Lab%20Root;object=root-key' --pin-file pin --password-file password",
         {{Option::OutDir, "The folder of the chain's files; made when missing."},
          {Option::RootName},
          {Option::Organization, "Organisation name, the OU of every certificate of the chain."},
@@ -338,7 +391,12 @@ const Command& ChainCommand()
          {Option::Force},
          {Option::PasswordFile,
           "First line of FILE (- for standard input): the password of every PKCS#12 file "
-          "of the chain, else TALVANE_PASSWORD, else asked twice."}},
+          "of the chain, else TALVANE_PASSWORD, else asked twice."},
+         {Option::Token,
+          "Make the root's key inside the PKCS#11 token the URI names (RSA-2048, sensitive, never "
+          "extractable); root.pem is written and stored beside the key, and there is no root.pfx."},
+         {Option::Module},
+         {Option::PinFile}},
         nullptr,
         nullptr,
         run};

@@ -18,6 +18,7 @@
 #include "seeding.h"
 #include "serials.h"
 #include "settingsissue.h"
+#include "tokenaccess.h"
 #include "validity.h"
 #include "values.h"
 #include "zidcertificate.h"
@@ -46,6 +47,7 @@ struct Request
     PeriodRequest period;
     SerialChoice serial;
     bool force = false;
+    QString tokenUri; // a root whose key is made in this token; no .pfx then
 };
 
 Refusal parseNames(const Invocation& invocation, Request& request)
@@ -122,6 +124,9 @@ Refusal parseRequest(const Invocation& invocation, CertificateType type, Request
             return Refuse::optionMissing(OptionText(Option::Issuer),
                                          QStringLiteral("the issuing PKCS#12 file"));
     }
+    request.tokenUri = invocation.value(Option::Token);
+    if (!request.tokenUri.isEmpty() && invocation.isSet(Option::PasswordFile))
+        return Refuse::optionsExclude(OptionText(Option::Token), OptionText(Option::PasswordFile));
     settings.ca = isAuthority(type);
     settings.pathLength = type == CertificateType::Leaf ? 0 : settings.pathLength;
 
@@ -147,7 +152,9 @@ Refusal requireGivenNames(const Invocation& invocation, CertificateType type)
 Refusal checkOutputs(Request& request)
 {
     request.pemName = OutputFiles::pemFileName(request.out);
-    request.pfxName = OutputFiles::pkcs12FileName(request.pemName);
+    // A key that cannot leave its token has no container.
+    if (request.tokenUri.isEmpty())
+        request.pfxName = OutputFiles::pkcs12FileName(request.pemName);
     request.settings.destinationFileName = request.pemName;
     // Not even --force: the issuing file holds the only copy of its key.
     const QString& issuerFile = request.settings.issuerFileName;
@@ -159,22 +166,13 @@ Refusal checkOutputs(Request& request)
                                      OptionText(Option::Out));
     if (!request.force)
         for (const QString& name : {request.pemName, request.pfxName})
-            if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
+            if (!name.isEmpty() && (QFileInfo::exists(name) || QFileInfo(name).isSymLink()))
                 return Refuse::fileExists(name);
     return std::nullopt;
 }
 
-Refusal obtainPasswords(const Invocation& invocation, const Request& request, Secret& issuerPassword,
-                        Secret& password)
+Refusal obtainPassword(const Invocation& invocation, const Request& request, Secret& password)
 {
-    if (isDerived(request.type))
-    {
-        const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
-                                    Option::IssuerPasswordFile,
-                                    Note::issuingFilePurpose(request.settings.issuerFileName), false};
-        if (auto error = ObtainPassword(invocation.console(), source, issuerPassword))
-            return error;
-    }
     const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",
                                 Option::PasswordFile, Note::newContainerPurpose(request.pfxName), true};
     return ObtainPassword(invocation.console(), source, password);
@@ -183,10 +181,10 @@ Refusal obtainPasswords(const Invocation& invocation, const Request& request, Se
 // The window's checks on the issuing certificate: readable with the password, an authority with a
 // path length left for the new certificate, the validity inside its own. What the user left out
 // is taken from it.
-Refusal checkAgainstIssuer(Request& request, const Secret& issuerPassword, IssuingCertificate& issuer)
+Refusal checkAgainstIssuer(const Invocation& invocation, Request& request, IssuingCertificate& issuer)
 {
     CertificateSettings& settings = request.settings;
-    if (auto error = readIssuer(settings.issuerFileName, issuerPassword, issuer))
+    if (auto error = ObtainIssuer(invocation, issuer))
         return error;
     if (auto error = fitPathLength(request.type, request.pathLengthGiven, settings.pathLength, issuer))
         return error;
@@ -201,12 +199,9 @@ Refusal checkAgainstIssuer(Request& request, const Secret& issuerPassword, Issui
     return std::nullopt;
 }
 
-// The serial number taken before the key is made, then the certificate, then both files, whole or
-// neither.
-Refusal issueAndWrite(Console& console, Request& request, const IssuingCertificate& issuer,
-                      const Secret& password)
+// The board seeded and the serial number taken, both before any key is made.
+Refusal takeSerial(Console& console, Request& request)
 {
-    CertificateSettings& settings = request.settings;
     if (auto error = SeedGenerator(console, 1))
         return error;
     if (auto error = reserveSerials(console, request.serial, 1))
@@ -214,7 +209,80 @@ Refusal issueAndWrite(Console& console, Request& request, const IssuingCertifica
     std::vector<qint64> serials;
     if (auto error = serialsFor(request.serial, 1, serials))
         return error;
-    settings.serialNumber = serials.front();
+    request.settings.serialNumber = serials.front();
+    return std::nullopt;
+}
+
+// The root signed with the token's key (the certificate owns `key` until it goes, before the
+// session) and written as NAME.pem; `written` says whether it was.
+Refusal signAndWrite(Request& request, EvpPkeyPtr key, X509Ptr& root, bool& written)
+{
+    ZIDCertificate certificate;
+    if (!IssueFromSettings(certificate, request.settings, int(request.type), Secret(), key.release()))
+        return Refuse::issuingFailed(QString());
+    FileGroup files;
+    if (certificate.WritePem(QFile::encodeName(request.pemName).constData()) == 0 || !files.commit())
+        return Refuse::certificateNotWritten(request.pemName);
+    written = true;
+    root.reset(X509_dup(certificate.mpX509));
+    return root ? Refusal() : Refuse::issuingFailed(QString());
+}
+
+// A root whose key is made inside the token and never leaves it: its certificate is written as
+// NAME.pem and stored in the token beside the key, under the key's label and id. A key whose
+// certificate could not be written is taken out of the token again.
+Refusal issueInToken(Console& console, Request& request, const TokenAccess& token)
+{
+    CertificateSettings& settings = request.settings;
+    if (auto error = takeSerial(console, request))
+        return error;
+    SeedToken(console, token);
+    EvpPkeyPtr key;
+    QByteArray id;
+    const QString& label = token.uri.object;
+    const TokenFinding made = token.session->generateKey(label, key, id);
+    if (made != TokenFinding::Done)
+        return TokenRefusal(made, token);
+
+    X509Ptr root;
+    bool written = false;
+    if (auto error = signAndWrite(request, std::move(key), root, written))
+    {
+        if (!written)
+            token.session->removeKeyPair(id);
+        return error;
+    }
+    const QString& pemName = request.pemName;
+    console.outLine(QFileInfo(pemName).absoluteFilePath());
+    if (token.session->storeCertificate(root.get(), label, id) != TokenFinding::Done)
+        return Refuse::tokenCertificateNotStored(token.uri.token, pemName);
+    console.errLine(Note::created(settings.entityName, settings.serialNumber, printed(settings.validityStart),
+                                  printed(settings.validityEnd)));
+    console.errLine(Note::noContainerForTokenKey(Pkcs11UriText(token.uri.token, label)));
+    return std::nullopt;
+}
+
+// The key in the token named, before anything else is spent: a label already taken changes
+// nothing, not even the serial-number trace.
+Refusal openTokenForRoot(const Invocation& invocation, const Request& request, TokenAccess& token)
+{
+    if (auto error = OpenToken(invocation, request.tokenUri, Option::Token, token))
+        return error;
+    if (token.uri.object.isEmpty())
+        return Refuse::tokenObjectNotNamed(request.tokenUri, OptionText(Option::Token));
+    if (token.session->holdsLabel(token.uri.object))
+        return TokenRefusal(TokenFinding::ObjectTaken, token);
+    return std::nullopt;
+}
+
+// The serial number taken before the key is made, then the certificate, then both files, whole or
+// neither.
+Refusal issueAndWrite(Console& console, Request& request, const IssuingCertificate& issuer,
+                      const Secret& password)
+{
+    CertificateSettings& settings = request.settings;
+    if (auto error = takeSerial(console, request))
+        return error;
 
     ZIDCertificate certificate;
     const bool issued = isDerived(request.type)
@@ -263,14 +331,20 @@ Refusal create(Invocation& invocation, CertificateType type)
         return error;
 
     const SecretsHeld secretsHeld;
-    Secret issuerPassword;
-    Secret password;
-    if (auto error = obtainPasswords(invocation, request, issuerPassword, password))
-        return error;
+    if (!request.tokenUri.isEmpty())
+    {
+        TokenAccess token;
+        if (auto error = openTokenForRoot(invocation, request, token))
+            return error;
+        return issueInToken(invocation.console(), request, token);
+    }
     IssuingCertificate issuer;
     if (isDerived(type))
-        if (auto error = checkAgainstIssuer(request, issuerPassword, issuer))
+        if (auto error = checkAgainstIssuer(invocation, request, issuer))
             return error;
+    Secret password;
+    if (auto error = obtainPassword(invocation, request, password))
+        return error;
     return issueAndWrite(invocation.console(), request, issuer, password);
 }
 
@@ -306,13 +380,19 @@ const Command& RootCommand()
         "its "
         "key, as the PKCS#12 file NAME.pfx. Its subject is O (--root-name), OU (--organization) and CN "
         "(\".\" and --entity), and the dnQualifier of its key.\n"
+        "With --token the key is made inside the PKCS#11 token instead (RSA-2048, e = 65537, sensitive, "
+        "never "
+        "extractable, a fresh id), after seeding the token from the board; NAME.pem is written, the "
+        "certificate is stored in the token beside the key, and there is no NAME.pfx.\n"
         "Path length: 3 unless --path-length says otherwise; every certificate below must have a shorter "
         "one.\n"
         "The files written are listed on standard output.",
         "talvane-chain root --out root --root-name .Example --organization .Lab --entity Root "
         "--password-file password\n"
         "talvane-chain root --out root --root-name .Example --organization .Lab --entity Root --days 730 "
-        "--path-length 2 --password-file password",
+        "--path-length 2 --password-file password\n"
+        "talvane-chain root --out root --root-name .Example --organization .Lab --entity Root "
+        "--token 'pkcs11:token=Lab%20Root;object=root-key' --pin-file pin",
         {{Option::Out},
          {Option::RootName},
          {Option::Organization},
@@ -324,7 +404,10 @@ const Command& RootCommand()
          {Option::Days},
          {Option::Sha1},
          {Option::Force},
-         {Option::PasswordFile}},
+         {Option::PasswordFile},
+         {Option::Token},
+         {Option::Module},
+         {Option::PinFile}},
         nullptr,
         nullptr,
         [](Invocation& invocation) { return run(invocation, CertificateType::Root); }};
@@ -337,13 +420,14 @@ namespace
 // What an intermediate and a leaf take alike, with the path length for an authority.
 std::vector<CommandOption> derivedOptions(bool authority)
 {
-    std::vector<CommandOption> options{
-        {Option::Out},
-        {Option::Issuer},
-        {Option::IssuerPasswordFile},
+    std::vector<CommandOption> options{{Option::Out}};
+    const std::vector<CommandOption> issuer = IssuerOptions();
+    options.insert(options.end(), issuer.begin(), issuer.end());
+    const std::vector<CommandOption> names{
         {Option::Organization, "Organisation name, the OU; default the issuer's OU."},
         {Option::Entity, authority ? "Entity name: the CN is \".TEXT\"."
                                    : "Entity name: the CN is the roles, \".\" and TEXT."}};
+    options.insert(options.end(), names.begin(), names.end());
     if (!authority)
     {
         options.push_back({Option::Roles});

@@ -8,6 +8,7 @@
 #include "notes.h"
 #include "opensslutil.h"
 #include "passwords.h"
+#include "pkcs11uri.h"
 #include "refusals.h"
 #include "secret.h"
 
@@ -109,7 +110,7 @@ Refusal parseRequest(const Invocation& invocation, ExportRequest& request)
 // Never the input, never one file for two outputs, never over a file without --force.
 Refusal checkOutputs(const ExportRequest& request)
 {
-    if (!QFileInfo::exists(request.input))
+    if (!IsPkcs11Uri(request.input) && !QFileInfo::exists(request.input))
         return Refuse::fileMissing(request.input);
     for (size_t i = 0; i < request.outputs.size(); ++i)
     {
@@ -128,9 +129,26 @@ Refusal checkOutputs(const ExportRequest& request)
     return std::nullopt;
 }
 
+// A certificate whose key is in a token: the certificate alone can be exported.
+Refusal readFromToken(const Invocation& invocation, const ExportRequest& request,
+                      ChainVerifier::Pkcs12Contents& contents)
+{
+    if (!request.keyPem.isEmpty())
+        return Refuse::tokenKeyStaysInside(request.input, OptionText(Option::KeyPem));
+    if (!request.pkcs12.isEmpty())
+        return Refuse::tokenKeyStaysInside(request.input, OptionText(Option::Pkcs12));
+    CertificateSources sources(invocation);
+    if (auto error = sources.add(request.input))
+        return error;
+    contents.certificate.reset(X509_dup(sources.borrowed().front()));
+    return contents.certificate ? Refusal() : Refuse::noCertificateIn(request.input);
+}
+
 Refusal readContainer(const Invocation& invocation, const ExportRequest& request,
                       ChainVerifier::Pkcs12Contents& contents)
 {
+    if (IsPkcs11Uri(request.input))
+        return readFromToken(invocation, request, contents);
     Secret password;
     const PasswordSource source{invocation.value(Option::InputPasswordFile), "TALVANE_ISSUER_PASSWORD",
                                 Option::InputPasswordFile, Note::containerPurpose(request.input), false};
@@ -256,7 +274,9 @@ const Command& ExportCommand()
         "--force and never over its input, and lists the files written on standard output.\n"
         "Passwords: the PKCS#12 file read takes --input-password-file (or --issuer-password-file) or "
         "TALVANE_ISSUER_PASSWORD; the new password of --key-pem and --pkcs12 takes --password-file or "
-        "TALVANE_PASSWORD; else each is asked for, the new one twice.",
+        "TALVANE_PASSWORD; else each is asked for, the new one twice.\n"
+        "A pkcs11: URI instead of FILE.pfx names a certificate in a token: --chain-pem writes it; its key "
+        "cannot leave the token, so --key-pem and --pkcs12 are refused.",
         "talvane-chain export player.pfx --input-password-file password --key-pem player-key.pem "
         "--password-file new-password\n"
         "talvane-chain export player.pfx --input-password-file password --chain-pem player-chain.pem "
@@ -270,7 +290,9 @@ const Command& ExportCommand()
          {Option::PasswordFile,
           "First line of FILE (- for standard input): the new password of --key-pem and "
           "--pkcs12, else TALVANE_PASSWORD, else asked twice."},
-         {Option::Force}},
+         {Option::Force},
+         {Option::Module},
+         {Option::PinFile}},
         "FILE.pfx",
         "The PKCS#12 file to export.",
         run};

@@ -249,6 +249,11 @@ QString ManualPage(const QString& version)
         {"TALVANE_ISSUER_PASSWORD",
          "The password of the issuing PKCS#12 file (--issuer), or of the file export "
          "reads, when no password file is given for it."},
+        {"TALVANE_PIN",
+         "The user PIN of a token (--token, or a pkcs11: URI as --issuer), when no --pin-file is "
+         "given."},
+        {"TALVANE_PKCS11_MODULE", "The PKCS#11 module of the token when neither --module nor the URI's "
+                                  "module-path names one; without it, p11-kit's proxy."},
         {"DAZAVO_SIMULATED_BOARDS",
          "On machines without the maker's cards: a comma-separated list of the serial "
          "numbers of the cards the board-access emulation reports (default one Zel "

@@ -207,11 +207,10 @@ Refusal RunLeafBatch(Invocation& invocation)
         return error;
 
     const SecretsHeld secretsHeld;
-    Secret issuerPassword;
+    // Declared before every certificate: a token's key goes before its session.
     IssuingCertificate issuer;
     Rules::ChainPeriod period;
-    const QString issuerFile = invocation.value(Option::Issuer);
-    if (auto error = readLeafIssuer(invocation, issuerFile, requested, issuerPassword, issuer, period))
+    if (auto error = readLeafIssuer(invocation, requested, issuer, period))
         return error;
     // One password for every container, asked once.
     Secret password;

@@ -234,4 +234,28 @@ QString containersPassedOver(int count, const QString& option)
         .arg(QString::number(count), count == 1 ? QStringLiteral("file") : QStringLiteral("files"), option);
 }
 
+QString tokenPinPurpose(const QString& token)
+{
+    return QStringLiteral("the token \"%1\" (its user PIN)").arg(token);
+}
+
+QString noContainerForTokenKey(const QString& uri)
+{
+    return QStringLiteral(
+               "The key was made inside the token (%1) and never leaves it: no .pfx is written; the "
+               "certificate is stored beside the key.")
+        .arg(uri);
+}
+
+QString tokenNotSeeded(const QString& token)
+{
+    return QStringLiteral("The token \"%1\" takes no seed: its key is drawn from its own generator alone.")
+        .arg(token);
+}
+
+QString keyInToken(const QString& uri)
+{
+    return QStringLiteral("The key is held in a token (%1) and cannot leave it.").arg(uri);
+}
+
 } // namespace Note

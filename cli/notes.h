@@ -54,4 +54,9 @@ QString expiryUnreadable(const QString& path, const QString& why);
 QString expirySummary(int certificates, int ending, qint64 within);
 QString containersPassedOver(int count, const QString& option);
 
+QString tokenPinPurpose(const QString& token);
+QString noContainerForTokenKey(const QString& uri);
+QString tokenNotSeeded(const QString& token);
+QString keyInToken(const QString& uri);
+
 } // namespace Note

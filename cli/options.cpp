@@ -8,11 +8,12 @@ namespace
 
 // In the order of the enum; checked by SpecOf. Descriptions say which certificate field an option
 // fills, so that nobody has to guess what the window's labels mean.
-const std::array<OptionSpec, 42> kOptions = {{
+const std::array<OptionSpec, 46> kOptions = {{
     {Option::Out, "out", nullptr, "NAME",
      "Destination: NAME.pem and NAME.pfx are written (NAME.pfx given is NAME)."},
     {Option::OutDir, "out-dir", nullptr, "DIR", "The folder to write into; made when missing."},
-    {Option::Issuer, "issuer", nullptr, "FILE.pfx", "PKCS#12 file of the issuing certificate, with its key."},
+    {Option::Issuer, "issuer", nullptr, "FILE.pfx",
+     "PKCS#12 file of the issuing certificate, with its key; or the pkcs11: URI of a key in a token."},
     {Option::RootName, "root-name", nullptr, "TEXT",
      "The root's organization, the subject's O; every certificate below the root carries the root's O."},
     {Option::Organization, "organization", "organisation", "TEXT",
@@ -95,6 +96,17 @@ const std::array<OptionSpec, 42> kOptions = {{
     {Option::Batch, "batch", nullptr, "FILE",
      "Many leaves in one run: one a line as \"NAME ENTITY ROLES...\" after a header line; # starts a "
      "comment."},
+    {Option::Token, "token", nullptr, "URI",
+     "Make the key inside the PKCS#11 token the URI names (pkcs11:token=LABEL;object=KEY-LABEL): RSA-2048, "
+     "sensitive, never extractable; the certificate is stored beside it, and no .pfx is written."},
+    {Option::Module, "module", nullptr, "PATH",
+     "The token's PKCS#11 module; default the URI's module-path, else TALVANE_PKCS11_MODULE, else p11-kit's "
+     "proxy, which finds every registered module."},
+    {Option::PinFile, "pin-file", nullptr, "FILE",
+     "First line of FILE (- for standard input): the token's user PIN, else TALVANE_PIN, else asked. Never "
+     "on the command line or in the URI."},
+    {Option::IssuerCert, "issuer-cert", nullptr, "FILE.pem",
+     "The certificate of a key in a token, where the token holds none, and any certificates above it."},
 }};
 
 } // namespace

@@ -49,6 +49,10 @@ enum class Option
     Within,
     Roles,
     Batch,
+    Token,
+    Module,
+    PinFile,
+    IssuerCert,
 };
 
 struct OptionSpec

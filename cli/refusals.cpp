@@ -939,4 +939,137 @@ CommandError noCertificatesFound()
     return failure(QStringLiteral("No certificate was found in the paths given."));
 }
 
+// --- tokens ---------------------------------------------------------------------------------------
+
+CommandError tokenUriRefused(UriFinding finding, const QString& uri, const QString& attribute,
+                             const QString& option)
+{
+    switch (finding)
+    {
+    case UriFinding::PinInUri:
+        // The URI is not repeated: it holds the PIN.
+        return usage(QStringLiteral("%1 carries a PIN (%2), which no command line may hold; give --pin-file "
+                                    "or set TALVANE_PIN instead.")
+                         .arg(option, attribute));
+    case UriFinding::BadEncoding:
+        return usage(QStringLiteral("%1 %2: the value of %3 is not percent-encoded UTF-8 (a % needs two "
+                                    "hexadecimal digits after it).")
+                         .arg(option, uri, attribute));
+    case UriFinding::UnknownAttribute:
+        return usage(
+            QStringLiteral("%1 %2: %3 is not an attribute a token or key is found by here; use token=, "
+                           "serial=, object=, id=, type= and ?module-path=.")
+                .arg(option, uri, attribute));
+    case UriFinding::AttributeTwice:
+        return usage(QStringLiteral("%1 %2 gives %3 twice.").arg(option, uri, attribute));
+    case UriFinding::WrongObjectType:
+        return usage(
+            QStringLiteral("%1 %2 names an object of another type; a key in a token is type=private.")
+                .arg(option, uri));
+    case UriFinding::NotPkcs11:
+    case UriFinding::Valid:
+        break;
+    }
+    return usage(QStringLiteral("%1 %2 is not a pkcs11: URI.").arg(option, uri));
+}
+
+CommandError tokenObjectNotNamed(const QString& uri, const QString& option)
+{
+    return usage(QStringLiteral("%1 %2 names no token or no key: give token=LABEL and object=KEY-LABEL.")
+                     .arg(option, uri));
+}
+
+CommandError tokenModuleMissing(const QString& module)
+{
+    return failure(QStringLiteral("The PKCS#11 module %1 does not exist; give the module with --module or "
+                                  "TALVANE_PKCS11_MODULE.")
+                       .arg(module));
+}
+
+CommandError tokenModuleUnloadable(const QString& module)
+{
+    return failure(QStringLiteral("%1 could not be loaded as a PKCS#11 module.").arg(module));
+}
+
+CommandError tokenMissing(const QString& token, const QString& module)
+{
+    return failure(QStringLiteral("No token labelled \"%1\" is present through %2; is it plugged in and "
+                                  "initialised?")
+                       .arg(token, module));
+}
+
+CommandError tokenAmbiguous(const QString& token)
+{
+    return failure(QStringLiteral("More than one token matches \"%1\"; add serial= to the URI to choose one.")
+                       .arg(token));
+}
+
+CommandError tokenSessionRefused(const QString& token)
+{
+    return failure(
+        QStringLiteral("The token \"%1\" refused a read-write session (is it write-protected?).").arg(token));
+}
+
+CommandError tokenWrongPin(const QString& token)
+{
+    return failure(QStringLiteral("The token \"%1\" refused the PIN: it is wrong. It was not tried again; "
+                                  "tokens lock after a few wrong PINs.")
+                       .arg(token));
+}
+
+CommandError tokenPinLocked(const QString& token)
+{
+    return failure(
+        QStringLiteral("The PIN of the token \"%1\" is locked; its security officer must unlock it.")
+            .arg(token));
+}
+
+CommandError tokenLoginFailed(const QString& token)
+{
+    return failure(QStringLiteral("The token \"%1\" refused the login.").arg(token));
+}
+
+CommandError tokenObjectMissing(const QString& object, const QString& token)
+{
+    return failure(QStringLiteral("The token \"%1\" holds no private key \"%2\".").arg(token, object));
+}
+
+CommandError tokenObjectTaken(const QString& object, const QString& token)
+{
+    return failure(QStringLiteral("The token \"%1\" already holds an object labelled \"%2\"; give another "
+                                  "object= so that no key is shadowed.")
+                       .arg(token, object));
+}
+
+CommandError tokenKeyNotMade(const QString& token)
+{
+    return failure(QStringLiteral("The token \"%1\" did not make the RSA-2048 key.").arg(token));
+}
+
+CommandError tokenCertificateNotStored(const QString& token, const QString& pem)
+{
+    return failure(QStringLiteral("The certificate was written to %1 but the token \"%2\" did not store it "
+                                  "beside its key; give %1 as --issuer-cert when issuing with this key.")
+                       .arg(pem, token));
+}
+
+CommandError tokenCertificateMissing(const QString& uri, const QString& option)
+{
+    return failure(
+        QStringLiteral("The token holds no certificate for the key %1; give its certificate with %2.")
+            .arg(uri, option));
+}
+
+CommandError tokenCertificateNotOfKey(const QString& path, const QString& uri)
+{
+    return failure(QStringLiteral("No certificate in %1 is the certificate of the key %2.").arg(path, uri));
+}
+
+CommandError tokenKeyStaysInside(const QString& uri, const QString& option)
+{
+    return failure(QStringLiteral("The key %1 is held in a token and cannot leave it: %2 cannot be written. "
+                                  "Its certificate can be exported with --chain-pem.")
+                       .arg(uri, option));
+}
+
 } // namespace Refuse

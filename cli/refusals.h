@@ -5,6 +5,7 @@
 
 #include "chainrules.h"
 #include "command.h"
+#include "pkcs11uri.h"
 #include "signedcomposition.h"
 
 #include <QString>
@@ -177,5 +178,24 @@ CommandError renewedNotWritten(const QString& path);
 
 // --- expiry ---------------------------------------------------------------------------------------
 CommandError noCertificatesFound();
+// --- tokens ---------------------------------------------------------------------------------------
+CommandError tokenUriRefused(UriFinding finding, const QString& uri, const QString& attribute,
+                             const QString& option);
+CommandError tokenObjectNotNamed(const QString& uri, const QString& option);
+CommandError tokenModuleMissing(const QString& module);
+CommandError tokenModuleUnloadable(const QString& module);
+CommandError tokenMissing(const QString& token, const QString& module);
+CommandError tokenAmbiguous(const QString& token);
+CommandError tokenSessionRefused(const QString& token);
+CommandError tokenWrongPin(const QString& token);
+CommandError tokenPinLocked(const QString& token);
+CommandError tokenLoginFailed(const QString& token);
+CommandError tokenObjectMissing(const QString& object, const QString& token);
+CommandError tokenObjectTaken(const QString& object, const QString& token);
+CommandError tokenKeyNotMade(const QString& token);
+CommandError tokenCertificateNotStored(const QString& token, const QString& pem);
+CommandError tokenCertificateMissing(const QString& uri, const QString& option);
+CommandError tokenCertificateNotOfKey(const QString& path, const QString& uri);
+CommandError tokenKeyStaysInside(const QString& uri, const QString& option);
 
 } // namespace Refuse

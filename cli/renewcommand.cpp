@@ -118,13 +118,7 @@ Refusal checkIssuer(const Invocation& invocation, const RenewRequest& request, c
     }
     if (request.issuerPath.isEmpty())
         return Refuse::issuerNeeded(input, old.issuerCommonName);
-    Secret issuerPassword;
-    const PasswordSource source{invocation.value(Option::IssuerPasswordFile), "TALVANE_ISSUER_PASSWORD",
-                                Option::IssuerPasswordFile, Note::issuingFilePurpose(request.issuerPath),
-                                false};
-    if (auto error = ObtainPassword(invocation.console(), source, issuerPassword))
-        return error;
-    if (auto error = readIssuer(request.issuerPath, issuerPassword, issuer))
+    if (auto error = ObtainIssuer(invocation, issuer))
         return error;
     if (NamesIssuer(old.certificate.get(), issuer.objects.certificate.get()) != 1)
         return Refuse::wrongIssuer(input, issuer.commonName, request.issuerPath);
@@ -447,23 +441,23 @@ const Command& RenewCommand()
         "talvane-chain renew leaf.pfx --issuer intermediate.pfx --out leaf-2027 --in-password-file password\n"
         "talvane-chain renew root.pfx --out root-2027 --days 3000 --in-password-file password\n"
         "talvane-chain renew --chain lab --out-dir lab-2027 --in-password-file password",
-        {{Option::Chain},
-         {Option::Issuer, "PKCS#12 file of the issuer, renewed or not; not for a root."},
-         {Option::IssuerPasswordFile},
-         {Option::Out, "Destination: NAME.pem and NAME.pfx; never the input or the issuer."},
-         {Option::OutDir,
-          "With --chain: the folder for the renewed chain; never the old one without --force."},
-         {Option::InPasswordFile},
-         {Option::PasswordFile,
-          "First line of FILE (- for standard input): a new password for the renewed files; default the "
-          "old one."},
-         {Option::NewKey},
-         {Option::Serial},
-         {Option::Start, "Start of validity; default now, not before the issuer's start."},
-         {Option::End, "End of validity; default the issuer's end (for a root 3,649 days after the start), "
-                       "never after 2038-01-19T03:14:07Z."},
-         {Option::Days},
-         {Option::Force}},
+        IssuerOptionsWith(
+            {{Option::Chain},
+             {Option::Out, "Destination: NAME.pem and NAME.pfx; never the input or the issuer."},
+             {Option::OutDir,
+              "With --chain: the folder for the renewed chain; never the old one without --force."},
+             {Option::InPasswordFile},
+             {Option::PasswordFile,
+              "First line of FILE (- for standard input): a new password for the renewed files; default the "
+              "old one."},
+             {Option::NewKey},
+             {Option::Serial},
+             {Option::Start, "Start of validity; default now, not before the issuer's start."},
+             {Option::End,
+              "End of validity; default the issuer's end (for a root 3,649 days after the start), "
+              "never after 2038-01-19T03:14:07Z."},
+             {Option::Days},
+             {Option::Force}}),
         "FILE.pfx|DIR",
         "The PKCS#12 file to renew; with --chain the folder of a chain, or its .pfx files root first.",
         [](Invocation& invocation)

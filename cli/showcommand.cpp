@@ -184,9 +184,12 @@ const Command& ShowCommand()
         {{Option::PasswordFile,
           "First line of FILE (- for standard input): the password of the PKCS#12 files, "
           "else TALVANE_PASSWORD, else asked."},
-         {Option::Json}},
+         {Option::Json},
+         {Option::Module},
+         {Option::PinFile}},
         "FILE...",
-        "Certificate files: PEM, DER or PKCS#12.",
+        "Certificate files: PEM, DER or PKCS#12; or the pkcs11: URI of a certificate in a token, whose key "
+        "stays there.",
         run};
     return command;
 }

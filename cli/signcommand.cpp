@@ -246,10 +246,10 @@ Refusal sign(Invocation& invocation)
         return error;
     Console& console = invocation.console();
     const SecretsHeld secretsHeld;
-    Secret issuerPassword;
+    // Declared before every certificate: a token's key goes before its session.
     IssuingCertificate issuer;
     Rules::ChainPeriod period;
-    if (auto error = readLeafIssuer(invocation, run.issuerFile, run.period, issuerPassword, issuer, period))
+    if (auto error = readLeafIssuer(invocation, run.period, issuer, period))
         return error;
 
     std::vector<Leaf> leaves;
@@ -328,17 +328,16 @@ const Command& SignCommand()
         "--roles \"LE SPB MD FM SM\" --out-dir signed\n"
         "talvane-chain sign line/*.csr --issuer intermediate.pfx --issuer-password-file password --roles SM "
         "--serial random --days 730 --out-dir signed",
-        {{Option::Issuer},
-         {Option::IssuerPasswordFile},
-         {Option::OutDir, "The folder of the leaves; made when missing."},
-         {Option::Roles},
-         {Option::Entity, "Entity name of every leaf, instead of each request's."},
-         {Option::Organization, "Organisation name, the OU of every leaf; default the issuer's OU."},
-         {Option::Serial},
-         {Option::Start, "Start of validity; default now, not before the issuer's start."},
-         {Option::End},
-         {Option::Days},
-         {Option::Force}},
+        IssuerOptionsWith(
+            {{Option::OutDir, "The folder of the leaves; made when missing."},
+             {Option::Roles},
+             {Option::Entity, "Entity name of every leaf, instead of each request's."},
+             {Option::Organization, "Organisation name, the OU of every leaf; default the issuer's OU."},
+             {Option::Serial},
+             {Option::Start, "Start of validity; default now, not before the issuer's start."},
+             {Option::End},
+             {Option::Days},
+             {Option::Force}}),
         "REQUEST...",
         "PKCS#10 certificate requests, PEM or DER",
         run};

@@ -34,7 +34,31 @@ IssuerReading::Cause causeOfFailure(const QString& path, const Secret& password)
     return IssuerReading::Cause::NotPkcs12;
 }
 
+void describe(const ZIDCertificate& issuer, IssuingCertificate& certificate)
+{
+    certificate.pathLength = issuer.getPathLength();
+    certificate.printedStart = QString::fromStdString(issuer.getValidityStart());
+    certificate.printedEnd = QString::fromStdString(issuer.getValidityEnd());
+    certificate.start = parseIssuerTime(certificate.printedStart);
+    certificate.end = parseIssuerTime(certificate.printedEnd);
+    certificate.organization = QString::fromStdString(issuer.mSubject.organizationName);
+    certificate.organizationalUnit = QString::fromStdString(issuer.mSubject.organizationUnitName);
+    certificate.commonName = QString::fromStdString(issuer.mSubject.commonName);
+    certificate.ca = issuer.mCA;
+}
+
 } // namespace
+
+IssuingCertificate DescribeIssuer(IssuerObjects objects)
+{
+    IssuingCertificate certificate;
+    ZIDCertificate issuer;
+    if (objects.certificate)
+        issuer.Init(objects.certificate.get());
+    describe(issuer, certificate);
+    certificate.objects = std::move(objects);
+    return certificate;
+}
 
 QDateTime parseIssuerTime(const QString& printed)
 {
@@ -64,15 +88,7 @@ IssuerReading ReadIssuingCertificate(const QString& path, const Secret& password
     }
     reading.outcome = IssuerReading::Read;
     IssuingCertificate& certificate = reading.certificate;
-    certificate.pathLength = issuer.getPathLength();
-    certificate.printedStart = QString::fromStdString(issuer.getValidityStart());
-    certificate.printedEnd = QString::fromStdString(issuer.getValidityEnd());
-    certificate.start = parseIssuerTime(certificate.printedStart);
-    certificate.end = parseIssuerTime(certificate.printedEnd);
-    certificate.organization = QString::fromStdString(issuer.mSubject.organizationName);
-    certificate.organizationalUnit = QString::fromStdString(issuer.mSubject.organizationUnitName);
-    certificate.commonName = QString::fromStdString(issuer.mSubject.commonName);
-    certificate.ca = issuer.mCA;
+    describe(issuer, certificate);
     // References of the reading's own: the object frees its copies when it goes.
     if (issuer.mpX509 != nullptr && issuer.mpKey != nullptr && X509_up_ref(issuer.mpX509) == 1)
     {

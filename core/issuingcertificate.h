@@ -51,6 +51,11 @@ struct IssuerReading
 // Reads the issuing PKCS#12 file at `path` with `password` (borrowed).
 IssuerReading ReadIssuingCertificate(const QString& path, const Secret& password);
 
+// What the rules need of an issuer held in memory (a key in a token, its certificate from the
+// token or a file): the fields read from `objects.certificate`, which must be set; `objects` is
+// taken over whole.
+IssuingCertificate DescribeIssuer(IssuerObjects objects);
+
 // An issuer's printed validity time ("Jan 15 08:30:00 2009 GMT", or "May  5 ..." with the
 // day padded by a blank) as a UTC date-time; invalid when the text has another form. The zone
 // suffix (the last four characters) is not inspected.

@@ -5,6 +5,8 @@
 
 #include <openssl/types.h>
 
+#include <memory>
+
 class Secret;
 class ZIDCertificate;
 
@@ -21,6 +23,8 @@ bool IssueFromSettings(ZIDCertificate& certificate, const CertificateSettings& s
 // An issuer held in memory, with references of its own.
 struct IssuerObjects
 {
+    // What the key needs alive (a token's session); declared first, so that it goes last.
+    std::shared_ptr<const void> keyHolder;
     X509Ptr certificate;
     EvpPkeyPtr key;          // signs
     OwnedX509StackPtr chain; // the certificates above `certificate`, root first

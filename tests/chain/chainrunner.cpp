@@ -26,6 +26,7 @@ QProcessEnvironment ChainRunner::environment(const QMap<QString, QString>& addit
     QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
     childEnvironment.remove(QStringLiteral("TALVANE_PASSWORD"));
     childEnvironment.remove(QStringLiteral("TALVANE_ISSUER_PASSWORD"));
+    childEnvironment.remove(QStringLiteral("TALVANE_PIN"));
     childEnvironment.remove(QStringLiteral("DAZAVO_SIMULATED_BOARDS"));
     for (auto it = additions.cbegin(); it != additions.cend(); ++it)
         childEnvironment.insert(it.key(), it.value());

@@ -7,7 +7,7 @@
 #include <QStringList>
 
 // One run of talvane-chain as a child process, with standard input from the null device (so
-// it never sees a terminal) and the environment of the test minus the password variables.
+// it never sees a terminal) and the environment of the test minus the password and PIN variables.
 struct ChainRun
 {
     int exitCode = -1;
