@@ -2,6 +2,7 @@
 // kills itself (or is sent a stop signal, or waits) at a chosen rename, and the test then looks at
 // what the folder holds once the next run has been into it.
 
+#include "clirun.h"
 #include "commandline.h"
 #include "console.h"
 #include "filesystemcalls.h"
@@ -58,21 +59,6 @@ int runChild(int argc, char** argv)
     return RunCommandLine(QStringList{"talvane-chain"} + application.arguments().mid(1), console);
 }
 
-struct CliRun
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun run(const QStringList& arguments)
-{
-    CliRun result;
-    Console console(&result.out, &result.err);
-    result.status = RunCommandLine(QStringList{"talvane-chain"} + arguments, console);
-    return result;
-}
-
 bool put(const QString& path, const QByteArray& content)
 {
     QFile file(path);
@@ -107,7 +93,7 @@ void TestChainInterrupt::init()
     QVERIFY(mWork->isValid());
     QVERIFY(QDir::setCurrent(mWork->path()));
     QVERIFY(put(mWork->filePath("password"), "interrupted secret\n"));
-    const CliRun old = run(arguments(false));
+    const CliRun old = RunCli(arguments(false));
     QVERIFY2(old.status == 0, old.err.constData());
 }
 
@@ -157,7 +143,7 @@ void TestChainInterrupt::killedAtEveryRename()
         }
 
         // The next run deals with what the killed one left, then finds the files there.
-        const CliRun next = run(arguments(false));
+        const CliRun next = RunCli(arguments(false));
         QCOMPARE(next.status, 1);
         const QMap<QString, QByteArray> after = folderSnapshot(out());
         const QString at = QStringLiteral("killed at rename %1").arg(rename);
@@ -213,7 +199,7 @@ void TestChainInterrupt::secondRunIntoTheFolderRefused()
     }
     const QMap<QString, QByteArray> before = folderSnapshot(mWork->path());
 
-    const CliRun second = run(arguments(true));
+    const CliRun second = RunCli(arguments(true));
     QCOMPARE(second.status, 1);
     QVERIFY(second.out.isEmpty());
     QCOMPARE(folderSnapshot(mWork->path()), before);

@@ -4,6 +4,7 @@
 
 #include "certificatebuilder.h"
 #include "chainfixtures.h"
+#include "clirun.h"
 #include "command.h"
 #include "commandline.h"
 #include "commands.h"
@@ -29,27 +30,6 @@ namespace
 {
 
 const QByteArray kPassword = "cli secret";
-
-struct CliRun
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun run(const QStringList& arguments, const QByteArray& input = QByteArray())
-{
-    CliRun result;
-    Console console(&result.out, &result.err, input);
-    result.status = RunCommandLine(QStringList{"talvane-chain"} + arguments, console);
-    return result;
-}
-
-QByteArray describe(const CliRun& result)
-{
-    return "status " + QByteArray::number(result.status) + "\nstdout:\n" + result.out + "stderr:\n" +
-           result.err;
-}
 
 // What an independent judge prints for a certificate file.
 QByteArray openssl(const QStringList& arguments)
@@ -110,8 +90,8 @@ void TestCli::initTestCase()
             password};
     for (const QStringList& arguments : chain)
     {
-        const CliRun result = run(arguments);
-        QVERIFY2(result.status == 0, describe(result));
+        const CliRun result = RunCli(arguments);
+        QVERIFY2(result.status == 0, Describe(result));
     }
 
     // An authority that ended yesterday, in a container of the window's kind.
@@ -217,14 +197,14 @@ void TestCli::exitStatuses()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, names);
-    const CliRun result = run(arguments);
-    QVERIFY2(result.status == status, describe(result));
+    const CliRun result = RunCli(arguments);
+    QVERIFY2(result.status == status, Describe(result));
     if (status != 0)
     {
-        QVERIFY2(result.err.contains(names.toUtf8()), describe(result));
+        QVERIFY2(result.err.contains(names.toUtf8()), Describe(result));
         // Nothing written, and the engine's diagnostic lines stay out of a user's way.
         QVERIFY(result.out.isEmpty());
-        QVERIFY2(!result.err.contains("()"), describe(result));
+        QVERIFY2(!result.err.contains("()"), Describe(result));
         QCOMPARE(QDir().entryList(QDir::Files), QStringList());
     }
 }
@@ -241,8 +221,8 @@ void TestCli::helpOfEveryCommand()
     for (const Command* command : AllCommands())
     {
         const QString name = QLatin1String(command->name);
-        const CliRun viaHelp = run({"help", name});
-        const CliRun viaOption = run({name, "--help"});
+        const CliRun viaHelp = RunCli({"help", name});
+        const CliRun viaOption = RunCli({name, "--help"});
         QCOMPARE(viaHelp.status, 0);
         QCOMPARE(viaOption.out, viaHelp.out);
         const QString text = QString::fromUtf8(viaHelp.out);
@@ -260,7 +240,7 @@ void TestCli::helpOfEveryCommand()
 // The manual page holds every command and option and the sections a manual page has.
 void TestCli::manualPage()
 {
-    const CliRun result = run({"help", "--manual"});
+    const CliRun result = RunCli({"help", "--manual"});
     QCOMPARE(result.status, 0);
     const QString page = QString::fromUtf8(result.out).replace("\\-", "-");
     for (const char* section :
@@ -287,18 +267,18 @@ void TestCli::manualPage()
 void TestCli::optionSpellingsAndSuggestions()
 {
     // The spelling of the window and the help is taken as the other.
-    CliRun result = run({"root", "--out", "r", "--root-name", ".R", "--organisation", ".Spelt", "--entity",
-                         "R", "--password-file", fixture("password")});
-    QVERIFY2(result.status == 0, describe(result));
+    CliRun result = RunCli({"root", "--out", "r", "--root-name", ".R", "--organisation", ".Spelt", "--entity",
+                            "R", "--password-file", fixture("password")});
+    QVERIFY2(result.status == 0, Describe(result));
     const auto root = ChainCheck::loadPemCertificates("r.pem");
     QCOMPARE(subjectEntry(root.front().get(), NID_organizationalUnitName), QString(".Spelt"));
 
-    result = run({"leaf", "--isuer", "x.pfx"});
+    result = RunCli({"leaf", "--isuer", "x.pfx"});
     QCOMPARE(result.status, 2);
-    QVERIFY2(result.err.contains("--issuer?"), describe(result));
-    result = run({"lef"});
+    QVERIFY2(result.err.contains("--issuer?"), Describe(result));
+    result = RunCli({"lef"});
     QCOMPARE(result.status, 2);
-    QVERIFY2(result.err.contains("leaf?"), describe(result));
+    QVERIFY2(result.err.contains("leaf?"), Describe(result));
 }
 
 // Every creating command: 3,649 days from the start unless --days or --end say otherwise.
@@ -306,22 +286,23 @@ void TestCli::oneValidityRule()
 {
     const QStringList root{"--root-name", ".R", "--organization",  ".O",
                            "--entity",    "R",  "--password-file", fixture("password")};
-    CliRun result = run(QStringList{"root", "--out", "default"} + root);
-    QVERIFY2(result.status == 0, describe(result));
-    result =
-        run(QStringList{"root", "--out", "days", "--start", "2030-01-01T00:00:00Z", "--days", "10"} + root);
-    QVERIFY2(result.status == 0, describe(result));
+    CliRun result = RunCli(QStringList{"root", "--out", "default"} + root);
+    QVERIFY2(result.status == 0, Describe(result));
+    result = RunCli(QStringList{"root", "--out", "days", "--start", "2030-01-01T00:00:00Z", "--days", "10"} +
+                    root);
+    QVERIFY2(result.status == 0, Describe(result));
 
     const auto byDefault = ChainCheck::loadPemCertificates("default.pem");
     const QDateTime start = timeOf(X509_get0_notBefore(byDefault.front().get()));
     QCOMPARE(start.daysTo(timeOf(X509_get0_notAfter(byDefault.front().get()))), 3649);
     // The first second of 1970 is a start like any other, not "now".
-    result = run(QStringList{"root", "--out", "epoch", "--start", "1970-01-01T00:00:00Z", "--days", "1"} + root);
+    result = RunCli(QStringList{"root", "--out", "epoch", "--start", "1970-01-01T00:00:00Z", "--days", "1"} +
+                    root);
     QCOMPARE(result.status, 2); // it ended long ago
-    result = run(QStringList{"root", "--out", "epoch", "--start", "1970-01-01T00:00:00Z", "--end",
-                             "2030-01-01T00:00:00Z"} +
-                 root);
-    QVERIFY2(result.status == 0, describe(result));
+    result = RunCli(QStringList{"root", "--out", "epoch", "--start", "1970-01-01T00:00:00Z", "--end",
+                                "2030-01-01T00:00:00Z"} +
+                    root);
+    QVERIFY2(result.status == 0, Describe(result));
     const auto epoch = ChainCheck::loadPemCertificates("epoch.pem");
     QCOMPARE(timeOf(X509_get0_notBefore(epoch.front().get())), QDateTime::fromSecsSinceEpoch(0, Qt::UTC));
 
@@ -355,25 +336,25 @@ void TestCli::standardOutputCarriesTheFileNamesOnly()
                                 fixture("password"),
                                 "--entity",
                                 "Q"};
-    CliRun result = run(arguments);
-    QVERIFY2(result.status == 0, describe(result));
+    CliRun result = RunCli(arguments);
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(result.out, (QDir::current().absoluteFilePath("quiet.pem") + "\n" +
                           QDir::current().absoluteFilePath("quiet.pfx") + "\n")
                              .toUtf8());
     // Where the serial comes from, once; the card named once; no line of the board layer.
     QCOMPARE(result.err.count("Serial numbers from "), 1);
     QCOMPARE(result.err.count("Zel Kavra card"), 1);
-    QVERIFY2(!result.err.contains("Detected"), describe(result));
+    QVERIFY2(!result.err.contains("Detected"), Describe(result));
 
-    result = run(arguments + QStringList{"--force", "--verbose"});
-    QVERIFY2(result.status == 0, describe(result));
-    QVERIFY2(result.err.contains("Detected 1 Zel card"), describe(result));
+    result = RunCli(arguments + QStringList{"--force", "--verbose"});
+    QVERIFY2(result.status == 0, Describe(result));
+    QVERIFY2(result.err.contains("Detected 1 Zel card"), Describe(result));
     QCOMPARE(result.out.count('\n'), 2);
 
     // export lists what it wrote the same way.
-    result = run(
+    result = RunCli(
         {"export", "quiet.pfx", "--input-password-file", fixture("password"), "--chain-pem", "chain.pem"});
-    QVERIFY2(result.status == 0, describe(result));
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(result.out, (QDir::current().absoluteFilePath("chain.pem") + "\n").toUtf8());
 }
 
@@ -381,7 +362,7 @@ void TestCli::standardOutputCarriesTheFileNamesOnly()
 // openssl prints them.
 void TestCli::identityForXmlSignatures()
 {
-    const CliRun text = run({"show", fixture("leaf.pem")});
+    const CliRun text = RunCli({"show", fixture("leaf.pem")});
     QCOMPARE(text.status, 0);
     const QByteArray issuer =
         openssl({"x509", "-in", fixture("leaf.pem"), "-noout", "-issuer", "-nameopt", "RFC2253"})
@@ -395,7 +376,7 @@ void TestCli::identityForXmlSignatures()
     QVERIFY2(text.out.contains("X509SerialNumber:     " + serial + "\n"), text.out.constData());
     QVERIFY2(text.out.contains("subject:              " + subject + "\n"), text.out.constData());
 
-    const CliRun json = run({"show", fixture("leaf.pem"), "--json"});
+    const CliRun json = RunCli({"show", fixture("leaf.pem"), "--json"});
     const QJsonObject certificate =
         QJsonDocument::fromJson(json.out)["certificates"].toArray().first().toObject();
     const QJsonObject identity = certificate["xmlSignatureIdentity"].toObject();
@@ -407,10 +388,10 @@ void TestCli::identityForXmlSignatures()
 void TestCli::passwordFromStandardInput()
 {
     const CliRun result =
-        run({"leaf", "--out", "piped", "--issuer", fixture("root.pfx"), "--issuer-password-file", "-",
-             "--password-file", fixture("password"), "--entity", "Piped"},
-            kPassword + "\n");
-    QVERIFY2(result.status == 0, describe(result));
+        RunCli({"leaf", "--out", "piped", "--issuer", fixture("root.pfx"), "--issuer-password-file", "-",
+                "--password-file", fixture("password"), "--entity", "Piped"},
+               kPassword + "\n");
+    QVERIFY2(result.status == 0, Describe(result));
 }
 
 // A password file's first line is the password byte for byte, for writing a container as for
@@ -420,12 +401,12 @@ void TestCli::passwordBytesAreOneRule()
 {
     QVERIFY(writeFile("latin1", "gr\xfc\xdf"
                                 "e\n"));
-    CliRun result = run({"root", "--out", "latin", "--root-name", ".R", "--organization", ".O", "--entity",
-                         "R", "--password-file", "latin1"});
-    QVERIFY2(result.status == 0, describe(result));
-    result = run({"leaf", "--out", "below", "--issuer", "latin.pfx", "--issuer-password-file", "latin1",
-                  "--password-file", "latin1", "--entity", "B"});
-    QVERIFY2(result.status == 0, describe(result));
+    CliRun result = RunCli({"root", "--out", "latin", "--root-name", ".R", "--organization", ".O", "--entity",
+                            "R", "--password-file", "latin1"});
+    QVERIFY2(result.status == 0, Describe(result));
+    result = RunCli({"leaf", "--out", "below", "--issuer", "latin.pfx", "--issuer-password-file", "latin1",
+                     "--password-file", "latin1", "--entity", "B"});
+    QVERIFY2(result.status == 0, Describe(result));
     QVERIFY(ChainCheck::loadPkcs12("below.pfx", "gr\xfc\xdf"
                                                 "e")
                 .ok());
@@ -434,8 +415,8 @@ void TestCli::passwordBytesAreOneRule()
     for (const QByteArray& content : {utf16, QByteArray(1025, 'x') + "\n"})
     {
         QVERIFY(writeFile("refused", content));
-        result = run({"root", "--out", "refused", "--root-name", ".R", "--organization", ".O", "--entity",
-                      "R", "--password-file", "refused"});
+        result = RunCli({"root", "--out", "refused", "--root-name", ".R", "--organization", ".O", "--entity",
+                         "R", "--password-file", "refused"});
         QCOMPARE(result.status, 2);
         QVERIFY(!QFile::exists("refused.pem"));
     }

@@ -4,6 +4,7 @@
 
 #include "chaincheck.h"
 #include "chainfixtures.h"
+#include "clirun.h"
 #include "commandline.h"
 #include "console.h"
 
@@ -27,27 +28,6 @@ namespace
 {
 
 const QByteArray kPassword = "device secret";
-
-struct CliRun
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun run(const QStringList& arguments)
-{
-    CliRun result;
-    Console console(&result.out, &result.err, QByteArray());
-    result.status = RunCommandLine(QStringList{"talvane-chain"} + arguments, console);
-    return result;
-}
-
-QByteArray describe(const CliRun& result)
-{
-    return "status " + QByteArray::number(result.status) + "\nstdout:\n" + result.out + "stderr:\n" +
-           result.err;
-}
 
 struct ToolRun
 {
@@ -199,10 +179,10 @@ void TestDevices::initTestCase()
     QVERIFY(QDir::setCurrent(mFixtures.path()));
     QVERIFY(writeFile(fixture("password"), kPassword + "\n"));
     const CliRun result =
-        run(QStringList{"root", "--out", "root", "--root-name", ".Devices.Example", "--organization", ".Line",
-                        "--entity", "Authority", "--days", "1000"} +
-            password());
-    QVERIFY2(result.status == 0, describe(result));
+        RunCli(QStringList{"root", "--out", "root", "--root-name", ".Devices.Example", "--organization",
+                           ".Line", "--entity", "Authority", "--days", "1000"} +
+               password());
+    QVERIFY2(result.status == 0, Describe(result));
 }
 
 void TestDevices::init()
@@ -231,12 +211,13 @@ void TestDevices::rolesOfALeaf()
     QFETCH(QString, roles);
     QFETCH(int, status);
     QFETCH(QString, commonName);
-    const CliRun result = run(QStringList{"leaf", "--out", "device", "--entity", "Device", "--roles", roles} +
-                              issuedBy() + password());
-    QVERIFY2(result.status == status, describe(result));
+    const CliRun result =
+        RunCli(QStringList{"leaf", "--out", "device", "--entity", "Device", "--roles", roles} + issuedBy() +
+               password());
+    QVERIFY2(result.status == status, Describe(result));
     if (status != 0)
     {
-        QVERIFY2(result.err.contains(commonName.toUtf8()), describe(result));
+        QVERIFY2(result.err.contains(commonName.toUtf8()), Describe(result));
         QCOMPARE(QDir().entryList(QDir::Files), QStringList());
         return;
     }
@@ -245,24 +226,24 @@ void TestDevices::rolesOfALeaf()
     QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
     // A device passes as a device and is refused as the signer of a playlist.
     const QStringList verify{"verify", fixture("root.pem"), "device.pem"};
-    CliRun judged = run(verify);
-    QVERIFY2(judged.status == 0, describe(judged));
-    judged = run(verify + QStringList{"--signer"});
-    QVERIFY2(judged.status == 1, describe(judged));
+    CliRun judged = RunCli(verify);
+    QVERIFY2(judged.status == 0, Describe(judged));
+    judged = RunCli(verify + QStringList{"--signer"});
+    QVERIFY2(judged.status == 1, Describe(judged));
 }
 
 // The chain's leaf takes the roles too; the authorities above it never carry one.
 void TestDevices::rolesOfAChainsLeaf()
 {
-    CliRun result = run(QStringList{"chain", "--out-dir", "lab", "--root-name", ".R", "--organization", ".O",
-                                    "--roles", "SM", "--leaf-entity", "Block"} +
-                        password());
-    QVERIFY2(result.status == 0, describe(result));
+    CliRun result = RunCli(QStringList{"chain", "--out-dir", "lab", "--root-name", ".R", "--organization",
+                                       ".O", "--roles", "SM", "--leaf-entity", "Block"} +
+                           password());
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(commonNameOf("lab/leaf.pem"), QString("SM.Block"));
     QCOMPARE(commonNameOf("lab/root.pem"), QString(".Root"));
-    result = run(QStringList{"chain", "--out-dir", "bad", "--root-name", ".R", "--organization", ".O",
-                             "--roles", "SM CS"} +
-                 password());
+    result = RunCli(QStringList{"chain", "--out-dir", "bad", "--root-name", ".R", "--organization", ".O",
+                                "--roles", "SM CS"} +
+                    password());
     QCOMPARE(result.status, 2);
     QVERIFY(!QFileInfo::exists("bad"));
 }
@@ -287,10 +268,10 @@ void TestDevices::requestsGiveLeavesOfTheProfile()
     QFETCH(QString, entity);
     if (maker == "request")
     {
-        const CliRun made =
-            run(QStringList{"request", "--out", "device", "--entity", entity, "--organization", ".Proposed"} +
-                password());
-        QVERIFY2(made.status == 0, describe(made));
+        const CliRun made = RunCli(
+            QStringList{"request", "--out", "device", "--entity", entity, "--organization", ".Proposed"} +
+            password());
+        QVERIFY2(made.status == 0, Describe(made));
         QVERIFY(QFileInfo("device.pfx").permissions() ==
                 (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
         QCOMPARE(openssl({"req", "-in", "device.csr", "-noout", "-verify"}).status, 0);
@@ -308,11 +289,11 @@ void TestDevices::requestsGiveLeavesOfTheProfile()
             "device.csr", "-newkey rsa:2048", "O = Größe\nCN = LE." + entity.toUtf8(),
             {"-utf8", "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=keyCertSign"},
             "utf8only"));
-    const CliRun signedRun = run(QStringList{"sign", "device.csr", "--out-dir", "signed"} + issuedBy());
-    QVERIFY2(signedRun.status == 0, describe(signedRun));
+    const CliRun signedRun = RunCli(QStringList{"sign", "device.csr", "--out-dir", "signed"} + issuedBy());
+    QVERIFY2(signedRun.status == 0, Describe(signedRun));
     QCOMPARE(signedRun.out.count('\n'), 2);
     if (maker == "utf8")
-        QVERIFY2(signedRun.err.contains("basicConstraints"), describe(signedRun));
+        QVERIFY2(signedRun.err.contains("basicConstraints"), Describe(signedRun));
 
     const auto leaf = ChainCheck::loadPemCertificates("signed/device.pem");
     QVERIFY(!leaf.empty());
@@ -325,8 +306,8 @@ void TestDevices::requestsGiveLeavesOfTheProfile()
     const ToolRun strict =
         openssl({"verify", "-x509_strict", "-CAfile", fixture("root.pem"), "signed/device.pem"});
     QVERIFY2(strict.status == 0, strict.out);
-    const CliRun judged = run({"verify", "--signer", "signed/device-chain.pem"});
-    QVERIFY2(judged.status == 0, describe(judged));
+    const CliRun judged = RunCli({"verify", "--signer", "signed/device-chain.pem"});
+    QVERIFY2(judged.status == 0, Describe(judged));
 }
 
 void TestDevices::refusedRequests_data()
@@ -415,11 +396,11 @@ void TestDevices::refusedRequests()
     if (!bad.isEmpty())
         requests << bad;
     const CliRun result =
-        run(QStringList{"sign"} + requests + QStringList{"--out-dir", "signed"} + issuedBy() + extra);
-    QVERIFY2(result.status != 0, describe(result));
-    QVERIFY2(result.err.contains(names.toUtf8()), describe(result));
+        RunCli(QStringList{"sign"} + requests + QStringList{"--out-dir", "signed"} + issuedBy() + extra);
+    QVERIFY2(result.status != 0, Describe(result));
+    QVERIFY2(result.err.contains(names.toUtf8()), Describe(result));
     if (!bad.isEmpty() && kind != "twice")
-        QVERIFY2(result.err.contains(bad.toUtf8()), describe(result));
+        QVERIFY2(result.err.contains(bad.toUtf8()), Describe(result));
     QVERIFY(result.out.isEmpty());
     QCOMPARE(QDir("signed").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"kept.txt"});
@@ -435,8 +416,8 @@ void TestDevices::batchOfTwelve()
             "unit-" + QByteArray::number(i) + ",Unit " + QByteArray::number(i) + (i % 2 ? ",SM MD\n" : ",\n");
     QVERIFY(writeFile("line.csv", batch));
     const CliRun result =
-        run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
-    QVERIFY2(result.status == 0, describe(result));
+        RunCli(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(result.out.count('\n'), 24);
 
     QSet<QString> keys, serials, names;
@@ -483,16 +464,16 @@ void TestDevices::refusedBatchLines()
     QVERIFY(QDir().mkdir("line"));
     QVERIFY(writeFile("line/kept.txt", "kept"));
     const CliRun result =
-        run(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
+        RunCli(QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line"} + issuedBy() + password());
     QCOMPARE(result.status, 1);
-    QVERIFY2(result.err.contains(line.toUtf8()), describe(result));
+    QVERIFY2(result.err.contains(line.toUtf8()), Describe(result));
     QVERIFY(result.out.isEmpty());
     QCOMPARE(QDir("line").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"kept.txt"});
     // A file without its header loses no leaf to it.
     QVERIFY(writeFile("headless.csv", lines));
     QCOMPARE(
-        run(QStringList{"leaf", "--batch", "headless.csv", "--out-dir", "line"} + issuedBy() + password())
+        RunCli(QStringList{"leaf", "--batch", "headless.csv", "--out-dir", "line"} + issuedBy() + password())
             .status,
         1);
 }
@@ -507,8 +488,8 @@ void TestDevices::batchOptionsApart()
                                   {"leaf", "--out", "one", "--entity", "A", "--out-dir", "line"}};
     for (const QStringList& arguments : rows)
     {
-        const CliRun result = run(arguments + issuedBy() + password());
-        QVERIFY2(result.status == 2, describe(result));
+        const CliRun result = RunCli(arguments + issuedBy() + password());
+        QVERIFY2(result.status == 2, Describe(result));
     }
     QCOMPARE(QDir().entryList(QDir::Files), QStringList{"line.csv"});
 }

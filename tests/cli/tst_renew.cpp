@@ -4,6 +4,7 @@
 
 #include "certificatebuilder.h"
 #include "chainfixtures.h"
+#include "clirun.h"
 #include "commandline.h"
 #include "console.h"
 #include "foldersnapshot.h"
@@ -28,27 +29,6 @@ namespace
 {
 
 const QByteArray kPassword = "renew secret";
-
-struct CliRun
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun run(const QStringList& arguments)
-{
-    CliRun result;
-    Console console(&result.out, &result.err, QByteArray());
-    result.status = RunCommandLine(QStringList{"talvane-chain"} + arguments, console);
-    return result;
-}
-
-QByteArray describe(const CliRun& result)
-{
-    return "status " + QByteArray::number(result.status) + "\nstdout:\n" + result.out + "stderr:\n" +
-           result.err;
-}
 
 // The judge's exit status and both its streams.
 std::pair<int, QByteArray> openssl(const QStringList& arguments)
@@ -183,9 +163,9 @@ void TestRenew::init()
 void TestRenew::makeChain(const QString& folder, int intermediates)
 {
     const CliRun result =
-        run({"chain", "--out-dir", folder, "--root-name", ".Renew.Example", "--organization", ".Lab",
-             "--intermediates", QString::number(intermediates), "--password-file", fixture("password")});
-    QVERIFY2(result.status == 0, describe(result));
+        RunCli({"chain", "--out-dir", folder, "--root-name", ".Renew.Example", "--organization", ".Lab",
+                "--intermediates", QString::number(intermediates), "--password-file", fixture("password")});
+    QVERIFY2(result.status == 0, Describe(result));
 }
 
 // openssl in strict mode, the chain checker and verify, on a chain's PEM files root first.
@@ -200,8 +180,8 @@ void TestRenew::checkJudges(const QStringList& rootFirst, bool lastIsLeaf)
     options.lastIsLeaf = lastIsLeaf;
     const QStringList findings = ChainCheck::checkPemFiles(rootFirst, options);
     QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
-    const CliRun verify = run(QStringList{"verify"} + rootFirst);
-    QVERIFY2(verify.status == 0, describe(verify));
+    const CliRun verify = RunCli(QStringList{"verify"} + rootFirst);
+    QVERIFY2(verify.status == 0, Describe(verify));
 }
 
 // Separate runs in separate folders under one issuer, each drawing its serial by default: all
@@ -217,10 +197,10 @@ void TestRenew::defaultSerialsUniquePerIssuer()
     {
         const QString folder = mWork->filePath(QString::number(i));
         QVERIFY(QDir().mkpath(folder) && QDir::setCurrent(folder));
-        const CliRun result = run(QStringList{"renew", fixture("lab/leaf.pfx"), "--issuer",
-                                              fixture("lab/intermediate.pfx"), "--out", "leaf"} +
-                                  passwords());
-        QVERIFY2(result.status == 0, describe(result));
+        const CliRun result = RunCli(QStringList{"renew", fixture("lab/leaf.pfx"), "--issuer",
+                                                 fixture("lab/intermediate.pfx"), "--out", "leaf"} +
+                                     passwords());
+        QVERIFY2(result.status == 0, Describe(result));
         const X509Ptr leaf = firstOf(QDir(folder).filePath("leaf.pem"));
         QVERIFY(leaf);
         const qint64 serial = serialOf(leaf.get());
@@ -233,9 +213,9 @@ void TestRenew::defaultSerialsUniquePerIssuer()
     QVERIFY(above32Bits);
 
     const CliRun verify =
-        run(QStringList{"verify", fixture("lab/root.pem"), fixture("lab/intermediate.pem")} + leaves);
-    QVERIFY2(verify.status == 0, describe(verify).left(2000).constData());
-    const CliRun show = run(QStringList{"show", "--json"} + leaves.mid(0, 20));
+        RunCli(QStringList{"verify", fixture("lab/root.pem"), fixture("lab/intermediate.pem")} + leaves);
+    QVERIFY2(verify.status == 0, Describe(verify).left(2000).constData());
+    const CliRun show = RunCli(QStringList{"show", "--json"} + leaves.mid(0, 20));
     QCOMPARE(show.status, 0);
     const QJsonArray shown = QJsonDocument::fromJson(show.out).object()["certificates"].toArray();
     QCOMPARE(shown.size(), 20);
@@ -274,8 +254,8 @@ void TestRenew::renewsOneCertificate()
         arguments << "--issuer" << fixture("lab/" + issuer + ".pfx");
     if (newKey)
         arguments << "--new-key";
-    const CliRun result = run(arguments);
-    QVERIFY2(result.status == 0, describe(result));
+    const CliRun result = RunCli(arguments);
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(result.out.count('\n'), 2);
     QCOMPARE(folderSnapshot(fixture("lab")), before);
 
@@ -310,7 +290,7 @@ void TestRenew::renewsOneCertificate()
             paths << fixture(QStringLiteral("lab/%1.pem").arg(above));
     checkJudges(paths << mWork->filePath("renewed.pem"), stem == "leaf");
     if (stem != "leaf")
-        QVERIFY2(result.err.contains("renew them too"), describe(result));
+        QVERIFY2(result.err.contains("renew them too"), Describe(result));
 }
 
 void TestRenew::renewsWholeChains_data()
@@ -334,8 +314,8 @@ void TestRenew::renewsWholeChains()
         QStringList{"renew", "--chain", old, "--out-dir", "new", "--in-password-file", fixture("password")};
     if (newKey)
         arguments << "--new-key";
-    const CliRun result = run(arguments);
-    QVERIFY2(result.status == 0, describe(result));
+    const CliRun result = RunCli(arguments);
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(result.out.count('\n'), 2 * (intermediates + 2) + 1);
     QCOMPARE(folderSnapshot(old), before);
 
@@ -404,10 +384,10 @@ void TestRenew::anotherToolsChain()
         writeFile("leaf.pfx", classicPkcs12(leafKey.get(), leaf.get(), {root.get()}, kPassword.constData())));
 
     CliRun result =
-        run(QStringList{"renew", "leaf.pfx", "--issuer", "root.pfx", "--out", "leaf-2"} + passwords());
-    QVERIFY2(result.status == 0, describe(result));
-    result = run(QStringList{"renew", "root.pfx", "--out", "root-2"} + passwords());
-    QVERIFY2(result.status == 0, describe(result));
+        RunCli(QStringList{"renew", "leaf.pfx", "--issuer", "root.pfx", "--out", "leaf-2"} + passwords());
+    QVERIFY2(result.status == 0, Describe(result));
+    result = RunCli(QStringList{"renew", "root.pfx", "--out", "root-2"} + passwords());
+    QVERIFY2(result.status == 0, Describe(result));
     const X509Ptr renewed = firstOf("leaf-2.pem");
     QVERIFY(renewed);
     AuthorityKeyIdPtr aki(static_cast<AUTHORITY_KEYID*>(
@@ -467,9 +447,9 @@ void TestRenew::refusalsLeaveEverything()
     QFETCH(int, status);
     QFETCH(QString, names);
     const QMap<QString, QByteArray> fixtures = folderSnapshot(mFixtures.path());
-    const CliRun result = run(arguments + passwords());
-    QVERIFY2(result.status == status, describe(result));
-    QVERIFY2(result.err.contains(names.toUtf8()), describe(result));
+    const CliRun result = RunCli(arguments + passwords());
+    QVERIFY2(result.status == status, Describe(result));
+    QVERIFY2(result.err.contains(names.toUtf8()), Describe(result));
     QVERIFY(result.out.isEmpty());
     QCOMPARE(folderSnapshot(mFixtures.path()), fixtures);
     QCOMPARE(QDir(mWork->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -506,7 +486,7 @@ void TestRenew::expiryStatuses()
     QVERIFY(writeFile("certificates/broken.pem",
                       "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n"));
 
-    CliRun result = run({"expiry", "certificates", "--json", "--within", "5"});
+    CliRun result = RunCli({"expiry", "certificates", "--json", "--within", "5"});
     QCOMPARE(result.status, 1); // one has ended, and one file cannot be read
     const QJsonObject report = QJsonDocument::fromJson(result.out).object();
     const QJsonArray listed = report["certificates"].toArray();
@@ -532,17 +512,17 @@ void TestRenew::expiryStatuses()
     const X509Ptr contained = CertificateBuilder::make(spec, nullptr, nullptr);
     QVERIFY(contained && writeFile("certificates/deep/contained.pfx",
                                    classicPkcs12(key.get(), contained.get(), {}, kPassword.constData())));
-    result = run({"expiry", "certificates", "--within", "9"});
-    QVERIFY2(result.status == 0, describe(result));
+    result = RunCli({"expiry", "certificates", "--within", "9"});
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(result.out.count('\n'), 2);
-    result = run({"expiry", "certificates", "--within", "9", "--password-file", fixture("password")});
-    QVERIFY2(result.status == 1 && result.out.count('\n') == 3, describe(result));
-    result = run({"expiry", "certificates"});
-    QVERIFY2(result.status == 1, describe(result));
+    result = RunCli({"expiry", "certificates", "--within", "9", "--password-file", fixture("password")});
+    QVERIFY2(result.status == 1 && result.out.count('\n') == 3, Describe(result));
+    result = RunCli({"expiry", "certificates"});
+    QVERIFY2(result.status == 1, Describe(result));
     QVERIFY(result.out.startsWith(iso(now.addDays(10).addSecs(60)).toUtf8()));
     for (const char* within : {"soon", "-1", "9223372036854775807"})
-        QCOMPARE(run({"expiry", "certificates", "--within", within}).status, 2);
-    result = run({"expiry"});
+        QCOMPARE(RunCli({"expiry", "certificates", "--within", within}).status, 2);
+    result = RunCli({"expiry"});
     QCOMPARE(result.status, 2);
 }
 
@@ -572,8 +552,8 @@ void TestRenew::tenYearWarning()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, warnings);
-    const CliRun result = run(arguments + QStringList{"--password-file", fixture("password")});
-    QVERIFY2(result.status == 0, describe(result));
+    const CliRun result = RunCli(arguments + QStringList{"--password-file", fixture("password")});
+    QVERIFY2(result.status == 0, Describe(result));
     QCOMPARE(int(result.err.count("Warning:")), warnings);
 }
 

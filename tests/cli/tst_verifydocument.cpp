@@ -2,6 +2,7 @@
 // xmlsec1 with a chain this tool made (the README's way), with a trusted root, as JSON, strictly.
 
 #include "chainfixtures.h"
+#include "clirun.h"
 #include "commandline.h"
 #include "console.h"
 
@@ -17,27 +18,6 @@ using namespace ChainFixtures;
 
 namespace
 {
-
-struct CliRun
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun run(const QStringList& arguments)
-{
-    CliRun result;
-    Console console(&result.out, &result.err);
-    result.status = RunCommandLine(QStringList{"talvane-chain"} + arguments, console);
-    return result;
-}
-
-QByteArray describe(const CliRun& result)
-{
-    return "status " + QByteArray::number(result.status) + "\nstdout:\n" + result.out + "stderr:\n" +
-           result.err;
-}
 
 const char kSmpteCpl[] = "http://www.smpte-ra.org/schemas/429-7/2006/CPL";
 const char kSmptePkl[] = "http://www.smpte-ra.org/schemas/429-8/2007/PKL";
@@ -94,7 +74,7 @@ private:
 
 QJsonObject TestVerifyDocument::identityOf(const QString& file) const
 {
-    const CliRun shown = run({"show", file, "--json"});
+    const CliRun shown = RunCli({"show", file, "--json"});
     return QJsonDocument::fromJson(shown.out)["certificates"]
         .toArray()
         .last()
@@ -123,13 +103,13 @@ void TestVerifyDocument::initTestCase()
     QVERIFY(writeFile("password", "document secret\n"));
     for (const char* folder : {"chain", "other"})
     {
-        const CliRun made = run({"chain", "--out-dir", folder, "--root-name", ".Studio", "--organization",
-                                 ".Mastering", "--serial", "random", "--password-file", "password"});
-        QVERIFY2(made.status == 0, describe(made));
+        const CliRun made = RunCli({"chain", "--out-dir", folder, "--root-name", ".Studio", "--organization",
+                                    ".Mastering", "--serial", "random", "--password-file", "password"});
+        QVERIFY2(made.status == 0, Describe(made));
     }
-    const CliRun exported = run({"export", "chain/leaf.pfx", "--input-password-file", "password", "--key-pem",
-                                 "leaf-key.pem", "--no-encrypt"});
-    QVERIFY2(exported.status == 0, describe(exported));
+    const CliRun exported = RunCli({"export", "chain/leaf.pfx", "--input-password-file", "password",
+                                    "--key-pem", "leaf-key.pem", "--no-encrypt"});
+    QVERIFY2(exported.status == 0, Describe(exported));
 }
 
 void TestVerifyDocument::signedDocuments_data()
@@ -176,12 +156,12 @@ void TestVerifyDocument::signedDocuments()
         document.replace("Verified Reel", "Verified Reek");
     QVERIFY(writeFile("judged.xml", document));
 
-    const CliRun result = run({"verify", "judged.xml", "--json"});
+    const CliRun result = RunCli({"verify", "judged.xml", "--json"});
     QCOMPARE(result.status, rule.isEmpty() ? 0 : 1);
     const QJsonArray findings = QJsonDocument::fromJson(result.out)["findings"].toArray();
     if (rule.isEmpty())
     {
-        QVERIFY2(findings.isEmpty(), describe(result));
+        QVERIFY2(findings.isEmpty(), Describe(result));
         return;
     }
     bool found = false;
@@ -189,7 +169,7 @@ void TestVerifyDocument::signedDocuments()
         found =
             found || (finding["rule"].toString() == rule && finding["ruleId"].toString().startsWith(ruleId) &&
                       finding["severity"].toString() == "error");
-    QVERIFY2(found, describe(result));
+    QVERIFY2(found, Describe(result));
 }
 
 // Every finding carries its severity, rule and rule identifier; every certificate its identity.
@@ -197,10 +177,10 @@ void TestVerifyDocument::machineReadableFindings()
 {
     // A leaf that the profile of signers refuses beside its issuer: a chain of two roots' leaves.
     const CliRun result =
-        run({"verify", "chain/chain.pem", "other/leaf.pem", "--json", "--at", "2020-01-01T00:00:00Z"});
+        RunCli({"verify", "chain/chain.pem", "other/leaf.pem", "--json", "--at", "2020-01-01T00:00:00Z"});
     QCOMPARE(result.status, 1);
     const QJsonDocument report = QJsonDocument::fromJson(result.out);
-    QVERIFY2(!report["findings"].toArray().isEmpty(), describe(result));
+    QVERIFY2(!report["findings"].toArray().isEmpty(), Describe(result));
     for (const QJsonValue& finding : report["findings"].toArray())
     {
         QVERIFY(!finding["ruleId"].toString().isEmpty());
@@ -215,21 +195,21 @@ void TestVerifyDocument::machineReadableFindings()
 // --root and --root-thumbprint say which root the chain must lead to.
 void TestVerifyDocument::trustAnchor()
 {
-    CliRun result = run({"verify", "chain/chain.pem", "--root", "chain/root.pem"});
-    QVERIFY2(result.status == 0, describe(result));
+    CliRun result = RunCli({"verify", "chain/chain.pem", "--root", "chain/root.pem"});
+    QVERIFY2(result.status == 0, Describe(result));
     QVERIFY(result.out.contains("trusted root as given: "));
 
-    result = run({"verify", "chain/chain.pem", "--root", "other/root.pem"});
+    result = RunCli({"verify", "chain/chain.pem", "--root", "other/root.pem"});
     QCOMPARE(result.status, 1);
-    QVERIFY2(result.out.contains("error: trust anchor: "), describe(result));
+    QVERIFY2(result.out.contains("error: trust anchor: "), Describe(result));
 
     const QString thumbprint =
         QJsonDocument::fromJson(
-            run({"show", "other/root.pem", "--json"}).out)["certificates"][0]["thumbprint"]
+            RunCli({"show", "other/root.pem", "--json"}).out)["certificates"][0]["thumbprint"]
             .toString();
-    result = run({"verify", "chain/chain.pem", "--root-thumbprint", thumbprint});
+    result = RunCli({"verify", "chain/chain.pem", "--root-thumbprint", thumbprint});
     QCOMPARE(result.status, 1);
-    result = run({"verify", "other/chain.pem", "--root-thumbprint", thumbprint, "--json"});
+    result = RunCli({"verify", "other/chain.pem", "--root-thumbprint", thumbprint, "--json"});
     QCOMPARE(result.status, 0);
     QCOMPARE(QJsonDocument::fromJson(result.out)["trustedRoot"]["thumbprint"].toString(), thumbprint);
 }
@@ -237,9 +217,9 @@ void TestVerifyDocument::trustAnchor()
 // A certificate ending within the warning's days is a warning: the run fails with --strict only.
 void TestVerifyDocument::strictFailsOnWarnings()
 {
-    CliRun result = run({"verify", "chain/chain.pem", "--warn-days", "4000"});
-    QVERIFY2(result.status == 0 && result.out.contains("warning: expiry"), describe(result));
-    result = run({"verify", "chain/chain.pem", "--warn-days", "4000", "--strict"});
+    CliRun result = RunCli({"verify", "chain/chain.pem", "--warn-days", "4000"});
+    QVERIFY2(result.status == 0 && result.out.contains("warning: expiry"), Describe(result));
+    result = RunCli({"verify", "chain/chain.pem", "--warn-days", "4000", "--strict"});
     QCOMPARE(result.status, 1);
 }
 
