@@ -255,18 +255,6 @@ Refusal issueInOrder(Console& console, std::vector<Level>& levels, const Secret&
     return root ? Refusal() : Refuse::issuingFailed(levels.front().stem);
 }
 
-// The token named, its PIN taken and the key's label found free before anything else is spent.
-Refusal openTokenForRoot(const Invocation& invocation, const ChainRequest& request, TokenAccess& token)
-{
-    if (auto error = OpenToken(invocation, request.tokenUri, Option::Token, token))
-        return error;
-    if (token.uri.object.isEmpty())
-        return Refuse::tokenObjectNotNamed(request.tokenUri, OptionText(Option::Token));
-    if (token.session->holdsLabel(token.uri.object))
-        return TokenRefusal(TokenFinding::ObjectTaken, token);
-    return std::nullopt;
-}
-
 // From the checked request to the files in place.
 Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& watch)
 {
@@ -281,7 +269,7 @@ Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& wa
     // Declared before every certificate, so that the token's key goes before its session.
     TokenAccess token;
     if (rootInToken)
-        if (auto error = openTokenForRoot(invocation, request, token))
+        if (auto error = OpenTokenForNewKey(invocation, request.tokenUri, Option::Token, token))
             return error;
     Secret password;
     const PasswordSource source{invocation.value(Option::PasswordFile), "TALVANE_PASSWORD",

@@ -262,19 +262,6 @@ Refusal issueInToken(Console& console, Request& request, const TokenAccess& toke
     return std::nullopt;
 }
 
-// The key in the token named, before anything else is spent: a label already taken changes
-// nothing, not even the serial-number trace.
-Refusal openTokenForRoot(const Invocation& invocation, const Request& request, TokenAccess& token)
-{
-    if (auto error = OpenToken(invocation, request.tokenUri, Option::Token, token))
-        return error;
-    if (token.uri.object.isEmpty())
-        return Refuse::tokenObjectNotNamed(request.tokenUri, OptionText(Option::Token));
-    if (token.session->holdsLabel(token.uri.object))
-        return TokenRefusal(TokenFinding::ObjectTaken, token);
-    return std::nullopt;
-}
-
 // The serial number taken before the key is made, then the certificate, then both files, whole or
 // neither.
 Refusal issueAndWrite(Console& console, Request& request, const IssuingCertificate& issuer,
@@ -334,7 +321,7 @@ Refusal create(Invocation& invocation, CertificateType type)
     if (!request.tokenUri.isEmpty())
     {
         TokenAccess token;
-        if (auto error = openTokenForRoot(invocation, request, token))
+        if (auto error = OpenTokenForNewKey(invocation, request.tokenUri, Option::Token, token))
             return error;
         return issueInToken(invocation.console(), request, token);
     }

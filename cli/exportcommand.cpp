@@ -180,16 +180,6 @@ Refusal obtainNewPassword(const Invocation& invocation, const ExportRequest& req
     return ObtainPassword(invocation.console(), source, password);
 }
 
-// The certificates in the order given, borrowed by the stack.
-BorrowedX509StackPtr stackOf(const std::vector<X509*>& certificates)
-{
-    BorrowedX509StackPtr stack(sk_X509_new_null());
-    for (X509* certificate : certificates)
-        if (!stack || sk_X509_push(stack.get(), certificate) <= 0)
-            return nullptr;
-    return stack;
-}
-
 Refusal writeOutputs(Console& console, const ExportRequest& request,
                      const ChainVerifier::Pkcs12Contents& contents, const Secret& password)
 {
@@ -216,7 +206,7 @@ Refusal writeOutputs(Console& console, const ExportRequest& request,
         std::vector<X509*> order = rootFirst;
         if (request.leafFirst)
             std::reverse(order.begin(), order.end());
-        const BorrowedX509StackPtr chain = stackOf(order);
+        const BorrowedX509StackPtr chain = BorrowedStackOf(order);
         if (!chain ||
             OpenSSLUtil::PEMWriteX509Chain(chain.get(), QFile::encodeName(request.chainPem).constData()) == 0)
             return Refuse::exportNotWritten(request.chainPem, written);
@@ -224,7 +214,7 @@ Refusal writeOutputs(Console& console, const ExportRequest& request,
     }
     if (!request.pkcs12.isEmpty())
     {
-        const BorrowedX509StackPtr chain = stackOf(above);
+        const BorrowedX509StackPtr chain = BorrowedStackOf(above);
         if (!chain || OpenSSLUtil::PKCS12WriteCurrent(QFile::encodeName(request.pkcs12).constData(),
                                                       contents.certificate.get(), contents.key.get(),
                                                       chain.get(), password.data()) == 0)

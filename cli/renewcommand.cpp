@@ -75,15 +75,6 @@ Refusal drawSerials(Console& console, RenewRequest& request, int count, std::vec
     return serialsFor(request.serial, count, serials);
 }
 
-BorrowedX509StackPtr stackOf(const std::vector<X509*>& certificates)
-{
-    BorrowedX509StackPtr stack(sk_X509_new_null());
-    for (X509* certificate : certificates)
-        if (!stack || sk_X509_push(stack.get(), certificate) <= 0)
-            return nullptr;
-    return stack;
-}
-
 // --- one certificate ------------------------------------------------------------------------------
 
 Refusal checkOneOutput(const RenewRequest& request, QString& pemName, QString& pfxName)
@@ -129,7 +120,7 @@ Refusal checkIssuer(const Invocation& invocation, const RenewRequest& request, c
 Refusal writeBoth(X509* certificate, EVP_PKEY* key, const std::vector<X509*>& above, const Secret& password,
                   const QString& pemName, const QString& pfxName)
 {
-    BorrowedX509StackPtr chain = stackOf(above);
+    BorrowedX509StackPtr chain = BorrowedStackOf(above);
     FileGroup files;
     if (!chain || OpenSSLUtil::PEMWriteX509(certificate, QFile::encodeName(pemName).constData()) == 0)
         return Refuse::renewedNotWritten(pemName);
@@ -311,7 +302,7 @@ Refusal issueLevels(Console& console, const ChainPlan& plan, KeyPool* keys, cons
                         i == 0 ? key : signers.back(), plan.serials[i], plan.periods[i], certificate))
             return error;
         const QString stem = stemOf(level);
-        BorrowedX509StackPtr chain = stackOf(above);
+        BorrowedX509StackPtr chain = BorrowedStackOf(above);
         const QByteArray pem = stagingFile(staged, stem + QStringLiteral(".pem"));
         const QByteArray pfx = stagingFile(staged, stem + QStringLiteral(".pfx"));
         if (!chain || OpenSSLUtil::PEMWriteX509(certificate.get(), pem.constData()) == 0 ||
@@ -326,7 +317,7 @@ Refusal issueLevels(Console& console, const ChainPlan& plan, KeyPool* keys, cons
         signers.push_back(key);
         freshKeys.push_back(std::move(fresh));
     }
-    BorrowedX509StackPtr chain = stackOf(above);
+    BorrowedX509StackPtr chain = BorrowedStackOf(above);
     const QByteArray chainFile = stagingFile(staged, kChainFile);
     if (!chain || OpenSSLUtil::PEMWriteX509Chain(chain.get(), chainFile.constData()) == 0)
         return Refuse::chainFileNotWritten(kChainFile);

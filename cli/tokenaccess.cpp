@@ -17,6 +17,18 @@ constexpr int kSeedBytes = 32;
 
 } // namespace
 
+Refusal OpenTokenForNewKey(const Invocation& invocation, const QString& text, Option option,
+                           TokenAccess& access)
+{
+    if (auto error = OpenToken(invocation, text, option, access))
+        return error;
+    if (access.uri.object.isEmpty())
+        return Refuse::tokenObjectNotNamed(text, OptionText(option));
+    if (access.session->holdsLabel(access.uri.object))
+        return TokenRefusal(TokenFinding::ObjectTaken, access);
+    return std::nullopt;
+}
+
 CommandError TokenRefusal(TokenFinding finding, const TokenAccess& access)
 {
     const QString& token = access.uri.token;

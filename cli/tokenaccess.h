@@ -30,6 +30,12 @@ struct TokenAccess
 // object's label or id in the URI.
 Refusal OpenToken(const Invocation& invocation, const QString& text, Option option, TokenAccess& access);
 
+// OpenToken for a key to be made: the URI names its label, and no object of the token has it yet.
+// Called before anything else is spent, so that a label already taken changes nothing, not even
+// the serial-number trace.
+Refusal OpenTokenForNewKey(const Invocation& invocation, const QString& text, Option option,
+                           TokenAccess& access);
+
 // The sentence of a token's finding.
 CommandError TokenRefusal(TokenFinding finding, const TokenAccess& access);
 

@@ -15,6 +15,7 @@
 #include <openssl/x509v3.h>
 
 #include <memory>
+#include <vector>
 
 template <auto FreeFunction> struct OsslDeleter
 {
@@ -77,6 +78,16 @@ using OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, OsslDeleter<ASN1_OCTET
 using BitStringPtr = std::unique_ptr<ASN1_BIT_STRING, OsslDeleter<ASN1_BIT_STRING_free>>;
 using Asn1TypePtr = std::unique_ptr<ASN1_TYPE, OsslDeleter<ASN1_TYPE_free>>;
 using OpenSslStringPtr = std::unique_ptr<char, OsslDeleter<FreeOpenSslString>>;
+
+// The certificates in the order given, borrowed by the stack; null when it cannot be built.
+inline BorrowedX509StackPtr BorrowedStackOf(const std::vector<X509*>& certificates)
+{
+    BorrowedX509StackPtr stack(sk_X509_new_null());
+    for (X509* certificate : certificates)
+        if (!stack || sk_X509_push(stack.get(), certificate) <= 0)
+            return nullptr;
+    return stack;
+}
 
 // RSA_free is deprecated in OpenSSL 3. Only a file that hands RSA objects around (the engine's
 // interfaces pass RSA*) and has silenced that deprecation for itself, by defining
