@@ -63,6 +63,8 @@ private slots:
     void exportAndShow();
     void pinTypedAtThePrompt();
     void issuerChecksApply();
+    void issuedByTokenRoot_data();
+    void issuedByTokenRoot();
     void tokenRefusals_data();
     void tokenRefusals();
     void wholeChainWithTokenRoot();
@@ -217,6 +219,58 @@ void TestChainToken::issuerChecksApply()
                                "pin", "--entity", "Under", "--password-file", "password"});
     QVERIFY2(leaf.exitCode == 0, describeRun(leaf));
     QVERIFY(opensslVerify(mWork.path(), "short.pem", {}, "under-short.pem").contains("OK"));
+}
+
+void TestChainToken::issuedByTokenRoot_data()
+{
+    QTest::addColumn<QStringList>("prepare");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("certificates");
+    const QStringList byToken{"--issuer", keyUri("root-key"), "--pin-file", "pin"};
+    QTest::newRow("sign of a request")
+        << QStringList{"request", "--out", "projector", "--entity", "Projector-12", "--roles", "LE SPB MD FM SM",
+                       "--password-file", "password"}
+        << (QStringList{"sign", "projector.csr", "--out-dir", "signed"} << byToken) << 1;
+    QTest::newRow("batch of three leaves")
+        << QStringList() << (QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line", "--password-file",
+                                         "password"}
+                             << byToken)
+        << 3;
+    QTest::newRow("renewed intermediate")
+        << QStringList() << (QStringList{"renew", "intermediate.pfx", "--out", "intermediate-2",
+                                         "--in-password-file", "password"}
+                             << byToken)
+        << 1;
+}
+
+// Every command that issues takes the token's key as --issuer; what it issues is judged by openssl
+// and the verifier under the root in the token.
+void TestChainToken::issuedByTokenRoot()
+{
+    QFETCH(QStringList, prepare);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, certificates);
+    QVERIFY(writeLine(path("line.csv"), "name,entity,roles\nplayer-1,Player-1,\nplayer-2,Player-2,SM\n"
+                                        "projector-3,Projector-3,LE SPB MD FM SM"));
+    if (!prepare.isEmpty())
+    {
+        const ChainRun prepared = run(prepare);
+        QVERIFY2(prepared.exitCode == 0, describeRun(prepared));
+    }
+    const ChainRun issued = run(arguments);
+    QVERIFY2(issued.exitCode == 0, describeRun(issued));
+    QStringList written;
+    // sign's NAME-chain.pem repeats the root above the leaf.
+    for (const QByteArray& line : issued.out.split('\n'))
+        if (line.endsWith(".pem") && !line.endsWith("-chain.pem"))
+            written << QString::fromUtf8(line);
+    QCOMPARE(written.size(), certificates);
+    for (const QString& pem : written)
+    {
+        QVERIFY2(opensslVerify(mWork.path(), "root.pem", {}, pem).contains("OK"), qPrintable(pem));
+        const ChainRun verified = run({"verify", "root.pem", pem});
+        QVERIFY2(verified.exitCode == 0, describeRun(verified));
+    }
 }
 
 void TestChainToken::tokenRefusals_data()
