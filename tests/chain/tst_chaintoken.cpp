@@ -97,6 +97,7 @@ private slots:
     void tokenRefusals();
     void wholeChainWithTokenRoot();
     void renewRootInToken();
+    void renewRefusesIntermediateInToken();
     void unwrittenRootLeavesNoKey();
     void readmeExample();
 
@@ -446,6 +447,35 @@ void TestChainToken::renewRootInToken()
         QVERIFY2(run.exitCode == 2, describeRun(run));
         QVERIFY(!QFileInfo::exists(path("lasting-3.pem")));
     }
+}
+
+// An intermediate's key and certificate put in the token by the module's tool: renew names it and
+// changes nothing.
+void TestChainToken::renewRefusesIntermediateInToken()
+{
+    QTemporaryDir scratch;
+    const auto tool = [&](const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.setWorkingDirectory(scratch.path());
+        process.start(program, arguments);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    };
+    const QString pfx = path("intermediate.pfx");
+    QVERIFY(tool("openssl", {"pkcs12", "-legacy", "-in", pfx, "-nocerts", "-nodes", "-passin", "file:" + path("password"),
+                             "-out", "key.pem"}));
+    QVERIFY(tool("openssl", {"pkey", "-in", "key.pem", "-outform", "DER", "-out", "key.der"}));
+    QVERIFY(tool("openssl", {"x509", "-in", path("intermediate.pem"), "-outform", "DER", "-out", "cert.der"}));
+    for (const auto& [file, type] : {std::pair{"key.der", "privkey"}, std::pair{"cert.der", "cert"}})
+        QVERIFY(tool("pkcs11-tool", {"--module", kModule, "--login", "--pin", kPin, "--write-object", file,
+                                     "--type", type, "--id", "4d49", "--label", "middle-key"}));
+
+    const QString objectsBefore = mToken.listObjects(kPin);
+    const ChainRun refused = run({"renew", keyUri("middle-key"), "--out", "middle-2", "--pin-file", "pin"});
+    QVERIFY2(refused.exitCode == 1, describeRun(refused));
+    QVERIFY(refused.err.contains("not a root"));
+    QVERIFY(!QFileInfo::exists(path("middle-2.pem")));
+    QCOMPARE(mToken.listObjects(kPin), objectsBefore);
 }
 
 // A root whose certificate cannot be written takes its key out of the token again.
