@@ -263,7 +263,8 @@ Refusal renewTokenRoot(Invocation& invocation, RenewRequest& request)
     }
     console.errLine(Note::renewed(root.commonName, serials.front(), printed(period.start), printed(period.end)));
     warnAboutValidity(console, root.commonName, period);
-    console.errLine(Note::authorityRenewed(root.commonName, false));
+    // renew --chain reads .pfx files, which a root in a token has none of.
+    console.errLine(Note::tokenRootRenewed(root.commonName, uri));
     return std::nullopt;
 }
 
