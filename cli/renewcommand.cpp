@@ -261,7 +261,8 @@ Refusal renewTokenRoot(Invocation& invocation, RenewRequest& request)
         session.storeCertificate(old, token.keyLabel, token.keyId);
         return Refuse::tokenCertificateNotStored(token.uri.token, pemName);
     }
-    console.errLine(Note::renewed(root.commonName, serials.front(), printed(period.start), printed(period.end)));
+    console.errLine(
+        Note::renewed(root.commonName, serials.front(), printed(period.start), printed(period.end)));
     warnAboutValidity(console, root.commonName, period);
     // renew --chain reads .pfx files, which a root in a token has none of.
     console.errLine(Note::tokenRootRenewed(root.commonName, uri));
@@ -490,7 +491,8 @@ const Command& RenewCommand()
 {
     static const Command command{
         "renew",
-        "renew FILE.pfx|ROOT-KEY-URI [--issuer ISSUER.pfx|URI] --out NAME | --chain DIR|FILE.pfx... --out-dir DIR "
+        "renew FILE.pfx|ROOT-KEY-URI [--issuer ISSUER.pfx|URI] --out NAME | --chain DIR|FILE.pfx... "
+        "--out-dir DIR "
         "[options]",
         "a certificate or a whole chain issued again before it ends",
         "Issues the certificate in FILE.pfx again for the same key: the same subject, byte for byte, and the "
@@ -501,7 +503,8 @@ const Command& RenewCommand()
         "unless --password-file gives a new one; the old files stay as they were.\n"
         "A root renews without --issuer. A root whose key is in a token is renewed by the pkcs11: URI of its "
         "key (--module and --pin-file as for --issuer): NAME.pem is written and replaces the certificate "
-        "beside the key in the token; the key stays, so there is no .pfx. The certificates an authority issued name its serial number and "
+        "beside the key in the token; the key stays, so there is no .pfx. The certificates an authority "
+        "issued name its serial number and "
         "must be renewed too: --chain renews a whole chain, a folder chain made or its .pfx files, from the "
         "root down, keeping every key (and so every dnQualifier), into --out-dir, whole or not at all.\n"
         "--new-key renews with a fresh key instead: a new dnQualifier, a new subject, so everything below "
@@ -528,7 +531,8 @@ const Command& RenewCommand()
              {Option::Days},
              {Option::Force}}),
         "FILE.pfx|URI|DIR",
-        "The PKCS#12 file to renew, or the pkcs11: URI of a root's key in a token; with --chain the folder of "
+        "The PKCS#12 file to renew, or the pkcs11: URI of a root's key in a token; with --chain the folder "
+        "of "
         "a chain, or its .pfx files root first.",
         [](Invocation& invocation)
         {

@@ -7,9 +7,9 @@
 #include <QLibrary>
 
 #include <libp11.h>
-#include <p11-kit/pkcs11.h>
 #include <openssl/err.h>
 #include <openssl/rand.h>
+#include <p11-kit/pkcs11.h>
 
 #include <cstring>
 
@@ -106,7 +106,8 @@ std::shared_ptr<TokenSession> TokenSession::open(const QString& modulePath, cons
     if (!session->mContext)
         return nullptr;
     session->mModulePath = QFileInfo(modulePath).absoluteFilePath();
-    session->mLoaded = PKCS11_CTX_load(session->mContext, session->mModulePath.toLocal8Bit().constData()) == 0;
+    session->mLoaded =
+        PKCS11_CTX_load(session->mContext, session->mModulePath.toLocal8Bit().constData()) == 0;
     if (!session->mLoaded)
         return nullptr;
     finding = TokenFinding::TokenMissing;

@@ -258,19 +258,19 @@ void TestChainToken::issuedByTokenRoot_data()
     QTest::addColumn<int>("certificates");
     const QStringList byToken{"--issuer", keyUri("root-key"), "--pin-file", "pin"};
     QTest::newRow("sign of a request")
-        << QStringList{"request", "--out", "projector", "--entity", "Projector-12", "--roles", "LE SPB MD FM SM",
-                       "--password-file", "password"}
+        << QStringList{"request", "--out",           "projector",       "--entity", "Projector-12",
+                       "--roles", "LE SPB MD FM SM", "--password-file", "password"}
         << (QStringList{"sign", "projector.csr", "--out-dir", "signed"} << byToken) << 1;
     QTest::newRow("batch of three leaves")
-        << QStringList() << (QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line", "--password-file",
-                                         "password"}
-                             << byToken)
+        << QStringList()
+        << (QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line", "--password-file", "password"}
+            << byToken)
         << 3;
-    QTest::newRow("renewed intermediate")
-        << QStringList() << (QStringList{"renew", "intermediate.pfx", "--out", "intermediate-2",
-                                         "--in-password-file", "password"}
-                             << byToken)
-        << 1;
+    QTest::newRow("renewed intermediate") << QStringList()
+                                          << (QStringList{"renew", "intermediate.pfx", "--out",
+                                                          "intermediate-2", "--in-password-file", "password"}
+                                              << byToken)
+                                          << 1;
 }
 
 // Every command that issues takes the token's key as --issuer; what it issues is judged by openssl
@@ -396,8 +396,9 @@ void TestChainToken::wholeChainWithTokenRoot()
 // token's certificate replaced; what it issued before names the old serial until renewed too.
 void TestChainToken::renewRootInToken()
 {
-    const ChainRun root = run({"root", "--out", "lasting", "--root-name", ".Example", "--organization", ".Lab",
-                               "--entity", "Lasting", "--token", keyUri("lasting-key"), "--pin-file", "pin"});
+    const ChainRun root =
+        run({"root", "--out", "lasting", "--root-name", ".Example", "--organization", ".Lab", "--entity",
+             "Lasting", "--token", keyUri("lasting-key"), "--pin-file", "pin"});
     QVERIFY2(root.exitCode == 0, describeRun(root));
     const ChainRun child = run({"intermediate", "--out", "lasting-child", "--issuer", keyUri("lasting-key"),
                                 "--pin-file", "pin", "--entity", "Child", "--password-file", "password"});
@@ -433,8 +434,8 @@ void TestChainToken::renewRootInToken()
     const auto stored = ChainCheck::loadPemCertificates(path("lasting-stored.pem"));
     QVERIFY(stored.size() == 1);
     QCOMPARE(X509_cmp(stored.front().get(), made), 0);
-    const ChainRun leaf = run({"leaf", "--out", "lasting-leaf", "--issuer", keyUri("lasting-key"), "--pin-file",
-                               "pin", "--entity", "Leaf", "--password-file", "password"});
+    const ChainRun leaf = run({"leaf", "--out", "lasting-leaf", "--issuer", keyUri("lasting-key"),
+                               "--pin-file", "pin", "--entity", "Leaf", "--password-file", "password"});
     QVERIFY2(leaf.exitCode == 0, describeRun(leaf));
     QVERIFY(opensslVerify(mWork.path(), "lasting-2.pem", {}, "lasting-leaf.pem").contains("OK"));
 
@@ -462,10 +463,11 @@ void TestChainToken::renewRefusesIntermediateInToken()
         return process.waitForFinished(60000) && process.exitCode() == 0;
     };
     const QString pfx = path("intermediate.pfx");
-    QVERIFY(tool("openssl", {"pkcs12", "-legacy", "-in", pfx, "-nocerts", "-nodes", "-passin", "file:" + path("password"),
-                             "-out", "key.pem"}));
+    QVERIFY(tool("openssl", {"pkcs12", "-legacy", "-in", pfx, "-nocerts", "-nodes", "-passin",
+                             "file:" + path("password"), "-out", "key.pem"}));
     QVERIFY(tool("openssl", {"pkey", "-in", "key.pem", "-outform", "DER", "-out", "key.der"}));
-    QVERIFY(tool("openssl", {"x509", "-in", path("intermediate.pem"), "-outform", "DER", "-out", "cert.der"}));
+    QVERIFY(
+        tool("openssl", {"x509", "-in", path("intermediate.pem"), "-outform", "DER", "-out", "cert.der"}));
     for (const auto& [file, type] : {std::pair{"key.der", "privkey"}, std::pair{"cert.der", "cert"}})
         QVERIFY(tool("pkcs11-tool", {"--module", kModule, "--login", "--pin", kPin, "--write-object", file,
                                      "--type", type, "--id", "4d49", "--label", "middle-key"}));
