@@ -158,6 +158,12 @@ Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer, T
     return readIssuer(given, password, issuer);
 }
 
+Refusal ObtainTokenIssuer(const Invocation& invocation, const QString& uri, IssuingCertificate& issuer,
+                          TokenAccess& token)
+{
+    return readTokenIssuer(invocation, uri, issuer, token);
+}
+
 Refusal readIssuer(const QString& path, const Secret& password, IssuingCertificate& issuer)
 {
     IssuerReading reading = ReadIssuingCertificate(path, password);

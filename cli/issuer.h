@@ -30,6 +30,12 @@ struct TokenAccess;
 // (borrowed), which is then the token opened, with the key's label and id; untouched for a .pfx.
 Refusal ObtainIssuer(const Invocation& invocation, IssuingCertificate& issuer, TokenAccess* token = nullptr);
 
+// The key that the pkcs11: URI `uri` names, with its certificate, read and checked as ObtainIssuer
+// reads one given as --issuer; `token` is then the token opened, with the key's label and id. For
+// renew, whose operand may name a root in a token.
+Refusal ObtainTokenIssuer(const Invocation& invocation, const QString& uri, IssuingCertificate& issuer,
+                          TokenAccess& token);
+
 // The options ObtainIssuer reads, for the option list of a command that issues.
 std::vector<CommandOption> IssuerOptions();
 // The same, followed by a command's own options.

@@ -258,4 +258,11 @@ QString keyInToken(const QString& uri)
     return QStringLiteral("The key is held in a token (%1) and cannot leave it.").arg(uri);
 }
 
+QString tokenRootRenewed(const QString& commonName, const QString& uri)
+{
+    return QStringLiteral("The certificates %1 issued name its old serial number and no longer verify under "
+                          "the renewed one: renew each of them with --issuer %2.")
+        .arg(commonName, uri);
+}
+
 } // namespace Note

@@ -58,5 +58,6 @@ QString tokenPinPurpose(const QString& token);
 QString noContainerForTokenKey(const QString& uri);
 QString tokenNotSeeded(const QString& token);
 QString keyInToken(const QString& uri);
+QString tokenRootRenewed(const QString& commonName, const QString& uri);
 
 } // namespace Note

@@ -1072,4 +1072,18 @@ CommandError tokenKeyStaysInside(const QString& uri, const QString& option)
                        .arg(uri, option));
 }
 
+CommandError tokenKeyNotRoot(const QString& uri, const QString& commonName)
+{
+    return failure(QStringLiteral("The key %1 is of %2, which is not a root: renew renews a root in its token, "
+                                  "and an intermediate whose key is held in a token cannot be renewed.")
+                       .arg(uri, commonName));
+}
+
+CommandError tokenRootKeepsKey(const QString& uri, const QString& option)
+{
+    return usage(QStringLiteral("A root in a token (%1) is renewed with its own key, not with %2: make a new "
+                                "root with root --token for a new key.")
+                     .arg(uri, option));
+}
+
 } // namespace Refuse

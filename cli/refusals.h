@@ -197,5 +197,7 @@ CommandError tokenCertificateNotStored(const QString& token, const QString& pem)
 CommandError tokenCertificateMissing(const QString& uri, const QString& option);
 CommandError tokenCertificateNotOfKey(const QString& path, const QString& uri);
 CommandError tokenKeyStaysInside(const QString& uri, const QString& option);
+CommandError tokenKeyNotRoot(const QString& uri, const QString& commonName);
+CommandError tokenRootKeepsKey(const QString& uri, const QString& option);
 
 } // namespace Refuse

@@ -19,6 +19,7 @@
 #include "seeding.h"
 #include "serials.h"
 #include "stagedfolder.h"
+#include "tokenaccess.h"
 #include "validity.h"
 #include "values.h"
 
@@ -194,6 +195,68 @@ Refusal renewOne(Invocation& invocation, RenewRequest& request)
         console.errLine(Note::authorityRenewed(old.commonName, request.newKey));
     console.outLine(QFileInfo(pemName).absoluteFilePath());
     console.outLine(QFileInfo(pfxName).absoluteFilePath());
+    return std::nullopt;
+}
+
+// --- a root in a token ----------------------------------------------------------------------------
+
+// The root whose key `request.inputs.front()` names in a token, issued again with that key: NAME.pem
+// is written, then the certificate beside the key in the token is replaced by it. The key never
+// moves, so there is no .pfx and no --new-key.
+Refusal renewTokenRoot(Invocation& invocation, RenewRequest& request)
+{
+    Console& console = invocation.console();
+    const QString& uri = request.inputs.front();
+    if (request.out.isEmpty())
+        return Refuse::optionMissing(OptionText(Option::Out), QStringLiteral("the name of the renewed root"));
+    if (!request.issuerPath.isEmpty())
+        return Refuse::rootTakesNoIssuer(uri);
+    if (request.newKey)
+        return Refuse::tokenRootKeepsKey(uri, OptionText(Option::NewKey));
+    const QString pemName = OutputFiles::pemFileName(request.out);
+    if (!QFileInfo(QFileInfo(pemName).absolutePath()).isDir())
+        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(pemName).path()),
+                                     OptionText(Option::Out));
+    if (!request.force && (QFileInfo::exists(pemName) || QFileInfo(pemName).isSymLink()))
+        return Refuse::fileExists(pemName);
+
+    const SecretsHeld secretsHeld;
+    TokenAccess token;
+    IssuingCertificate root;
+    if (auto error = ObtainTokenIssuer(invocation, uri, root, token))
+        return error;
+    X509* old = root.objects.certificate.get();
+    if (X509_check_issued(old, old) != X509_V_OK)
+        return Refuse::tokenKeyNotRoot(uri, root.commonName);
+    Rules::ChainPeriod period;
+    if (auto error = periodWithoutIssuer(request.period, QDateTime::currentDateTimeUtc(), period))
+        return error;
+    std::vector<qint64> serials;
+    if (auto error = drawSerials(console, request, 1, serials))
+        return error;
+    X509Ptr made;
+    if (auto error = reissue(old, nullptr, nullptr, root.objects.key.get(), serials.front(), period, made))
+        return error;
+
+    FileGroup files;
+    if (OpenSSLUtil::PEMWriteX509(made.get(), QFile::encodeName(pemName).constData()) == 0 || !files.commit())
+        return Refuse::renewedNotWritten(pemName);
+    console.outLine(QFileInfo(pemName).absoluteFilePath());
+    // The old certificate goes back where the token refuses the new one, so that the key is never
+    // left without the certificate it issues under.
+    TokenSession& session = *token.session;
+    if (!session.removeCertificate(token.keyId))
+        return Refuse::tokenCertificateNotStored(token.uri.token, pemName);
+    if (session.storeCertificate(made.get(), token.keyLabel, token.keyId) != TokenFinding::Done)
+    {
+        session.storeCertificate(old, token.keyLabel, token.keyId);
+        return Refuse::tokenCertificateNotStored(token.uri.token, pemName);
+    }
+    console.errLine(
+        Note::renewed(root.commonName, serials.front(), printed(period.start), printed(period.end)));
+    warnAboutValidity(console, root.commonName, period);
+    // renew --chain reads .pfx files, which a root in a token has none of.
+    console.errLine(Note::tokenRootRenewed(root.commonName, uri));
     return std::nullopt;
 }
 
@@ -407,7 +470,10 @@ Refusal renew(Invocation& invocation)
     // A chain's run is checked again once its length is known.
     if (auto error = readSerial(invocation, 1, request.serial))
         return error;
-    return wholeChain ? renewChain(invocation, request) : renewOne(invocation, request);
+    if (wholeChain)
+        return renewChain(invocation, request);
+    return IsPkcs11Uri(request.inputs.front()) ? renewTokenRoot(invocation, request)
+                                               : renewOne(invocation, request);
 }
 
 } // namespace
@@ -416,7 +482,9 @@ const Command& RenewCommand()
 {
     static const Command command{
         "renew",
-        "renew FILE.pfx [--issuer ISSUER.pfx] --out NAME | --chain DIR|FILE.pfx... --out-dir DIR [options]",
+        "renew FILE.pfx|ROOT-KEY-URI [--issuer ISSUER.pfx|URI] --out NAME | --chain DIR|FILE.pfx... "
+        "--out-dir DIR "
+        "[options]",
         "a certificate or a whole chain issued again before it ends",
         "Issues the certificate in FILE.pfx again for the same key: the same subject, byte for byte, and the "
         "same extensions except the authority key identifier, which names the issuer's current certificate; "
@@ -424,14 +492,18 @@ const Command& RenewCommand()
         "new serial number and a new validity (from now to the issuer's end unless --start, --end or --days "
         "say otherwise, never outside the issuer's). Writes NAME.pem and NAME.pfx under the same password "
         "unless --password-file gives a new one; the old files stay as they were.\n"
-        "A root renews without --issuer. The certificates an authority issued name its serial number and "
+        "A root renews without --issuer. A root whose key is in a token is renewed by the pkcs11: URI of its "
+        "key (--module and --pin-file as for --issuer): NAME.pem is written and replaces the certificate "
+        "beside the key in the token; the key stays, so there is no .pfx. The certificates an authority "
+        "issued name its serial number and "
         "must be renewed too: --chain renews a whole chain, a folder chain made or its .pfx files, from the "
         "root down, keeping every key (and so every dnQualifier), into --out-dir, whole or not at all.\n"
         "--new-key renews with a fresh key instead: a new dnQualifier, a new subject, so everything below "
         "an authority must be renewed as well.",
         "talvane-chain renew leaf.pfx --issuer intermediate.pfx --out leaf-2027 --in-password-file password\n"
         "talvane-chain renew root.pfx --out root-2027 --days 3000 --in-password-file password\n"
-        "talvane-chain renew --chain lab --out-dir lab-2027 --in-password-file password",
+        "talvane-chain renew --chain lab --out-dir lab-2027 --in-password-file password\n"
+        "talvane-chain renew \"pkcs11:token=Lab%20Root;object=root-key\" --out root-2027 --pin-file pin",
         IssuerOptionsWith(
             {{Option::Chain},
              {Option::Out, "Destination: NAME.pem and NAME.pfx; never the input or the issuer."},
@@ -449,8 +521,10 @@ const Command& RenewCommand()
               "never after 2038-01-19T03:14:07Z."},
              {Option::Days},
              {Option::Force}}),
-        "FILE.pfx|DIR",
-        "The PKCS#12 file to renew; with --chain the folder of a chain, or its .pfx files root first.",
+        "FILE.pfx|URI|DIR",
+        "The PKCS#12 file to renew, or the pkcs11: URI of a root's key in a token; with --chain the folder "
+        "of "
+        "a chain, or its .pfx files root first.",
         [](Invocation& invocation)
         {
             if (auto error = renew(invocation))

@@ -4,9 +4,12 @@
 
 #include <QFileInfo>
 
+#include <QLibrary>
+
 #include <libp11.h>
 #include <openssl/err.h>
 #include <openssl/rand.h>
+#include <p11-kit/pkcs11.h>
 
 #include <cstring>
 
@@ -50,6 +53,19 @@ bool tokenMatches(const PKCS11_SLOT& slot, const Pkcs11Uri& uri)
     return uri.serial.isEmpty() || text(token->serialnr) == uri.serial;
 }
 
+// The module's own entry points. libp11 has loaded and initialised the module already; loading
+// the same file again yields the same instance, whose login state every session of this process
+// shares.
+CK_FUNCTION_LIST_PTR moduleFunctions(const QString& modulePath)
+{
+    QLibrary module(modulePath);
+    auto getFunctionList = reinterpret_cast<CK_C_GetFunctionList>(module.resolve("C_GetFunctionList"));
+    CK_FUNCTION_LIST_PTR functions = nullptr;
+    if (!getFunctionList || getFunctionList(&functions) != CKR_OK)
+        return nullptr;
+    return functions;
+}
+
 } // namespace
 
 QString TokenModulePath(const QString& option, const Pkcs11Uri& uri, const QString& environment)
@@ -89,9 +105,9 @@ std::shared_ptr<TokenSession> TokenSession::open(const QString& modulePath, cons
     session->mContext = PKCS11_CTX_new();
     if (!session->mContext)
         return nullptr;
+    session->mModulePath = QFileInfo(modulePath).absoluteFilePath();
     session->mLoaded =
-        PKCS11_CTX_load(session->mContext,
-                        QFileInfo(modulePath).absoluteFilePath().toLocal8Bit().constData()) == 0;
+        PKCS11_CTX_load(session->mContext, session->mModulePath.toLocal8Bit().constData()) == 0;
     if (!session->mLoaded)
         return nullptr;
     finding = TokenFinding::TokenMissing;
@@ -180,17 +196,7 @@ TokenFinding TokenSession::generateKey(const QString& label, EvpPkeyPtr& key, QB
     id.resize(kIdBytes);
     if (RAND_bytes(reinterpret_cast<unsigned char*>(id.data()), kIdBytes) != 1)
         return TokenFinding::GenerationFailed;
-    QByteArray labelBytes = label.toUtf8();
-// libp11 0.4.12 makes a key in a token only through this call, which 0.5 deprecates in favour
-// of one 0.4.12 lacks. Its template marks the private key sensitive and private, with the
-// public exponent 65537, and leaves it not extractable by the token's default.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    const int made = PKCS11_generate_key(mSlot->token, EVP_PKEY_RSA, kKeyBits, labelBytes.data(),
-                                         reinterpret_cast<unsigned char*>(id.data()), size_t(id.size()));
-#pragma GCC diagnostic pop
-    ERR_clear_error();
-    if (made != 0)
+    if (!generateKeyPair(label.toUtf8(), id))
         return TokenFinding::GenerationFailed;
     Pkcs11Uri madeUri;
     madeUri.id = id;
@@ -198,6 +204,74 @@ TokenFinding TokenSession::generateKey(const QString& label, EvpPkeyPtr& key, QB
     QByteArray foundId;
     return findKey(madeUri, key, foundLabel, foundId) == TokenFinding::Done ? TokenFinding::Done
                                                                             : TokenFinding::GenerationFailed;
+}
+
+bool TokenSession::generateKeyPair(QByteArray label, QByteArray id)
+{
+    // libp11 0.4.12 makes a key only with a template that leaves CKA_EXTRACTABLE to the token's
+    // default, and some tokens default to letting the key out wrapped. The pair is therefore
+    // made through the module itself, with every attribute an authority's key needs stated: kept
+    // in the token, private, sensitive, never extractable, and for signing only.
+    CK_FUNCTION_LIST_PTR functions = moduleFunctions(mModulePath);
+    if (!functions)
+        return false;
+    CK_SESSION_HANDLE session = CK_INVALID_HANDLE;
+    if (functions->C_OpenSession(PKCS11_get_slotid_from_slot(mSlot), CKF_SERIAL_SESSION | CKF_RW_SESSION,
+                                 nullptr, nullptr, &session) != CKR_OK)
+        return false;
+
+    CK_BBOOL yes = CK_TRUE;
+    CK_BBOOL no = CK_FALSE;
+    CK_ULONG modulusBits = kKeyBits;
+    CK_BYTE publicExponent[] = {0x01, 0x00, 0x01};
+    CK_ATTRIBUTE publicTemplate[] = {
+        {CKA_TOKEN, &yes, sizeof yes},
+        {CKA_PRIVATE, &no, sizeof no},
+        {CKA_VERIFY, &yes, sizeof yes},
+        {CKA_ENCRYPT, &no, sizeof no},
+        {CKA_WRAP, &no, sizeof no},
+        {CKA_MODULUS_BITS, &modulusBits, sizeof modulusBits},
+        {CKA_PUBLIC_EXPONENT, publicExponent, sizeof publicExponent},
+        {CKA_ID, id.data(), CK_ULONG(id.size())},
+        {CKA_LABEL, label.data(), CK_ULONG(label.size())},
+    };
+    CK_ATTRIBUTE privateTemplate[] = {
+        {CKA_TOKEN, &yes, sizeof yes},
+        {CKA_PRIVATE, &yes, sizeof yes},
+        {CKA_SENSITIVE, &yes, sizeof yes},
+        {CKA_EXTRACTABLE, &no, sizeof no},
+        {CKA_SIGN, &yes, sizeof yes},
+        {CKA_DECRYPT, &no, sizeof no},
+        {CKA_UNWRAP, &no, sizeof no},
+        {CKA_ID, id.data(), CK_ULONG(id.size())},
+        {CKA_LABEL, label.data(), CK_ULONG(label.size())},
+    };
+    CK_MECHANISM mechanism = {CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
+    CK_OBJECT_HANDLE publicKey = CK_INVALID_HANDLE;
+    CK_OBJECT_HANDLE privateKey = CK_INVALID_HANDLE;
+    const CK_RV made = functions->C_GenerateKeyPair(
+        session, &mechanism, publicTemplate, sizeof publicTemplate / sizeof *publicTemplate, privateTemplate,
+        sizeof privateTemplate / sizeof *privateTemplate, &publicKey, &privateKey);
+
+    // A token that stored the key yet cannot say it is never extractable has broken the promise
+    // the key was made under; the pair is taken out again.
+    bool kept = made == CKR_OK;
+    if (kept)
+    {
+        CK_BBOOL neverExtractable = CK_FALSE;
+        CK_BBOOL sensitive = CK_FALSE;
+        CK_ATTRIBUTE readBack[] = {{CKA_NEVER_EXTRACTABLE, &neverExtractable, sizeof neverExtractable},
+                                   {CKA_SENSITIVE, &sensitive, sizeof sensitive}};
+        kept = functions->C_GetAttributeValue(session, privateKey, readBack, 2) == CKR_OK &&
+               neverExtractable == CK_TRUE && sensitive == CK_TRUE;
+        if (!kept)
+        {
+            functions->C_DestroyObject(session, privateKey);
+            functions->C_DestroyObject(session, publicKey);
+        }
+    }
+    functions->C_CloseSession(session);
+    return kept;
 }
 
 TokenFinding TokenSession::findKey(const Pkcs11Uri& uri, EvpPkeyPtr& key, QString& label, QByteArray& id)

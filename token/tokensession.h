@@ -62,8 +62,8 @@ public:
     bool holdsLabel(const QString& label);
 
     // Makes an RSA-2048 key pair (e = 65537) inside the token under `label`, the private half
-    // sensitive, with an id no other object of the token has. `key` (caller owns) signs in the
-    // token; `id` is the id it was given.
+    // sensitive and never extractable, for signing only, with an id no other object of the token
+    // has. `key` (caller owns) signs in the token; `id` is the id it was given.
     TokenFinding generateKey(const QString& label, EvpPkeyPtr& key, QByteArray& id);
 
     // The private key `uri` names by its object label and/or id. `label` and `id` are the key's own.
@@ -85,6 +85,12 @@ public:
 
 private:
     TokenSession() = default;
+
+    // Makes the pair through the module's own entry points; false when the token made none, or
+    // one it cannot vouch for as never extractable and sensitive.
+    bool generateKeyPair(QByteArray label, QByteArray id);
+
+    QString mModulePath;
 
     PKCS11_ctx_st* mContext = nullptr;
     bool mLoaded = false;

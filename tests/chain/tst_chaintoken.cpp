@@ -35,6 +35,34 @@ bool writeLine(const QString& path, const QString& line)
     return file.open(QIODevice::WriteOnly) && file.write((line + QLatin1Char('\n')).toUtf8()) > 0;
 }
 
+QByteArray opensslX509(const QString& folder, const QString& pem, const QString& field)
+{
+    QProcess openssl;
+    openssl.setWorkingDirectory(folder);
+    QStringList arguments{"x509", "-noout", "-in", pem, field};
+    if (field == QLatin1String("-ext"))
+        arguments << "authorityKeyIdentifier";
+    openssl.start(QStringLiteral("openssl"), arguments);
+    openssl.waitForFinished(60000);
+    return openssl.readAllStandardOutput().replace(':', "").toUpper();
+}
+
+// What the token lists of its keys, without its certificates: the same before and after a
+// certificate beside a key is replaced.
+QString keysListed(const QString& objects)
+{
+    QStringList kept;
+    bool certificate = false;
+    for (const QString& line : objects.split(QLatin1Char('\n')))
+    {
+        if (!line.startsWith(QLatin1Char(' ')))
+            certificate = line.startsWith(QLatin1String("Certificate Object"));
+        if (!certificate)
+            kept << line;
+    }
+    return kept.join(QLatin1Char('\n'));
+}
+
 // openssl's strict verification of the leaf below the root, the intermediates untrusted.
 QByteArray opensslVerify(const QString& folder, const QString& root, const QStringList& middle,
                          const QString& leaf)
@@ -63,9 +91,13 @@ private slots:
     void exportAndShow();
     void pinTypedAtThePrompt();
     void issuerChecksApply();
+    void issuedByTokenRoot_data();
+    void issuedByTokenRoot();
     void tokenRefusals_data();
     void tokenRefusals();
     void wholeChainWithTokenRoot();
+    void renewRootInToken();
+    void renewRefusesIntermediateInToken();
     void unwrittenRootLeavesNoKey();
     void readmeExample();
 
@@ -219,6 +251,58 @@ void TestChainToken::issuerChecksApply()
     QVERIFY(opensslVerify(mWork.path(), "short.pem", {}, "under-short.pem").contains("OK"));
 }
 
+void TestChainToken::issuedByTokenRoot_data()
+{
+    QTest::addColumn<QStringList>("prepare");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("certificates");
+    const QStringList byToken{"--issuer", keyUri("root-key"), "--pin-file", "pin"};
+    QTest::newRow("sign of a request")
+        << QStringList{"request", "--out",           "projector",       "--entity", "Projector-12",
+                       "--roles", "LE SPB MD FM SM", "--password-file", "password"}
+        << (QStringList{"sign", "projector.csr", "--out-dir", "signed"} << byToken) << 1;
+    QTest::newRow("batch of three leaves")
+        << QStringList()
+        << (QStringList{"leaf", "--batch", "line.csv", "--out-dir", "line", "--password-file", "password"}
+            << byToken)
+        << 3;
+    QTest::newRow("renewed intermediate") << QStringList()
+                                          << (QStringList{"renew", "intermediate.pfx", "--out",
+                                                          "intermediate-2", "--in-password-file", "password"}
+                                              << byToken)
+                                          << 1;
+}
+
+// Every command that issues takes the token's key as --issuer; what it issues is judged by openssl
+// and the verifier under the root in the token.
+void TestChainToken::issuedByTokenRoot()
+{
+    QFETCH(QStringList, prepare);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, certificates);
+    QVERIFY(writeLine(path("line.csv"), "name,entity,roles\nplayer-1,Player-1,\nplayer-2,Player-2,SM\n"
+                                        "projector-3,Projector-3,LE SPB MD FM SM"));
+    if (!prepare.isEmpty())
+    {
+        const ChainRun prepared = run(prepare);
+        QVERIFY2(prepared.exitCode == 0, describeRun(prepared));
+    }
+    const ChainRun issued = run(arguments);
+    QVERIFY2(issued.exitCode == 0, describeRun(issued));
+    QStringList written;
+    // sign's NAME-chain.pem repeats the root above the leaf.
+    for (const QByteArray& line : issued.out.split('\n'))
+        if (line.endsWith(".pem") && !line.endsWith("-chain.pem"))
+            written << QString::fromUtf8(line);
+    QCOMPARE(written.size(), certificates);
+    for (const QString& pem : written)
+    {
+        QVERIFY2(opensslVerify(mWork.path(), "root.pem", {}, pem).contains("OK"), qPrintable(pem));
+        const ChainRun verified = run({"verify", "root.pem", pem});
+        QVERIFY2(verified.exitCode == 0, describeRun(verified));
+    }
+}
+
 void TestChainToken::tokenRefusals_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -306,6 +390,94 @@ void TestChainToken::wholeChainWithTokenRoot()
     const ChainRun more = run({"intermediate", "--out", "more", "--issuer", keyUri("chain-root"),
                                "--pin-file", "pin", "--entity", "More", "--password-file", "password"});
     QVERIFY2(more.exitCode == 0, describeRun(more));
+}
+
+// A root in the token renewed by its key's URI: the same key and subject under a new serial, the
+// token's certificate replaced; what it issued before names the old serial until renewed too.
+void TestChainToken::renewRootInToken()
+{
+    const ChainRun root =
+        run({"root", "--out", "lasting", "--root-name", ".Example", "--organization", ".Lab", "--entity",
+             "Lasting", "--token", keyUri("lasting-key"), "--pin-file", "pin"});
+    QVERIFY2(root.exitCode == 0, describeRun(root));
+    const ChainRun child = run({"intermediate", "--out", "lasting-child", "--issuer", keyUri("lasting-key"),
+                                "--pin-file", "pin", "--entity", "Child", "--password-file", "password"});
+    QVERIFY2(child.exitCode == 0, describeRun(child));
+    const QString keysBefore = keysListed(mToken.listObjects(kPin));
+
+    const ChainRun renewed =
+        run({"renew", keyUri("lasting-key"), "--out", "lasting-2", "--pin-file", "pin", "--days", "2000"});
+    QVERIFY2(renewed.exitCode == 0, describeRun(renewed));
+    QCOMPARE(renewed.out.trimmed(), path("lasting-2.pem").toUtf8());
+    QVERIFY(!QFileInfo::exists(path("lasting-2.pfx")));
+    QVERIFY(renewed.err.contains("renew"));
+    QCOMPARE(keysListed(mToken.listObjects(kPin)), keysBefore);
+
+    const auto before = ChainCheck::loadPemCertificates(path("lasting.pem"));
+    const auto after = ChainCheck::loadPemCertificates(path("lasting-2.pem"));
+    QVERIFY(before.size() == 1 && after.size() == 1);
+    X509* old = before.front().get();
+    X509* made = after.front().get();
+    QCOMPARE(EVP_PKEY_eq(X509_get0_pubkey(old), X509_get0_pubkey(made)), 1);
+    QCOMPARE(X509_NAME_cmp(X509_get_subject_name(old), X509_get_subject_name(made)), 0);
+    QVERIFY(opensslVerify(mWork.path(), "lasting-2.pem", {}, "lasting-2.pem").contains("OK"));
+    const QByteArray oldSerial = opensslX509(mWork.path(), "lasting.pem", "-serial").mid(7).trimmed();
+    const QByteArray newSerial = opensslX509(mWork.path(), "lasting-2.pem", "-serial").mid(7).trimmed();
+    QVERIFY(!oldSerial.isEmpty() && oldSerial != newSerial);
+    const QByteArray named = opensslX509(mWork.path(), "lasting-child.pem", "-ext");
+    QVERIFY2(named.contains(oldSerial) && !named.contains(newSerial), named.constData());
+
+    // The token now keeps the renewed root beside the key, and issues under it.
+    const ChainRun exported =
+        run({"export", keyUri("lasting-key"), "--pin-file", "pin", "--chain-pem", "lasting-stored.pem"});
+    QVERIFY2(exported.exitCode == 0, describeRun(exported));
+    const auto stored = ChainCheck::loadPemCertificates(path("lasting-stored.pem"));
+    QVERIFY(stored.size() == 1);
+    QCOMPARE(X509_cmp(stored.front().get(), made), 0);
+    const ChainRun leaf = run({"leaf", "--out", "lasting-leaf", "--issuer", keyUri("lasting-key"),
+                               "--pin-file", "pin", "--entity", "Leaf", "--password-file", "password"});
+    QVERIFY2(leaf.exitCode == 0, describeRun(leaf));
+    QVERIFY(opensslVerify(mWork.path(), "lasting-2.pem", {}, "lasting-leaf.pem").contains("OK"));
+
+    for (const QStringList& refused :
+         {QStringList{"renew", keyUri("lasting-key"), "--out", "lasting-3", "--pin-file", "pin", "--new-key"},
+          QStringList{"renew", keyUri("lasting-key"), "--out", "lasting-3", "--pin-file", "pin", "--issuer",
+                      "lasting-child.pfx"}})
+    {
+        const ChainRun run = this->run(refused);
+        QVERIFY2(run.exitCode == 2, describeRun(run));
+        QVERIFY(!QFileInfo::exists(path("lasting-3.pem")));
+    }
+}
+
+// An intermediate's key and certificate put in the token by the module's tool: renew names it and
+// changes nothing.
+void TestChainToken::renewRefusesIntermediateInToken()
+{
+    QTemporaryDir scratch;
+    const auto tool = [&](const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.setWorkingDirectory(scratch.path());
+        process.start(program, arguments);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    };
+    const QString pfx = path("intermediate.pfx");
+    QVERIFY(tool("openssl", {"pkcs12", "-legacy", "-in", pfx, "-nocerts", "-nodes", "-passin",
+                             "file:" + path("password"), "-out", "key.pem"}));
+    QVERIFY(tool("openssl", {"pkey", "-in", "key.pem", "-outform", "DER", "-out", "key.der"}));
+    QVERIFY(
+        tool("openssl", {"x509", "-in", path("intermediate.pem"), "-outform", "DER", "-out", "cert.der"}));
+    for (const auto& [file, type] : {std::pair{"key.der", "privkey"}, std::pair{"cert.der", "cert"}})
+        QVERIFY(tool("pkcs11-tool", {"--module", kModule, "--login", "--pin", kPin, "--write-object", file,
+                                     "--type", type, "--id", "4d49", "--label", "middle-key"}));
+
+    const QString objectsBefore = mToken.listObjects(kPin);
+    const ChainRun refused = run({"renew", keyUri("middle-key"), "--out", "middle-2", "--pin-file", "pin"});
+    QVERIFY2(refused.exitCode == 1, describeRun(refused));
+    QVERIFY(refused.err.contains("not a root"));
+    QVERIFY(!QFileInfo::exists(path("middle-2.pem")));
+    QCOMPARE(mToken.listObjects(kPin), objectsBefore);
 }
 
 // A root whose certificate cannot be written takes its key out of the token again.

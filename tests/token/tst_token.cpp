@@ -271,6 +271,9 @@ void TestToken::keyMadeInToken()
     const QString access = objects.mid(privateKey).section(QLatin1Char('\n'), 0, 4);
     QVERIFY2(access.contains(QLatin1String("never extractable")), qPrintable(access));
     QVERIFY2(access.contains(QLatin1String("always sensitive")), qPrintable(access));
+    // An authority's key signs and does nothing else: the template stated it, not the token.
+    QVERIFY2(!access.contains(QLatin1String("decrypt")) && !access.contains(QLatin1String("unwrap")),
+             qPrintable(access));
 }
 
 QTEST_GUILESS_MAIN(TestToken)
