@@ -465,7 +465,7 @@ const Command& LeafCommand()
     static const Command command{
         "leaf",
         "leaf --out NAME --issuer FILE.pfx --entity TEXT [options]",
-        "a leaf signing certificate (content signer)",
+        "a leaf certificate: a content signer, or a device's with --roles",
         "Makes a leaf signing certificate issued by the certificate in --issuer and writes it as NAME.pem "
         "and, "
         "with its key and the chain above it, as NAME.pfx. Its O is its issuer's; its OU is --organization, "

@@ -94,8 +94,8 @@ const std::array<OptionSpec, 46> kOptions = {{
      "The roles of a leaf, put in front of its entity in the common name (\"LE SPB MD FM SM.TEXT\"): CS "
      "(content signer, the default, and then alone), SM, SMS, SPB, MD, LE, LD, FM, PR."},
     {Option::Batch, "batch", nullptr, "FILE",
-     "Many leaves in one run: one a line as \"NAME ENTITY ROLES...\" after a header line; # starts a "
-     "comment."},
+     "Many leaves in one run: after the header line \"name,entity,roles\", one leaf a line as "
+     "\"NAME,ENTITY,ROLES\" (roles left empty are CS); # starts a comment."},
     {Option::Token, "token", nullptr, "URI",
      "Make the key inside the PKCS#11 token the URI names (pkcs11:token=LABEL;object=KEY-LABEL): RSA-2048, "
      "sensitive, never extractable; the certificate is stored beside it, and no .pfx is written."},
