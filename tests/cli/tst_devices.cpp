@@ -60,23 +60,29 @@ bool opensslRequest(const QString& out, const QString& keyOptions, const QByteAr
     return made.status == 0;
 }
 
-// A request of any version, which openssl's command line does not make.
-bool requestOfVersion(const QString& out, long version)
+// A request of `version` for `key`, its CN `commonName`, self-signed with SHA-256 and written as
+// DER to `out`.
+bool writeRequest(const QString& out, EVP_PKEY* key, long version, const char* commonName)
 {
-    const EvpPkeyPtr key(EVP_RSA_gen(2048));
     X509ReqPtr request(X509_REQ_new());
-    if (!key || !request || X509_REQ_set_version(request.get(), version) != 1)
+    if (!request || X509_REQ_set_version(request.get(), version) != 1)
         return false;
     X509_NAME_add_entry_by_NID(X509_REQ_get_subject_name(request.get()), NID_commonName, MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("SM.Old"), -1, -1, 0);
-    if (X509_REQ_set_pubkey(request.get(), key.get()) != 1 ||
-        X509_REQ_sign(request.get(), key.get(), EVP_sha256()) <= 0)
+                               reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
+    if (X509_REQ_set_pubkey(request.get(), key) != 1 || X509_REQ_sign(request.get(), key, EVP_sha256()) <= 0)
         return false;
     unsigned char* der = nullptr;
     const int length = i2d_X509_REQ(request.get(), &der);
     const bool written = length > 0 && writeFile(out, QByteArray(reinterpret_cast<char*>(der), length));
     OPENSSL_free(der);
     return written;
+}
+
+// A request of any version, which openssl's command line does not make.
+bool requestOfVersion(const QString& out, long version)
+{
+    const EvpPkeyPtr key(EVP_RSA_gen(2048));
+    return key && writeRequest(out, key.get(), version, "SM.Old");
 }
 
 // A request signed by an RSA key whose modulus has the factor 3: it signs and verifies, and only
@@ -117,19 +123,7 @@ bool requestOfWeakModulus(const QString& out)
         EVP_PKEY_fromdata(maker.get(), &raw, EVP_PKEY_KEYPAIR, parameters.get()) != 1)
         return false;
     const EvpPkeyPtr key(raw);
-    X509ReqPtr request(X509_REQ_new());
-    if (!request || X509_REQ_set_version(request.get(), X509_REQ_VERSION_1) != 1)
-        return false;
-    X509_NAME_add_entry_by_NID(X509_REQ_get_subject_name(request.get()), NID_commonName, MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("SM.Weak"), -1, -1, 0);
-    if (X509_REQ_set_pubkey(request.get(), key.get()) != 1 ||
-        X509_REQ_sign(request.get(), key.get(), EVP_sha256()) <= 0)
-        return false;
-    unsigned char* der = nullptr;
-    const int length = i2d_X509_REQ(request.get(), &der);
-    const bool written = length > 0 && writeFile(out, QByteArray(reinterpret_cast<char*>(der), length));
-    OPENSSL_free(der);
-    return written;
+    return writeRequest(out, key.get(), X509_REQ_VERSION_1, "SM.Weak");
 }
 
 QString commonNameOf(const QString& pem)
