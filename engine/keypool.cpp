@@ -1,6 +1,6 @@
 #include "keypool.h"
 
-#include "opensslutil.h"
+#include "rsakeys.h"
 
 #include <algorithm>
 
@@ -11,22 +11,25 @@ int KeyPool::threadsFor(int count)
     return std::max(1, std::min(count, std::max(cores, 1)));
 }
 
-KeyPool::KeyPool(int count) : mNotBegun(std::max(count, 0))
+KeyPool::KeyPool(int count) : mMissing(std::max(count, 0))
 {
-    const int threads = threadsFor(mNotBegun);
+    mEnough = mMissing == 0;
+    const int threads = threadsFor(mMissing);
     mThreads.reserve(size_t(threads));
-    for (int i = 0; i < threads && mNotBegun > 0; ++i)
+    for (int i = 0; i < threads && mMissing > 0; ++i)
         mThreads.emplace_back(&KeyPool::work, this);
 }
 
 KeyPool::~KeyPool()
 {
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        mNotBegun = 0;
-    }
+    mEnough = true;
     for (std::thread& thread : mThreads)
         thread.join();
+}
+
+bool KeyPool::enough(void* pool)
+{
+    return static_cast<KeyPool*>(pool)->mEnough;
 }
 
 void KeyPool::work()
@@ -35,20 +38,19 @@ void KeyPool::work()
     {
         {
             const std::lock_guard<std::mutex> lock(mMutex);
-            if (mNotBegun == 0 || mFailed)
+            if (mMissing == 0 || mFailed || mEnough)
                 return;
-            --mNotBegun;
-            ++mUnderWay;
         }
-        EVP_PKEY* made = nullptr;
-        const bool ok = OpenSSLUtil::KeyPairCreate2048(&made) != 0;
-        EvpPkeyPtr key(made);
+        EvpPkeyPtr key(MakeRsaKeyPair2048(&KeyPool::enough, this));
         {
             const std::lock_guard<std::mutex> lock(mMutex);
-            --mUnderWay;
-            if (ok)
+            if (key && mMissing > 0)
+            {
                 mReady.push_back(std::move(key));
-            else
+                if (--mMissing == 0)
+                    mEnough = true;
+            }
+            else if (!key && !mEnough)
                 mFailed = true;
         }
         mFinished.notify_all();
@@ -58,7 +60,7 @@ void KeyPool::work()
 EvpPkeyPtr KeyPool::next()
 {
     std::unique_lock<std::mutex> lock(mMutex);
-    mFinished.wait(lock, [this] { return mFailed || !mReady.empty() || (mNotBegun == 0 && mUnderWay == 0); });
+    mFinished.wait(lock, [this] { return mFailed || !mReady.empty() || mMissing == 0; });
     if (mFailed || mReady.empty())
         return nullptr;
     EvpPkeyPtr key = std::move(mReady.front());

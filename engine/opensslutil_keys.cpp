@@ -25,6 +25,40 @@ void* PasswordData(const char* password)
 
 } // namespace
 
+namespace
+{
+
+struct StopQuestion
+{
+    bool (*stopped)(void*);
+    void* context;
+};
+
+// The prime search's progress callback: 0 ends the search.
+int AskWhetherStopped(int, int, BN_GENCB* callback)
+{
+    const auto* question = static_cast<const StopQuestion*>(BN_GENCB_get_arg(callback));
+    return question->stopped(question->context) ? 0 : 1;
+}
+
+// A fresh RSA-2048 key with e = 65537 into `rsa` (empty), searched for until `stopped` (null:
+// never) says otherwise. False when the search failed or was stopped; the key is not checked.
+bool GenerateRsa2048(RSA* rsa, bool (*stopped)(void*), void* context)
+{
+    BigNumPtr exponent(BN_new());
+    if (!exponent || BN_set_word(exponent.get(), RSA_F4) != 1)
+        return false;
+    StopQuestion question{stopped, context};
+    const std::unique_ptr<BN_GENCB, OsslDeleter<BN_GENCB_free>> callback(stopped ? BN_GENCB_new() : nullptr);
+    if (stopped && !callback)
+        return false;
+    if (callback)
+        BN_GENCB_set(callback.get(), AskWhetherStopped, &question);
+    return RSA_generate_key_ex(rsa, 2048, exponent.get(), callback.get()) == 1;
+}
+
+} // namespace
+
 int OpenSSLUtil::RSACreate2048(RSA** key)
 {
     ErrorQueueScope errors;
@@ -38,12 +72,20 @@ int OpenSSLUtil::RSACreate2048(RSA** key)
     *key = nullptr;
 
     RsaPtr rsa(RSA_new());
-    BigNumPtr exponent(BN_new());
-    if (!rsa || !exponent || BN_set_word(exponent.get(), RSA_F4) != 1 ||
-        RSA_generate_key_ex(rsa.get(), 2048, exponent.get(), nullptr) != 1)
+    if (!rsa || !GenerateRsa2048(rsa.get(), nullptr, nullptr))
         return 0;
     *key = rsa.release();
     return RSA_check_key(*key) == 1 ? 1 : 0;
+}
+
+EVP_PKEY* MakeRsaKeyPair2048(bool (*stopped)(void*), void* context)
+{
+    ErrorQueueScope errors;
+    EnsureEngineInitialised();
+    RsaPtr rsa(RSA_new());
+    if (!rsa || !GenerateRsa2048(rsa.get(), stopped, context) || RSA_check_key(rsa.get()) != 1)
+        return nullptr;
+    return WrapRsaKey(rsa.release());
 }
 
 int OpenSSLUtil::KeyPairCreate2048(EVP_PKEY** key)

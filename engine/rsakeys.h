@@ -14,3 +14,8 @@ RSA* RsaKeyOf(EVP_PKEY* key);
 // One more reference to rsa, for a second owner.
 bool ReferenceRsaKey(RSA* rsa);
 void FreeRsaKey(RSA* rsa);
+
+// A fresh, checked RSA-2048 key pair (e = 65537), as OpenSSLUtil::KeyPairCreate2048 makes it; the
+// caller owns it. The search asks `stopped(context)` now and then and gives up once it answers
+// true; null then, or on failure.
+EVP_PKEY* MakeRsaKeyPair2048(bool (*stopped)(void*), void* context);
