@@ -4,9 +4,10 @@
 // The interface under test hands RSA objects around; OpenSSL 3 deprecates the calls on them.
 #define OPENSSL_SUPPRESS_DEPRECATED
 
-#include "enginetestsupport.h"
-#include "opensslutil.h"
 #include "diagnosticcapture.h"
+#include "enginetestsupport.h"
+#include "keypool.h"
+#include "opensslutil.h"
 
 #include <QTest>
 
@@ -30,6 +31,7 @@ private slots:
     void initTestCase();
 
     void rsaCreate2048();
+    void keyPoolGivesEachKeyOnce();
     void extractRsaPublicKey();
 
     void setAttribute_data();
@@ -106,6 +108,34 @@ void TestOpenSSLUtil::rsaCreate2048()
 
     // A second call replaces the key and frees the first (the sanitizer build sees a leak).
     QCOMPARE(OpenSSLUtil::RSACreate2048(&key), 1);
+}
+
+// The pool searches for its last keys on every thread and takes the first found: still exactly
+// the keys asked for, each different, each a checked RSA-2048 key of exponent 65537. A pool let
+// go of with searches under way ends them (the sanitizer build sees a leak or a race).
+void TestOpenSSLUtil::keyPoolGivesEachKeyOnce()
+{
+    KeyPool pool(3);
+    std::vector<BigNumPtr> moduli;
+    for (int i = 0; i < 3; ++i)
+    {
+        const EvpPkeyPtr key = pool.next();
+        QVERIFY(key);
+        QCOMPARE(EVP_PKEY_get_bits(key.get()), 2048);
+        BIGNUM* modulus = nullptr;
+        BIGNUM* exponent = nullptr;
+        QVERIFY(EVP_PKEY_get_bn_param(key.get(), "n", &modulus));
+        QVERIFY(EVP_PKEY_get_bn_param(key.get(), "e", &exponent));
+        const BigNumPtr ownedExponent(exponent);
+        QCOMPARE(BN_get_word(exponent), 65537UL);
+        for (const BigNumPtr& earlier : moduli)
+            QVERIFY(BN_cmp(earlier.get(), modulus) != 0);
+        moduli.emplace_back(modulus);
+    }
+    QVERIFY(!pool.next());
+
+    KeyPool abandoned(5);
+    QVERIFY(abandoned.next());
 }
 
 void TestOpenSSLUtil::extractRsaPublicKey()
