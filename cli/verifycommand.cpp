@@ -150,8 +150,8 @@ Refusal readDocument(const QString& path, Options& options, DocumentJudgement& j
         judgement.findings.push_back(documentFinding(
             QStringLiteral("signer"), QStringLiteral("XMLDSig 4.4.4"),
             Note::signerNamesAnother(composition.signer->issuerName, composition.signer->serial)));
-    // What signs a playlist or a package is a content signer, and servers that follow the
-    // security specification since the signer expiries of 2024 judge the chain at the issue date.
+    // What signs a playlist or a package is a content signer; since the signer expiries of 2024
+    // servers judge the chain as it stood at the document's issue date, not at today's.
     options.signer = true;
     if (!options.nowChosen)
     {
