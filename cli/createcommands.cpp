@@ -10,6 +10,7 @@
 #include "leafbatch.h"
 #include "nameoptions.h"
 #include "notes.h"
+#include "outputfiles.h"
 #include "outputnames.h"
 #include "passwords.h"
 #include "refusals.h"
@@ -160,15 +161,7 @@ Refusal checkOutputs(Request& request)
     const QString& issuerFile = request.settings.issuerFileName;
     if (isDerived(request.type) && OutputFiles::overwrites(request.out, issuerFile))
         return Refuse::overwritesIssuer(request.out, issuerFile);
-    const QString folder = QFileInfo(request.pemName).absolutePath();
-    if (!QFileInfo(folder).isDir())
-        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(request.pemName).path()),
-                                     OptionText(Option::Out));
-    if (!request.force)
-        for (const QString& name : {request.pemName, request.pfxName})
-            if (!name.isEmpty() && (QFileInfo::exists(name) || QFileInfo(name).isSymLink()))
-                return Refuse::fileExists(name);
-    return std::nullopt;
+    return checkNewFiles({request.pemName, request.pfxName}, request.force);
 }
 
 Refusal obtainPassword(const Invocation& invocation, const Request& request, Secret& password)

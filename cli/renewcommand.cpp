@@ -10,6 +10,7 @@
 #include "keypool.h"
 #include "notes.h"
 #include "opensslutil.h"
+#include "outputfiles.h"
 #include "outputnames.h"
 #include "passwords.h"
 #include "refusals.h"
@@ -85,14 +86,7 @@ Refusal checkOneOutput(const RenewRequest& request, QString& pemName, QString& p
     for (const QString& read : {request.inputs.front(), request.issuerPath})
         if (!read.isEmpty() && OutputFiles::overwrites(request.out, read))
             return Refuse::outputOverInput(request.out, read);
-    if (!QFileInfo(QFileInfo(pemName).absolutePath()).isDir())
-        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(pemName).path()),
-                                     OptionText(Option::Out));
-    if (!request.force)
-        for (const QString& name : {pemName, pfxName})
-            if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
-                return Refuse::fileExists(name);
-    return std::nullopt;
+    return checkNewFiles({pemName, pfxName}, request.force);
 }
 
 // A root is its own issuer; any other certificate needs the issuer it names, whose validity then
@@ -214,11 +208,8 @@ Refusal renewTokenRoot(Invocation& invocation, RenewRequest& request)
     if (request.newKey)
         return Refuse::tokenRootKeepsKey(uri, OptionText(Option::NewKey));
     const QString pemName = OutputFiles::pemFileName(request.out);
-    if (!QFileInfo(QFileInfo(pemName).absolutePath()).isDir())
-        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(pemName).path()),
-                                     OptionText(Option::Out));
-    if (!request.force && (QFileInfo::exists(pemName) || QFileInfo(pemName).isSymLink()))
-        return Refuse::fileExists(pemName);
+    if (auto error = checkNewFiles({pemName}, request.force))
+        return error;
 
     const SecretsHeld secretsHeld;
     TokenAccess token;

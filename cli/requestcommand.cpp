@@ -10,6 +10,7 @@
 #include "nameoptions.h"
 #include "notes.h"
 #include "opensslutil.h"
+#include "outputfiles.h"
 #include "passwords.h"
 #include "refusals.h"
 #include "roles.h"
@@ -69,14 +70,7 @@ Refusal readNames(const Invocation& invocation, CertificateRequests::RequestName
 
 Refusal checkOutputs(const Invocation& invocation, const RequestFiles& files)
 {
-    if (!QFileInfo(QFileInfo(files.csr).absolutePath()).isDir())
-        return Refuse::folderMissing(QDir::toNativeSeparators(QFileInfo(files.csr).path()),
-                                     OptionText(Option::Out));
-    if (!invocation.isSet(Option::Force))
-        for (const QString& name : {files.csr, files.pfx})
-            if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
-                return Refuse::fileExists(name);
-    return std::nullopt;
+    return checkNewFiles({files.csr, files.pfx}, invocation.isSet(Option::Force));
 }
 
 Refusal makeRequest(Invocation& invocation)
