@@ -283,10 +283,8 @@ Refusal make(Invocation& invocation, ChainRequest& request, TerminationWatch& wa
         return error;
     if (auto error = SeedGenerator(console, int(levels.size())))
         return error;
-    if (auto error = reserveSerials(console, request.serial, request.certificates()))
-        return error;
     std::vector<qint64> serials;
-    if (auto error = serialsFor(request.serial, int(levels.size()), serials))
+    if (auto error = takeSerials(console, request.serial, int(levels.size()), serials))
         return error;
     for (size_t i = 0; i < levels.size(); ++i)
         levels[i].settings.serialNumber = serials[i];

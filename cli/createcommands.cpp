@@ -197,10 +197,8 @@ Refusal takeSerial(Console& console, Request& request)
 {
     if (auto error = SeedGenerator(console, 1))
         return error;
-    if (auto error = reserveSerials(console, request.serial, 1))
-        return error;
     std::vector<qint64> serials;
-    if (auto error = serialsFor(request.serial, 1, serials))
+    if (auto error = takeSerials(console, request.serial, 1, serials))
         return error;
     request.settings.serialNumber = serials.front();
     return std::nullopt;

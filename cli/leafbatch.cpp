@@ -231,10 +231,8 @@ Refusal RunLeafBatch(Invocation& invocation)
         return error;
     if (auto error = SeedGenerator(console, count))
         return error;
-    if (auto error = reserveSerials(console, serial, count))
-        return error;
     std::vector<qint64> serials;
-    if (auto error = serialsFor(serial, count, serials))
+    if (auto error = takeSerials(console, serial, count, serials))
         return error;
     if (auto error = issueAll(console, issuer, common, leaves, serials, password, files))
         return error;

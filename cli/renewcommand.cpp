@@ -72,9 +72,7 @@ Refusal drawSerials(Console& console, RenewRequest& request, int count, std::vec
 {
     if (auto error = SeedGenerator(console, count))
         return error;
-    if (auto error = reserveSerials(console, request.serial, count))
-        return error;
-    return serialsFor(request.serial, count, serials);
+    return takeSerials(console, request.serial, count, serials);
 }
 
 // --- one certificate ------------------------------------------------------------------------------

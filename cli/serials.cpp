@@ -45,6 +45,9 @@ Refusal readSerial(const Invocation& invocation, int count, SerialChoice& choice
     return std::nullopt;
 }
 
+namespace
+{
+
 Refusal reserveSerials(Console& console, SerialChoice& choice, int count)
 {
     const QString trace = tracePath();
@@ -105,4 +108,13 @@ Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& s
         serials.push_back(serial);
     }
     return std::nullopt;
+}
+
+} // namespace
+
+Refusal takeSerials(Console& console, SerialChoice& choice, int count, std::vector<qint64>& serials)
+{
+    if (auto error = reserveSerials(console, choice, count))
+        return error;
+    return serialsFor(choice, count, serials);
 }

@@ -29,14 +29,11 @@ struct SerialChoice
 // --serial, for a run of `count` consecutive certificates.
 Refusal readSerial(const Invocation& invocation, int count, SerialChoice& choice);
 
-// Before the first key is made (after seeding): the run's `count` serial numbers taken from the
-// trace under its lock (into choice.first), said on standard error; or given numbers recorded
-// there, never lowering it. A trace that cannot be read or written stops a run that takes its
-// numbers from it; given numbers go on without it (said on standard error); random ones never
-// touch it. A run that fails afterwards leaves a gap, never a repeat.
-Refusal reserveSerials(Console& console, SerialChoice& choice, int count);
-
-// `count` serial numbers, all different: consecutive from choice.first, or drawn from the
-// generator (seeded from the board before), 1 .. 2^63-1; issuing from a settings record writes
-// them whole.
-Refusal serialsFor(const SerialChoice& choice, int count, std::vector<qint64>& serials);
+// Before the first key is made (after seeding): the run's `count` serial numbers, all different,
+// into `serials`. From the trace: taken under its lock (into choice.first) and said on standard
+// error, consecutive from there; given numbers are recorded there, never lowering it; random ones
+// are drawn from the generator (seeded from the board before), 1 .. 2^63-1, and never touch it.
+// A trace that cannot be read or written stops a run that takes its numbers from it; given
+// numbers go on without it (said on standard error). A run that fails afterwards leaves a gap,
+// never a repeat. Issuing from a settings record writes the numbers whole.
+Refusal takeSerials(Console& console, SerialChoice& choice, int count, std::vector<qint64>& serials);

@@ -284,10 +284,8 @@ Refusal sign(Invocation& invocation)
         if (auto error = SeedGenerator(console, 1))
             return error;
     const int count = int(leaves.size());
-    if (auto error = reserveSerials(console, run.serial, count))
-        return error;
     std::vector<qint64> serials;
-    if (auto error = serialsFor(run.serial, count, serials))
+    if (auto error = takeSerials(console, run.serial, count, serials))
         return error;
     if (auto error = issueAll(issuer, common, leaves, serials, console, files, run.folder))
         return error;
