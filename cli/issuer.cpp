@@ -223,3 +223,16 @@ Refusal readLeafIssuer(const Invocation& invocation, const PeriodRequest& reques
     return periodUnderIssuer(requested, issuer, invocation.value(Option::Issuer),
                              QDateTime::currentDateTimeUtc(), period);
 }
+
+CertificateSettings LeafSettingsUnder(const IssuingCertificate& issuer, const QString& organization,
+                                      const CertificateRules::ChainPeriod& period, bool sha1)
+{
+    CertificateSettings settings;
+    settings.ca = false;
+    settings.pathLength = 0;
+    settings.organizationName = organization.isEmpty() ? issuer.organizationalUnit : organization;
+    settings.signingAlgorithm = sha1 ? 0 : 1;
+    settings.validityStart = period.start;
+    settings.validityEnd = period.end;
+    return settings;
+}

@@ -3,6 +3,7 @@
 // The issuing certificate of an intermediate or a leaf, read from its PKCS#12 file once, with the
 // checks every command that issues below it applies.
 
+#include "certificatesettings.h"
 #include "certificatetype.h"
 #include "command.h"
 #include "issuingcertificate.h"
@@ -56,3 +57,8 @@ Refusal fitPathLength(CertificateType type, bool given, int& pathLength, const I
 // read once, able to sign leaves, and the run's one period under it.
 Refusal readLeafIssuer(const Invocation& invocation, const PeriodRequest& requested,
                        IssuingCertificate& issuer, CertificateRules::ChainPeriod& period);
+
+// What every leaf of such a run shares: under `issuer`, the OU `organization` or the issuer's, the
+// run's period, SHA-256 unless `sha1`.
+CertificateSettings LeafSettingsUnder(const IssuingCertificate& issuer, const QString& organization,
+                                      const CertificateRules::ChainPeriod& period, bool sha1);

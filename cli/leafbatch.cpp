@@ -219,13 +219,8 @@ Refusal RunLeafBatch(Invocation& invocation)
     if (auto error = ObtainPassword(console, source, password))
         return error;
 
-    CertificateSettings common;
-    common.ca = false;
-    common.pathLength = 0;
-    common.organizationName = organization.isEmpty() ? issuer.organizationalUnit : organization;
-    common.signingAlgorithm = invocation.isSet(Option::Sha1) ? 0 : 1;
-    common.validityStart = period.start;
-    common.validityEnd = period.end;
+    const CertificateSettings common =
+        LeafSettingsUnder(issuer, organization, period, invocation.isSet(Option::Sha1));
 
     if (auto error = stagedRefusal(files.stage(), folder, files))
         return error;

@@ -269,13 +269,7 @@ Refusal sign(Invocation& invocation)
     if (auto error = openStagedFolder(console, run.folder, run.force, files))
         return error;
 
-    CertificateSettings common;
-    common.ca = false;
-    common.pathLength = 0;
-    common.organizationName = run.organization.isEmpty() ? issuer.organizationalUnit : run.organization;
-    common.signingAlgorithm = 1;
-    common.validityStart = period.start;
-    common.validityEnd = period.end;
+    const CertificateSettings common = LeafSettingsUnder(issuer, run.organization, period, false);
 
     if (auto error = stagedRefusal(files.stage(), run.folder, files))
         return error;
